@@ -1,0 +1,95 @@
+#include "app/page.h"
+
+#include "app/platform.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QPalette>
+
+namespace app {
+
+QRect twipsRect(int left, int top, int width, int height) {
+    return {twips(left), twips(top), twips(width), twips(height)};
+}
+
+Page::Page(QWidget* parent) : QWidget(parent) { setBackColor(backColor_); }
+
+void Page::Load() {
+    if (loaded_)
+        return;
+    loaded_ = true;
+    Form_Load();
+}
+
+void Page::Show() {
+    Load();
+    show();
+    raise();
+    activateWindow();
+}
+
+void Page::Hide() { hide(); }
+
+void Page::setMousePointer(short value) {
+    mousePointer_ = value;
+    applyPointer();
+}
+
+void Page::setMouseIcon(std::optional<QCursor> icon) {
+    mouseIcon_ = std::move(icon);
+    applyPointer();
+}
+
+void Page::applyPointer() {
+    switch (mousePointer_) {
+    case kPointerHourglass:
+        setCursor(Qt::WaitCursor);
+        break;
+    case kPointerCustom:
+        // Without an image the platform's pointing hand stands in for it.
+        setCursor(mouseIcon_ ? *mouseIcon_ : QCursor(Qt::PointingHandCursor));
+        break;
+    default:
+        unsetCursor();
+        break;
+    }
+}
+
+void Page::setBackColor(quint32 colour) {
+    backColor_ = colour;
+    setBackColorCode(this, colour);
+}
+
+void Page::closeEvent(QCloseEvent* event) {
+    event->accept();
+    Form_Unload();
+}
+
+void Page::Form_Unload() { platform().endProgram(); }
+
+QColor colourFromCode(quint32 code) {
+    if (code & 0x80000000u) {
+        const QPalette palette = QApplication::palette();
+        switch (code & 0xFFu) {
+        case 5: // window background
+            return palette.color(QPalette::Base);
+        case 8: // window text
+            return palette.color(QPalette::Text);
+        case 15: // button face
+        default:
+            return palette.color(QPalette::Button);
+        }
+    }
+    // 0x00BBGGRR
+    return QColor(int(code & 0xFF), int((code >> 8) & 0xFF), int((code >> 16) & 0xFF));
+}
+
+void setBackColorCode(QWidget* widget, quint32 code) {
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Window, colourFromCode(code));
+    widget->setPalette(palette);
+    widget->setAutoFillBackground(true);
+    widget->setProperty("BackColor", QVariant::fromValue(code));
+}
+
+} // namespace app

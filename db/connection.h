@@ -1,0 +1,58 @@
+#pragma once
+
+// An ADO-shaped connection over ODBC. Copies share one connection (as references to one
+// data-access object do); the last copy to go closes it.
+
+#include <QString>
+#include <memory>
+
+namespace db {
+
+namespace odbc {
+class DriverConnection;
+}
+class Recordset;
+
+enum CursorLocationEnum : short { adUseServer = 2, adUseClient = 3 };
+enum SchemaEnum : int { adSchemaTables = 20 };
+
+// The defaults of the objects this layer stands in for.
+inline constexpr int kDefaultConnectionTimeout = 15; // seconds to open
+inline constexpr int kDefaultCommandTimeout = 30;    // seconds a command may run
+
+struct ConnectionState; // defined in connection.cpp; shared with recordsets
+
+class Connection {
+public:
+    Connection();
+
+    short CursorLocation() const;
+    void setCursorLocation(short location);
+    int CommandTimeout() const;
+    void setCommandTimeout(int seconds); // 0: no limit
+    int ConnectionTimeout() const;
+    void setConnectionTimeout(int seconds); // 0: no limit
+
+    // Opens with an ADO connection string ("Provider=...;..."). Returns once the server
+    // has accepted the login for the database; throws DbError otherwise, at the latest
+    // when ConnectionTimeout has passed (a driver that does not return by then is left
+    // to finish on its own thread).
+    void Open(const QString& connectionString);
+
+    // The tables schema (adSchemaTables, no restrictions): a forward recordset with one
+    // row per table-like object and the columns TABLE_TYPE and TABLE_NAME, among others.
+    Recordset OpenSchema(int schema);
+
+    // Closes the connection. Closing a closed connection does nothing.
+    void Close();
+    bool isOpen() const;
+
+    // For the layer: the driver connection (null while closed).
+    std::shared_ptr<odbc::DriverConnection> driver() const;
+    std::shared_ptr<ConnectionState> state() const { return state_; }
+
+private:
+    std::shared_ptr<ConnectionState> state_;
+};
+
+} // namespace db

@@ -1,0 +1,42 @@
+#include "support/fakeplatform.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QSettings>
+
+namespace testing {
+
+FakePlatform::FakePlatform() {
+    folder = dir_.path() + QStringLiteral("/program");
+    settingsDir = dir_.path() + QStringLiteral("/settings");
+    QDir().mkpath(folder);
+    QDir().mkpath(settingsDir);
+}
+
+void FakePlatform::messageBox(QWidget*, const QString& text, int style, const QString& title) {
+    ShownBox box{text, style, title};
+    boxes << box;
+    if (onBox)
+        onBox(box);
+}
+
+std::unique_ptr<QSettings> FakePlatform::openSettings(const QString& applicationKey) {
+    return std::make_unique<QSettings>(settingsDir + QLatin1Char('/') + applicationKey +
+                                           QStringLiteral(".ini"),
+                                       QSettings::IniFormat);
+}
+
+void FakePlatform::processEvents() {
+    ++eventPumps;
+    QCoreApplication::processEvents();
+}
+
+PlatformGuard::PlatformGuard() {
+    auto fake = std::make_unique<FakePlatform>();
+    fake_ = fake.get();
+    previous_ = app::setPlatform(std::move(fake));
+}
+
+PlatformGuard::~PlatformGuard() { app::setPlatform(std::move(previous_)); }
+
+} // namespace testing

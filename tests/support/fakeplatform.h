@@ -1,0 +1,62 @@
+#pragma once
+
+// A platform for tests: records every box, URL and program end instead of showing or
+// doing them, answers the clock and random draw as told, and keeps settings in a
+// private folder.
+
+#include "app/platform.h"
+
+#include <QList>
+#include <QString>
+#include <QTemporaryDir>
+#include <functional>
+
+namespace testing {
+
+struct ShownBox {
+    QString text;
+    int style = 0;
+    QString title;
+};
+
+class FakePlatform : public app::Platform {
+public:
+    FakePlatform();
+
+    void messageBox(QWidget* parent, const QString& text, int style, const QString& title) override;
+    void openUrl(const QString& address) override { urls << address; }
+    double secondsSinceMidnight() override { return seconds; }
+    double randomDraw(double) override { return draw; }
+    QString programFolder() override { return folder; }
+    std::unique_ptr<QSettings> openSettings(const QString& applicationKey) override;
+    void endProgram() override { ++programEnds; }
+    void processEvents() override;
+
+    QList<ShownBox> boxes;
+    QStringList urls;
+    int programEnds = 0;
+    int eventPumps = 0;
+    double seconds = 0;
+    double draw = 0.5;
+    QString folder;      // the program folder (a temporary one unless a test sets another)
+    QString settingsDir; // where the settings files go
+    // Runs while a box "shows" (a test may act as the user would).
+    std::function<void(const ShownBox&)> onBox;
+
+private:
+    QTemporaryDir dir_;
+};
+
+// Installs a fresh FakePlatform for the lifetime of the guard and restores the previous.
+class PlatformGuard {
+public:
+    PlatformGuard();
+    ~PlatformGuard();
+    FakePlatform& fake() { return *fake_; }
+
+private:
+    FakePlatform* fake_;
+    std::unique_ptr<app::Platform> previous_;
+};
+
+} // namespace testing
