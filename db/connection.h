@@ -4,6 +4,7 @@
 // data-access object do); the last copy to go closes it.
 
 #include <QString>
+#include <functional>
 #include <memory>
 
 namespace db {
@@ -23,7 +24,7 @@ inline constexpr int kDefaultCommandTimeout = 30;    // seconds a command may ru
 struct ConnectionState; // defined in connection.cpp; shared with recordsets
 
 class Connection {
-public:
+  public:
     Connection();
 
     short CursorLocation() const;
@@ -51,8 +52,12 @@ public:
     std::shared_ptr<odbc::DriverConnection> driver() const;
     std::shared_ptr<ConnectionState> state() const { return state_; }
 
-private:
+  private:
     std::shared_ptr<ConnectionState> state_;
 };
+
+// Runs about every 50 ms on the waiting thread while a connect is under way (a program
+// lets its windows repaint there). None by default.
+void setConnectWaitHook(std::function<void()> hook);
 
 } // namespace db

@@ -10,14 +10,14 @@ namespace db {
 // without regard to letter case; empty elements (";;") are skipped. A value may be put in
 // double quotes, inside which a doubled quote stands for one quote and ";" is plain text.
 class ConnectionProperties {
-public:
+  public:
     static ConnectionProperties parse(const QString& connectionString); // throws DbError
 
     bool contains(const QString& key) const;
     QString value(const QString& key) const; // empty when missing; the last one wins
     const std::vector<std::pair<QString, QString>>& items() const { return items_; }
 
-private:
+  private:
     std::vector<std::pair<QString, QString>> items_;
 };
 

@@ -3,7 +3,7 @@
 namespace db {
 
 DbError::DbError(const QString& description, const QString& sqlState, int nativeCode)
-    : std::runtime_error(description.toStdString()), description_(description),
-      sqlState_(sqlState), nativeCode_(nativeCode) {}
+    : std::runtime_error(description.toStdString()), description_(description), sqlState_(sqlState),
+      nativeCode_(nativeCode) {}
 
 } // namespace db

@@ -11,7 +11,7 @@
 namespace db {
 
 class Handler {
-public:
+  public:
     using Report =
         std::function<void(const QString& location, int line, const QString& description)>;
 
@@ -41,7 +41,7 @@ public:
     // The description of the exception being handled (call inside a catch block).
     static QString describeCurrentException();
 
-private:
+  private:
     QString location_;
     Report report_;
     int line_ = 0;

@@ -16,7 +16,7 @@
 namespace db::odbc {
 
 class Handle {
-public:
+  public:
     Handle() = default;
     Handle(SQLSMALLINT type, SQLHANDLE parent); // allocates; throws DbError
     ~Handle() { free(); }
@@ -30,7 +30,7 @@ public:
     SQLSMALLINT type() const { return type_; }
     explicit operator bool() const { return handle_ != SQL_NULL_HANDLE; }
 
-private:
+  private:
     SQLSMALLINT type_ = 0;
     SQLHANDLE handle_ = SQL_NULL_HANDLE;
 };
@@ -49,11 +49,11 @@ QString fromWide(const SQLWCHAR* text, SQLLEN lengthInChars);
 
 // An environment set to ODBC 3.
 class Environment {
-public:
+  public:
     Environment();
     const Handle& handle() const { return env_; }
 
-private:
+  private:
     Handle env_;
 };
 
@@ -61,7 +61,7 @@ private:
 // shared pointer so a recordset keeps its connection alive, and so an abandoned connect
 // attempt can finish on its own thread after the caller has stopped waiting.
 class DriverConnection {
-public:
+  public:
     explicit DriverConnection(std::shared_ptr<Environment> env);
     ~DriverConnection(); // disconnects when connected
 
@@ -76,7 +76,7 @@ public:
 
     const Handle& handle() const { return dbc_; }
 
-private:
+  private:
     std::shared_ptr<Environment> env_;
     Handle dbc_;
     bool connected_ = false;
@@ -84,7 +84,7 @@ private:
 
 // A statement on a connection. The result, when one is pending, is closed on destruction.
 class Statement {
-public:
+  public:
     explicit Statement(const DriverConnection& connection);
     ~Statement();
     Statement(Statement&&) noexcept = default;
@@ -99,7 +99,7 @@ public:
 
     const Handle& handle() const { return stmt_; }
 
-private:
+  private:
     Handle stmt_;
 };
 

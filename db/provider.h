@@ -16,7 +16,7 @@ class DriverConnection;
 }
 
 class Provider {
-public:
+  public:
     virtual ~Provider() = default;
 
     // The ODBC connection string for these properties. Throws DbError for values that
@@ -34,5 +34,7 @@ QString odbcBraced(const QString& key, const QString& value);
 void registerProvider(const QString& name, std::shared_ptr<const Provider> provider);
 // Throws DbError ("Provider cannot be found...") for an unknown name.
 std::shared_ptr<const Provider> findProvider(const QString& name);
+// Drops every registered provider and puts the built-in ones back.
+void restoreDefaultProviders();
 
 } // namespace db

@@ -15,13 +15,23 @@ namespace db {
 class Connection;
 struct ConnectionState;
 
-enum CursorTypeEnum : int { adOpenForwardOnly = 0, adOpenKeyset = 1, adOpenDynamic = 2, adOpenStatic = 3 };
-enum LockTypeEnum : int { adLockReadOnly = 1, adLockPessimistic = 2, adLockOptimistic = 3, adLockBatchOptimistic = 4 };
+enum CursorTypeEnum : int {
+    adOpenForwardOnly = 0,
+    adOpenKeyset = 1,
+    adOpenDynamic = 2,
+    adOpenStatic = 3
+};
+enum LockTypeEnum : int {
+    adLockReadOnly = 1,
+    adLockPessimistic = 2,
+    adLockOptimistic = 3,
+    adLockBatchOptimistic = 4
+};
 
 // What a grid binds to: the rows, the source they came from, and the connection that
 // stays open while the grid holds them.
 struct RecordsetData {
-    QString source;                            // the SQL text
+    QString source; // the SQL text
     int cursorType = adOpenForwardOnly;
     int lockType = adLockReadOnly;
     std::shared_ptr<ConnectionState> connection;
@@ -29,19 +39,19 @@ struct RecordsetData {
 };
 
 class Field {
-public:
+  public:
     Field(std::shared_ptr<const RecordsetData> data, int row, int column);
     // The value as text; a null value gives an invalid QVariant. Throws at EOF.
     QVariant Value() const;
 
-private:
+  private:
     std::shared_ptr<const RecordsetData> data_;
     int row_;
     int column_;
 };
 
 class Recordset {
-public:
+  public:
     Recordset();
 
     // Runs the SQL text on the open connection and reads all its rows. Throws DbError
@@ -53,8 +63,8 @@ public:
     // For the layer: opens over rows already read (the schema recordsets).
     void openOver(std::shared_ptr<RecordsetData> data);
 
-    bool Eof() const;  // throws kObjectClosed when closed
-    void MoveNext();   // throws at EOF or when closed
+    bool Eof() const;                        // throws kObjectClosed when closed
+    void MoveNext();                         // throws at EOF or when closed
     Field Fields(const QString& name) const; // throws for an unknown column
 
     // The rows for a grid; null while closed. The grid keeps them (and their connection)
@@ -65,7 +75,7 @@ public:
     void Close();
     bool isOpen() const;
 
-private:
+  private:
     struct State {
         std::shared_ptr<RecordsetData> data;
         int position = 0;

@@ -15,17 +15,17 @@ namespace db {
 
 struct ColumnInfo {
     QString name;
-    short sqlType = 0;       // SQL_* type code the driver reports
-    std::uint64_t size = 0;  // column size
+    short sqlType = 0;      // SQL_* type code the driver reports
+    std::uint64_t size = 0; // column size
     short decimalDigits = 0;
     bool nullable = true;
-    bool binary = false;     // stored as raw bytes
-    bool readOnly = false;   // identity, computed, timestamp: never written
+    bool binary = false;   // stored as raw bytes
+    bool readOnly = false; // identity, computed, timestamp: never written
     bool autoIncrement = false;
 };
 
 class ResultTable {
-public:
+  public:
     void setColumns(std::vector<ColumnInfo> columns);
     const std::vector<ColumnInfo>& columns() const { return columns_; }
     int columnCount() const { return static_cast<int>(columns_.size()); }
@@ -47,7 +47,7 @@ public:
 
     std::size_t memoryBytes() const;
 
-private:
+  private:
     struct Column {
         std::vector<char> data;
         std::vector<std::uint64_t> ends; // end offset of each cell in data

@@ -5,7 +5,7 @@
 
 class HandlerTest : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void shouldReportEachFailedStepAndGoOn();
     void shouldRunGuardedActionWhenConditionFails();
     void shouldLeaveLoopWhenConditionFails();
@@ -15,10 +15,10 @@ namespace {
 struct Reports {
     QStringList lines;
     db::Handler handler() {
-        return db::Handler(QStringLiteral("in X.Y.Z "),
-                           [this](const QString& location, int line, const QString& text) {
-                               lines << QStringLiteral("%1|%2|%3").arg(location).arg(line).arg(text);
-                           });
+        return db::Handler(QStringLiteral("in X.Y.Z "), [this](const QString& location, int line,
+                                                               const QString& text) {
+            lines << QStringLiteral("%1|%2|%3").arg(location).arg(line).arg(text);
+        });
     }
 };
 } // namespace
@@ -32,8 +32,7 @@ void HandlerTest::shouldReportEachFailedStepAndGoOn() {
     h.step(104, [&] { throw std::runtime_error("plain"); });
     h.step(106, [&] { ran << "106"; });
     QCOMPARE(ran, QStringList({"100", "106"}));
-    QCOMPARE(reports.lines,
-             QStringList({"in X.Y.Z |102|driver says no", "in X.Y.Z |104|plain"}));
+    QCOMPARE(reports.lines, QStringList({"in X.Y.Z |102|driver says no", "in X.Y.Z |104|plain"}));
 }
 
 void HandlerTest::shouldRunGuardedActionWhenConditionFails() {

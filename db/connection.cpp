@@ -1,0 +1,133 @@
+#include "db/connection.h"
+
+#include "db/connectionstate.h"
+#include "db/recordset.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <exception>
+#include <mutex>
+#include <thread>
+
+namespace db {
+namespace {
+
+std::function<void()>& waitHook() {
+    static std::function<void()> hook;
+    return hook;
+}
+
+// One connect attempt, run on a thread of its own with its own environment. The caller
+// waits for it at most the time-out; an attempt it stops waiting for finishes (and frees
+// its handles) on its own.
+struct Attempt {
+    std::mutex mutex;
+    std::condition_variable done;
+    bool finished = false;
+    std::shared_ptr<odbc::DriverConnection> connection;
+    std::exception_ptr error;
+};
+
+std::shared_ptr<odbc::DriverConnection>
+connectWithDeadline(const QString& odbcString, std::shared_ptr<const Provider> provider,
+                    int timeoutSeconds) {
+    auto attempt = std::make_shared<Attempt>();
+    std::thread([attempt, odbcString, provider, timeoutSeconds] {
+        std::shared_ptr<odbc::DriverConnection> connection;
+        std::exception_ptr error;
+        try {
+            connection =
+                std::make_shared<odbc::DriverConnection>(std::make_shared<odbc::Environment>());
+            connection->connect(odbcString, timeoutSeconds);
+            provider->afterConnect(*connection);
+        } catch (...) {
+            error = std::current_exception();
+            connection.reset();
+        }
+        std::lock_guard lock(attempt->mutex);
+        attempt->connection = std::move(connection);
+        attempt->error = error;
+        attempt->finished = true;
+        attempt->done.notify_all();
+    }).detach();
+
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::seconds(timeoutSeconds);
+    std::unique_lock lock(attempt->mutex);
+    while (!attempt->finished) {
+        if (timeoutSeconds > 0 && Clock::now() >= deadline)
+            break;
+        auto until = Clock::now() + std::chrono::milliseconds(50);
+        if (timeoutSeconds > 0 && until > deadline)
+            until = deadline;
+        attempt->done.wait_until(lock, until);
+        if (!attempt->finished && waitHook()) {
+            lock.unlock();
+            waitHook()();
+            lock.lock();
+        }
+    }
+    if (!attempt->finished)
+        throw DbError(QStringLiteral("Login timeout expired"), QStringLiteral("HYT00"), 0);
+    if (attempt->error)
+        std::rethrow_exception(attempt->error);
+    return std::move(attempt->connection);
+}
+
+} // namespace
+
+void setConnectWaitHook(std::function<void()> hook) {
+    waitHook() = std::move(hook);
+}
+
+odbc::DriverConnection& ConnectionState::open() const {
+    if (!driver)
+        throw DbError(QString::fromLatin1(kObjectClosed), QStringLiteral("HY010"), 3704);
+    return *driver;
+}
+
+Connection::Connection() : state_(std::make_shared<ConnectionState>()) {}
+
+short Connection::CursorLocation() const {
+    return state_->cursorLocation;
+}
+void Connection::setCursorLocation(short location) {
+    state_->cursorLocation = location;
+}
+int Connection::CommandTimeout() const {
+    return state_->commandTimeout;
+}
+void Connection::setCommandTimeout(int seconds) {
+    state_->commandTimeout = seconds;
+}
+int Connection::ConnectionTimeout() const {
+    return state_->connectionTimeout;
+}
+void Connection::setConnectionTimeout(int seconds) {
+    state_->connectionTimeout = seconds;
+}
+
+void Connection::Open(const QString& connectionString) {
+    if (state_->driver)
+        throw DbError(QString::fromLatin1(kObjectOpen), QStringLiteral("HY010"), 3705);
+    const ConnectionProperties properties = ConnectionProperties::parse(connectionString);
+    auto provider = findProvider(properties.value(QStringLiteral("Provider")));
+    const QString odbcString = provider->odbcConnectionString(properties);
+    state_->driver = connectWithDeadline(odbcString, provider, state_->connectionTimeout);
+    state_->provider = std::move(provider);
+}
+
+void Connection::Close() {
+    state_->driver.reset();
+    state_->provider.reset();
+}
+
+bool Connection::isOpen() const {
+    return state_->driver != nullptr;
+}
+
+std::shared_ptr<odbc::DriverConnection> Connection::driver() const {
+    return state_->driver;
+}
+
+} // namespace db

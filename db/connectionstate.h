@@ -1,0 +1,24 @@
+#pragma once
+
+// What copies of one connection share. Internal to the layer.
+
+#include "db/connection.h"
+#include "db/odbc.h"
+#include "db/provider.h"
+
+#include <memory>
+
+namespace db {
+
+struct ConnectionState {
+    short cursorLocation = adUseServer;
+    int commandTimeout = kDefaultCommandTimeout;
+    int connectionTimeout = kDefaultConnectionTimeout;
+    std::shared_ptr<odbc::DriverConnection> driver;
+    std::shared_ptr<const Provider> provider;
+
+    // The open driver connection; throws kObjectClosed while closed.
+    odbc::DriverConnection& open() const;
+};
+
+} // namespace db

@@ -1,0 +1,110 @@
+#include "db/recordset.h"
+
+#include "db/connection.h"
+#include "db/connectionstate.h"
+#include "db/dberror.h"
+#include "db/resultreader.h"
+
+namespace db {
+namespace {
+[[noreturn]] void throwClosed() {
+    throw DbError(QString::fromLatin1(kObjectClosed), QStringLiteral("HY010"), 3704);
+}
+} // namespace
+
+Field::Field(std::shared_ptr<const RecordsetData> data, int row, int column)
+    : data_(std::move(data)), row_(row), column_(column) {}
+
+QVariant Field::Value() const {
+    if (row_ >= data_->rows.rowCount())
+        throw DbError(QString::fromLatin1(kNoCurrentRecord), QStringLiteral("HY109"), 3021);
+    if (data_->rows.isNull(row_, column_))
+        return {};
+    return data_->rows.text(row_, column_);
+}
+
+Recordset::Recordset() : state_(std::make_shared<State>()) {}
+
+void Recordset::Open(const QString& source, const Connection& activeConnection, int cursorType,
+                     int lockType) {
+    if (state_->data)
+        throw DbError(QString::fromLatin1(kObjectOpen), QStringLiteral("HY010"), 3705);
+    const std::shared_ptr<ConnectionState> connection = activeConnection.state();
+    odbc::DriverConnection& driver = connection->open();
+
+    auto data = std::make_shared<RecordsetData>();
+    data->source = source;
+    data->cursorType = cursorType;
+    data->lockType = lockType;
+    data->connection = connection;
+
+    odbc::Statement statement(driver);
+    statement.setQueryTimeout(connection->commandTimeout);
+    statement.execDirect(source);
+    data->rows.setColumns(describeColumns(statement));
+    readRows(statement, data->rows);
+    openOver(std::move(data));
+}
+
+void Recordset::openOver(std::shared_ptr<RecordsetData> data) {
+    state_->data = std::move(data);
+    state_->position = 0;
+}
+
+bool Recordset::Eof() const {
+    if (!state_->data)
+        throwClosed();
+    return state_->position >= state_->data->rows.rowCount();
+}
+
+void Recordset::MoveNext() {
+    if (Eof())
+        throw DbError(QString::fromLatin1(kNoCurrentRecord), QStringLiteral("HY109"), 3021);
+    ++state_->position;
+}
+
+Field Recordset::Fields(const QString& name) const {
+    if (!state_->data)
+        throwClosed();
+    const int column = state_->data->rows.columnIndex(name);
+    if (column < 0)
+        throw DbError(QStringLiteral("Item cannot be found in the collection corresponding to "
+                                     "the requested name or ordinal."),
+                      QStringLiteral("07009"), 3265);
+    return Field(state_->data, state_->position, column);
+}
+
+std::shared_ptr<RecordsetData> Recordset::DataSource() const {
+    return state_->data;
+}
+
+void Recordset::Close() {
+    state_->data.reset();
+    state_->position = 0;
+}
+
+bool Recordset::isOpen() const {
+    return state_->data != nullptr;
+}
+
+Recordset Connection::OpenSchema(int schema) {
+    odbc::DriverConnection& driver = state_->open();
+    if (schema != adSchemaTables)
+        throw DbError(QStringLiteral("Object or provider is not capable of performing requested "
+                                     "operation."),
+                      QStringLiteral("HYC00"), 3251);
+    auto data = std::make_shared<RecordsetData>();
+    data->connection = state_;
+    odbc::Statement statement(driver);
+    statement.setQueryTimeout(state_->commandTimeout);
+    odbc::check(
+        SQLTablesW(statement.handle().get(), nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0),
+        statement.handle(), "SQLTables");
+    data->rows.setColumns(describeColumns(statement));
+    readRows(statement, data->rows);
+    Recordset result;
+    result.openOver(std::move(data));
+    return result;
+}
+
+} // namespace db
