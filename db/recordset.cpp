@@ -42,7 +42,7 @@ void Recordset::Open(const QString& source, const Connection& activeConnection, 
     statement.setQueryTimeout(connection->commandTimeout);
     statement.execDirect(source);
     data->rows.setColumns(describeColumns(statement));
-    readRows(statement, data->rows);
+    readRows(statement, data->rows, [&] { statement.execDirect(source); });
     openOver(std::move(data));
 }
 
@@ -97,11 +97,14 @@ Recordset Connection::OpenSchema(int schema) {
     data->connection = state_;
     odbc::Statement statement(driver);
     statement.setQueryTimeout(state_->commandTimeout);
-    odbc::check(
-        SQLTablesW(statement.handle().get(), nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0),
-        statement.handle(), "SQLTables");
+    const auto listTables = [&] {
+        odbc::check(
+            SQLTablesW(statement.handle().get(), nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0),
+            statement.handle(), "SQLTables");
+    };
+    listTables();
     data->rows.setColumns(describeColumns(statement));
-    readRows(statement, data->rows);
+    readRows(statement, data->rows, listTables);
     Recordset result;
     result.openOver(std::move(data));
     return result;

@@ -1,5 +1,6 @@
 #include "db/resultreader.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -75,7 +76,30 @@ std::vector<ColumnInfo> describeColumns(const odbc::Statement& statement) {
     return columns;
 }
 
-void readRows(odbc::Statement& statement, ResultTable& table) {
+namespace {
+
+// Buffer width for a column in the block read; long columns get a modest buffer and the
+// rare longer value sends the read to the cell-by-cell path.
+std::size_t blockWidth(const ColumnInfo& c) {
+    constexpr std::size_t kLong = 512;
+    switch (c.sqlType) {
+    case SQL_LONGVARCHAR:
+    case SQL_WLONGVARCHAR:
+    case SQL_LONGVARBINARY:
+        return kLong;
+    default:
+        break;
+    }
+    if (c.size == 0 || c.size > 2000)
+        return kLong;
+    if (c.binary)
+        return std::size_t(c.size);
+    // Characters may take up to four bytes in UTF-8; numbers and dates carry signs,
+    // points and fractions beyond their precision.
+    return std::max<std::size_t>(std::size_t(c.size) * 4, 64) + 1;
+}
+
+void readCellByCell(odbc::Statement& statement, ResultTable& table) {
     const int columns = table.columnCount();
     std::vector<SQLSMALLINT> cTypes;
     for (const ColumnInfo& c : table.columns())
@@ -94,6 +118,83 @@ void readRows(odbc::Statement& statement, ResultTable& table) {
                 table.appendNull(c);
         }
         table.finishRow();
+    }
+}
+
+struct BoundColumn {
+    SQLSMALLINT cType;
+    std::size_t width;
+    std::vector<char> data;
+    std::vector<SQLLEN> indicators;
+};
+
+// Answers false when a value did not fit its buffer (nothing of that block is kept).
+bool readBlocks(odbc::Statement& statement, ResultTable& table) {
+    const SQLHSTMT h = statement.handle().get();
+    std::vector<BoundColumn> bound;
+    std::size_t rowWidth = 0;
+    for (const ColumnInfo& c : table.columns()) {
+        bound.push_back({SQLSMALLINT(c.binary ? SQL_C_BINARY : SQL_C_CHAR), blockWidth(c), {}, {}});
+        rowWidth += bound.back().width;
+    }
+    const std::size_t rowsPerBlock = std::clamp<std::size_t>(
+        (std::size_t(4) << 20) / std::max<std::size_t>(rowWidth, 1), 1, 1024);
+    SQLULEN fetched = 0;
+    odbc::check(SQLSetStmtAttr(h, SQL_ATTR_ROW_BIND_TYPE, SQLPOINTER(SQL_BIND_BY_COLUMN), 0),
+                statement.handle(), "SQLSetStmtAttr(ROW_BIND_TYPE)");
+    odbc::check(SQLSetStmtAttr(h, SQL_ATTR_ROW_ARRAY_SIZE, SQLPOINTER(rowsPerBlock), 0),
+                statement.handle(), "SQLSetStmtAttr(ROW_ARRAY_SIZE)");
+    odbc::check(SQLSetStmtAttr(h, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0), statement.handle(),
+                "SQLSetStmtAttr(ROWS_FETCHED_PTR)");
+    for (std::size_t i = 0; i < bound.size(); ++i) {
+        BoundColumn& b = bound[i];
+        b.data.resize(b.width * rowsPerBlock);
+        b.indicators.resize(rowsPerBlock);
+        odbc::check(SQLBindCol(h, SQLUSMALLINT(i + 1), b.cType, b.data.data(), SQLLEN(b.width),
+                               b.indicators.data()),
+                    statement.handle(), "SQLBindCol");
+    }
+    bool complete = true;
+    for (;;) {
+        const SQLRETURN rc = SQLFetch(h);
+        if (rc == SQL_NO_DATA)
+            break;
+        odbc::check(rc, statement.handle(), "SQLFetch");
+        for (std::size_t r = 0; r < fetched && complete; ++r) {
+            for (std::size_t i = 0; i < bound.size(); ++i) {
+                const BoundColumn& b = bound[i];
+                const SQLLEN length = b.indicators[r];
+                const std::size_t room = b.cType == SQL_C_CHAR ? b.width - 1 : b.width;
+                if (length == SQL_NULL_DATA) {
+                    table.appendNull(int(i));
+                } else if (length == SQL_NO_TOTAL || length < 0 || std::size_t(length) > room) {
+                    complete = false;
+                    break;
+                } else {
+                    table.append(int(i), {b.data.data() + r * b.width, std::size_t(length)});
+                }
+            }
+            if (complete)
+                table.finishRow();
+        }
+        if (!complete)
+            break;
+    }
+    SQLFreeStmt(h, SQL_UNBIND);
+    SQLSetStmtAttr(h, SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0);
+    SQLSetStmtAttr(h, SQL_ATTR_ROW_ARRAY_SIZE, SQLPOINTER(1), 0);
+    return complete;
+}
+
+} // namespace
+
+void readRows(odbc::Statement& statement, ResultTable& table,
+              const std::function<void()>& reexecute) {
+    if (table.columnCount() > 0 && !readBlocks(statement, table)) {
+        statement.closeCursor();
+        table.clearRows();
+        reexecute();
+        readCellByCell(statement, table);
     }
     statement.closeCursor();
 }

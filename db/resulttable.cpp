@@ -1,9 +1,43 @@
 #include "db/resulttable.h"
 
+#include "db/dberror.h"
+
+#include <algorithm>
+
 namespace db {
+namespace {
+
+std::size_t putVarint(char* out, std::uint64_t value) {
+    std::size_t n = 0;
+    while (value >= 0x80) {
+        out[n++] = char((value & 0x7F) | 0x80);
+        value >>= 7;
+    }
+    out[n++] = char(value);
+    return n;
+}
+
+std::uint64_t getVarint(const char* in, std::size_t& length) {
+    std::uint64_t value = 0;
+    int shift = 0;
+    length = 0;
+    for (;;) {
+        const auto byte = static_cast<unsigned char>(in[length++]);
+        value |= std::uint64_t(byte & 0x7F) << shift;
+        if (!(byte & 0x80))
+            return value;
+        shift += 7;
+    }
+}
+
+} // namespace
 
 void ResultTable::setColumns(std::vector<ColumnInfo> columns) {
     columns_ = std::move(columns);
+    clearRows();
+}
+
+void ResultTable::clearRows() {
     store_.assign(columns_.size(), Column{});
     rows_ = 0;
 }
@@ -15,75 +49,116 @@ int ResultTable::columnIndex(const QString& name) const {
     return -1;
 }
 
+ResultTable::Cell ResultTable::locate(const Column& column, int row) const {
+    Place place = column.index[std::size_t(row / kGroup)];
+    int skip = row % kGroup;
+    for (;;) {
+        const std::vector<char>& chunk = column.chunks[place.chunk];
+        if (place.offset >= chunk.size()) { // cells never straddle chunks
+            place = {place.chunk + 1, 0};
+            continue;
+        }
+        std::size_t prefix = 0;
+        const std::uint64_t marker = getVarint(chunk.data() + place.offset, prefix);
+        if (skip-- == 0)
+            return {place, prefix, marker};
+        place.offset += std::uint32_t(prefix + (marker ? marker - 1 : 0));
+    }
+}
+
 bool ResultTable::isNull(int row, int column) const {
-    return store_[std::size_t(column)].nulls[std::size_t(row)];
+    return locate(store_[std::size_t(column)], row).marker == 0;
 }
 
 std::string_view ResultTable::bytes(int row, int column) const {
     const Column& c = store_[std::size_t(column)];
-    const std::uint64_t begin = row == 0 ? 0 : c.ends[std::size_t(row) - 1];
-    const std::uint64_t end = c.ends[std::size_t(row)];
-    return {c.data.data() + begin, std::size_t(end - begin)};
+    const Cell cell = locate(c, row);
+    if (cell.marker == 0)
+        return {};
+    return {c.chunks[cell.place.chunk].data() + cell.place.offset + cell.prefix,
+            std::size_t(cell.marker - 1)};
 }
 
 QString ResultTable::text(int row, int column) const {
-    if (isNull(row, column))
+    const Column& c = store_[std::size_t(column)];
+    const Cell cell = locate(c, row);
+    if (cell.marker == 0)
         return {};
-    const std::string_view b = bytes(row, column);
-    QString result = QString::fromUtf8(b.data(), qsizetype(b.size()));
+    const char* begin = c.chunks[cell.place.chunk].data() + cell.place.offset + cell.prefix;
+    QString result = QString::fromUtf8(begin, qsizetype(cell.marker - 1));
     if (result.isNull())
-        result = QLatin1String(""); // empty, but not null
+        result = QLatin1String(""); // empty, not NULL
     return result;
 }
 
+void ResultTable::appendCell(Column& column, std::optional<std::string_view> value) {
+    char prefix[10];
+    const std::size_t prefixLength = putVarint(prefix, value ? value->size() + 1 : 0);
+    const std::size_t need = prefixLength + (value ? value->size() : 0);
+    if (need > UINT32_MAX)
+        throw DbError(QStringLiteral("A value of column %1 is too large to be held.")
+                          .arg(columns_[std::size_t(&column - store_.data())].name));
+    if (column.chunks.empty() ||
+        column.chunks.back().size() + need > column.chunks.back().capacity()) {
+        column.chunks.emplace_back();
+        column.chunks.back().reserve(std::max(kChunkBytes, need));
+    }
+    std::vector<char>& chunk = column.chunks.back();
+    if (column.cells % kGroup == 0)
+        column.index.push_back(
+            {std::uint32_t(column.chunks.size() - 1), std::uint32_t(chunk.size())});
+    chunk.insert(chunk.end(), prefix, prefix + prefixLength);
+    if (value)
+        chunk.insert(chunk.end(), value->begin(), value->end());
+    ++column.cells;
+}
+
 void ResultTable::appendNull(int column) {
-    Column& c = store_[std::size_t(column)];
-    c.ends.push_back(c.data.size());
-    c.nulls.push_back(true);
+    appendCell(store_[std::size_t(column)], std::nullopt);
 }
 
 void ResultTable::append(int column, std::string_view value) {
-    Column& c = store_[std::size_t(column)];
-    c.data.insert(c.data.end(), value.begin(), value.end());
-    c.ends.push_back(c.data.size());
-    c.nulls.push_back(false);
+    appendCell(store_[std::size_t(column)], value);
 }
 
 void ResultTable::finishRow() {
     ++rows_;
 }
 
-void ResultTable::reserveRows(std::size_t rows) {
-    for (Column& c : store_) {
-        c.ends.reserve(rows);
-        c.nulls.reserve(rows);
-    }
-}
-
 void ResultTable::replaceRow(int row, const std::vector<std::optional<std::string>>& values) {
     for (std::size_t col = 0; col < store_.size() && col < values.size(); ++col) {
         Column& c = store_[col];
-        const std::uint64_t begin = row == 0 ? 0 : c.ends[std::size_t(row) - 1];
-        const std::uint64_t end = c.ends[std::size_t(row)];
-        const std::string_view value = values[col] ? std::string_view(*values[col]) : "";
-        const std::int64_t delta = std::int64_t(value.size()) - std::int64_t(end - begin);
-        if (delta > 0)
-            c.data.insert(c.data.begin() + std::ptrdiff_t(end), std::size_t(delta), '\0');
-        else if (delta < 0)
-            c.data.erase(c.data.begin() + std::ptrdiff_t(end) + delta,
-                         c.data.begin() + std::ptrdiff_t(end));
-        std::copy(value.begin(), value.end(), c.data.begin() + std::ptrdiff_t(begin));
-        for (std::size_t r = std::size_t(row); r < c.ends.size(); ++r)
-            c.ends[r] = std::uint64_t(std::int64_t(c.ends[r]) + delta);
-        c.nulls[std::size_t(row)] = !values[col].has_value();
+        const Cell cell = locate(c, row);
+        std::vector<char>& chunk = c.chunks[cell.place.chunk];
+        const std::size_t oldLength = cell.prefix + (cell.marker ? cell.marker - 1 : 0);
+        std::string encoded(10, '\0');
+        encoded.resize(putVarint(encoded.data(), values[col] ? values[col]->size() + 1 : 0));
+        if (values[col])
+            encoded += *values[col];
+        if (chunk.size() - oldLength + encoded.size() > UINT32_MAX)
+            throw DbError(QStringLiteral("A value of column %1 is too large to be held.")
+                              .arg(columns_[col].name));
+        const auto at = chunk.begin() + std::ptrdiff_t(cell.place.offset);
+        chunk.erase(at, at + std::ptrdiff_t(oldLength));
+        chunk.insert(chunk.begin() + std::ptrdiff_t(cell.place.offset), encoded.begin(),
+                     encoded.end());
+        // Later indexed cells of the same chunk moved.
+        const std::int64_t delta = std::int64_t(encoded.size()) - std::int64_t(oldLength);
+        for (std::size_t g = std::size_t(row / kGroup) + 1; g < c.index.size(); ++g) {
+            if (c.index[g].chunk != cell.place.chunk)
+                break;
+            c.index[g].offset = std::uint32_t(std::int64_t(c.index[g].offset) + delta);
+        }
     }
 }
 
 std::size_t ResultTable::memoryBytes() const {
     std::size_t total = 0;
-    for (const Column& c : store_)
-        total +=
-            c.data.capacity() + c.ends.capacity() * sizeof(std::uint64_t) + c.nulls.capacity() / 8;
+    for (const Column& c : store_) {
+        total += c.index.capacity() * sizeof(Place);
+        for (const auto& chunk : c.chunks)
+            total += chunk.capacity();
+    }
     return total;
 }
 

@@ -1,0 +1,172 @@
+#include "db/boundquery.h"
+
+#include "db/odbc.h"
+
+#include <sqlext.h>
+
+#include <algorithm>
+
+namespace db {
+namespace {
+
+bool isCharacterType(short type) {
+    switch (type) {
+    case SQL_CHAR:
+    case SQL_VARCHAR:
+    case SQL_LONGVARCHAR:
+    case SQL_WCHAR:
+    case SQL_WVARCHAR:
+    case SQL_WLONGVARCHAR:
+        return true;
+    default:
+        return false;
+    }
+}
+
+SQLULEN parameterSize(const ColumnInfo& column, std::size_t length) {
+    // Character and binary values never travel cut to the column's size: the server
+    // decides about a value that is too long, and says so.
+    if (column.binary || isCharacterType(column.sqlType) || column.sqlType == 0)
+        return std::max<SQLULEN>({SQLULEN(column.size), SQLULEN(length), 1});
+    return column.size > 0 ? SQLULEN(column.size) : std::max<SQLULEN>(SQLULEN(length), 1);
+}
+
+} // namespace
+
+void BoundQuery::appendParameter(const ColumnInfo& column, std::string_view value) {
+    sql += QLatin1Char('?');
+    parameters_.push_back({column, std::string(value)});
+}
+
+void BoundQuery::bindAll(odbc::Statement& statement, std::vector<std::u16string>& texts,
+                         std::vector<SQLLEN>& indicators) const {
+    // The buffers are filled first and bound after, so no later growth moves them.
+    texts.resize(parameters_.size());
+    indicators.resize(parameters_.size());
+    for (std::size_t i = 0; i < parameters_.size(); ++i) {
+        const Parameter& p = parameters_[i];
+        if (!p.column.binary) {
+            texts[i] = odbc::toWide(QString::fromUtf8(p.value.data(), qsizetype(p.value.size())));
+            indicators[i] = SQLLEN(texts[i].size() * sizeof(char16_t));
+        } else {
+            indicators[i] = SQLLEN(p.value.size());
+        }
+    }
+    for (std::size_t i = 0; i < parameters_.size(); ++i) {
+        const Parameter& p = parameters_[i];
+        const short sqlType = p.column.sqlType != 0 ? p.column.sqlType : SQL_WVARCHAR;
+        const bool binary = p.column.binary;
+        SQLPOINTER buffer = binary ? SQLPOINTER(p.value.data()) : SQLPOINTER(texts[i].data());
+        const std::size_t length = binary ? p.value.size() : texts[i].size();
+        odbc::check(SQLBindParameter(statement.handle().get(), SQLUSMALLINT(i + 1),
+                                     SQL_PARAM_INPUT, binary ? SQL_C_BINARY : SQL_C_WCHAR, sqlType,
+                                     parameterSize(p.column, length),
+                                     p.column.decimalDigits, buffer, indicators[i], &indicators[i]),
+                    statement.handle(), "SQLBindParameter");
+    }
+}
+
+SQLLEN BoundQuery::execute(odbc::DriverConnection& connection, int timeoutSeconds) const {
+    odbc::Statement statement(connection);
+    statement.setQueryTimeout(timeoutSeconds);
+    std::vector<std::u16string> texts;
+    std::vector<SQLLEN> indicators;
+    bindAll(statement, texts, indicators);
+    const SQLRETURN rc = statement.execDirect(sql);
+    // The statement's own count comes first; a trigger's counts may follow it.
+    const SQLLEN count = rc == SQL_NO_DATA ? 0 : statement.rowCount();
+    drainResults(statement);
+    return std::max<SQLLEN>(count, 0);
+}
+
+std::vector<RowValues> BoundQuery::select(odbc::DriverConnection& connection,
+                                          const std::vector<ColumnInfo>& columns,
+                                          int timeoutSeconds, int maxRows) const {
+    odbc::Statement statement(connection);
+    statement.setQueryTimeout(timeoutSeconds);
+    std::vector<std::u16string> texts;
+    std::vector<SQLLEN> indicators;
+    bindAll(statement, texts, indicators);
+    std::vector<RowValues> rows;
+    if (statement.execDirect(sql) != SQL_NO_DATA) {
+        while (int(rows.size()) < maxRows) {
+            const SQLRETURN rc = SQLFetch(statement.handle().get());
+            if (rc == SQL_NO_DATA)
+                break;
+            odbc::check(rc, statement.handle(), "SQLFetch");
+            RowValues row;
+            row.reserve(columns.size());
+            for (std::size_t c = 0; c < columns.size(); ++c) {
+                if (columns[c].binary) {
+                    row.push_back(readBytes(statement, int(c) + 1));
+                } else {
+                    const std::optional<QString> text = readText(statement, int(c) + 1);
+                    row.push_back(text ? CellValue(text->toUtf8().toStdString()) : CellValue());
+                }
+            }
+            rows.push_back(std::move(row));
+        }
+    }
+    drainResults(statement);
+    return rows;
+}
+
+std::optional<QString> readText(const odbc::Statement& statement, int column) {
+    QString text;
+    SQLWCHAR buffer[2048];
+    for (;;) {
+        SQLLEN indicator = 0;
+        const SQLRETURN rc = SQLGetData(statement.handle().get(), SQLUSMALLINT(column), SQL_C_WCHAR,
+                                        buffer, sizeof buffer, &indicator);
+        if (rc == SQL_NO_DATA)
+            break;
+        odbc::check(rc, statement.handle(), "SQLGetData");
+        if (indicator == SQL_NULL_DATA)
+            return std::nullopt;
+        const SQLLEN room = SQLLEN(std::size(buffer)) - 1;
+        const SQLLEN got = (indicator == SQL_NO_TOTAL || indicator / SQLLEN(sizeof(SQLWCHAR)) > room)
+                               ? room
+                               : indicator / SQLLEN(sizeof(SQLWCHAR));
+        text += odbc::fromWide(buffer, got);
+        if (rc == SQL_SUCCESS)
+            break;
+    }
+    if (text.isNull())
+        text = QLatin1String("");
+    return text;
+}
+
+std::optional<std::string> readBytes(const odbc::Statement& statement, int column) {
+    std::string bytes;
+    char buffer[4096];
+    for (;;) {
+        SQLLEN indicator = 0;
+        const SQLRETURN rc = SQLGetData(statement.handle().get(), SQLUSMALLINT(column),
+                                        SQL_C_BINARY, buffer, sizeof buffer, &indicator);
+        if (rc == SQL_NO_DATA)
+            break;
+        odbc::check(rc, statement.handle(), "SQLGetData");
+        if (indicator == SQL_NULL_DATA)
+            return std::nullopt;
+        const SQLLEN got = (indicator == SQL_NO_TOTAL || indicator > SQLLEN(sizeof buffer))
+                               ? SQLLEN(sizeof buffer)
+                               : indicator;
+        bytes.append(buffer, std::size_t(got));
+        if (rc == SQL_SUCCESS)
+            break;
+    }
+    return bytes;
+}
+
+void drainResults(const odbc::Statement& statement) {
+    // SQLMoreResults drops what is left of the current result and moves to the next one;
+    // a failure that comes later in the batch (a trigger's, say) surfaces here.
+    for (int results = 0; results < 100000; ++results) {
+        const SQLRETURN rc = SQLMoreResults(statement.handle().get());
+        if (rc == SQL_NO_DATA)
+            return;
+        odbc::check(rc, statement.handle(), "SQLMoreResults");
+    }
+}
+
+} // namespace db

@@ -1,0 +1,69 @@
+#pragma once
+
+// What the grid must know about the table behind a recordset before it may write a row:
+// the table's name, the keys by which one row is found again, and the columns the server
+// fills in itself (identity, computed, timestamp), which are never written.
+
+#include "db/resulttable.h"
+
+#include <QString>
+#include <optional>
+#include <vector>
+
+namespace db {
+
+namespace odbc {
+class DriverConnection;
+}
+
+// The table of a source of the form "SELECT * FROM [name]" ("]" doubled inside the
+// brackets); nothing for any other text.
+std::optional<QString> tableNameFromSource(const QString& source);
+// An identifier in brackets, each "]" doubled.
+QString bracketed(const QString& identifier);
+
+enum class ColumnRole { Plain, Identity, Computed, RowVersion };
+
+struct TableKeys {
+    QString table;
+    std::vector<int> primaryKey;              // result columns, in key order
+    std::vector<std::vector<int>> uniqueKeys; // other unique indexes, fewest columns first
+    std::vector<ColumnRole> roles;            // one per result column
+    std::vector<bool> exact;    // may stand in an all-columns locator (see isExactType)
+    std::vector<bool> equality; // "column = ?" compares its stored value exactly
+    int rowVersion = -1;        // a timestamp column, checked on every write
+
+    bool writable(int column) const { return roles[std::size_t(column)] == ColumnRole::Plain; }
+};
+
+// Types whose values survive the trip as text or bytes and compare exactly: never
+// approximate numbers, long texts or long binaries.
+bool isExactType(short sqlType);
+bool isApproximateType(short sqlType);
+bool isLongType(short sqlType);
+
+// Reads the keys and column roles of `table` through the connection: the primary key,
+// the unique indexes, the row-version column and a description of "SELECT * FROM [table]".
+// Catalog calls the driver cannot answer count as "nothing known" (every write still
+// checks that exactly one row changed). Reads every result to its end.
+TableKeys discoverTableKeys(odbc::DriverConnection& connection, const QString& table,
+                            const std::vector<ColumnInfo>& columns, int timeoutSeconds);
+
+// Keys from types alone, with the given primary and unique keys (also for tests).
+TableKeys keysFromColumns(const QString& table, const std::vector<ColumnInfo>& columns);
+
+enum class LocatorKind { None, PrimaryKey, UniqueKey, AllColumns };
+
+struct RowLocator {
+    LocatorKind kind = LocatorKind::None;
+    std::vector<int> columns;
+};
+
+// The columns by which one stored row is found: the primary key; else the first unique
+// key whose columns all hold a value in this row; else every exactly comparable column.
+RowLocator locateRow(const TableKeys& keys, const ResultTable& rows, int row);
+
+// Why no row of the table can be found again; empty when rows can be.
+QString unlocatableReason(const TableKeys& keys);
+
+} // namespace db
