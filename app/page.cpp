@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QPalette>
+#include <QScreen>
 
 namespace app {
 
@@ -12,13 +13,22 @@ QRect twipsRect(int left, int top, int width, int height) {
     return {twips(left), twips(top), twips(width), twips(height)};
 }
 
-Page::Page(QWidget* parent) : QWidget(parent) { setBackColor(backColor_); }
+Page::Page(QWidget* parent) : QWidget(parent) {
+    setBackColor(backColor_);
+}
 
 void Page::Load() {
     if (loaded_)
         return;
     loaded_ = true;
-    Form_Load();
+    loading_ = true;
+    hiddenByLoad_ = false;
+    try {
+        Form_Load();
+    } catch (...) {
+        // Load handlers report their own failures; nothing more may leave a load.
+    }
+    loading_ = false;
 }
 
 void Page::Show() {
@@ -28,7 +38,20 @@ void Page::Show() {
     activateWindow();
 }
 
-void Page::Hide() { hide(); }
+void Page::Hide() {
+    if (loading_)
+        hiddenByLoad_ = true;
+    hide();
+}
+
+void Page::centreOnScreen() {
+    const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    QRect frame = geometry();
+    frame.moveCenter(screen->availableGeometry().center());
+    move(frame.topLeft());
+}
 
 void Page::setMousePointer(short value) {
     mousePointer_ = value;
@@ -65,7 +88,9 @@ void Page::closeEvent(QCloseEvent* event) {
     Form_Unload();
 }
 
-void Page::Form_Unload() { platform().endProgram(); }
+void Page::Form_Unload() {
+    platform().endProgram();
+}
 
 QColor colourFromCode(quint32 code) {
     if (code & 0x80000000u) {

@@ -16,12 +16,14 @@ inline constexpr short kPointerHourglass = 11;
 inline constexpr short kPointerCustom = 99;
 
 // Twips (1440 per logical inch) to logical pixels.
-constexpr int twips(int value) { return (value + 7) / 15; }
+constexpr int twips(int value) {
+    return (value + 7) / 15;
+}
 QRect twipsRect(int left, int top, int width, int height);
 
 class Page : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit Page(QWidget* parent = nullptr);
 
     // Loads the page when it is not loaded yet (runs Form_Load), then shows it.
@@ -30,6 +32,11 @@ public:
     // Loads without showing.
     void Load();
     bool isLoaded() const { return loaded_; }
+    // True when the page's own Form_Load hid it (it moved on to another page): the
+    // start-up then leaves it hidden instead of showing it.
+    bool hiddenByLoad() const { return hiddenByLoad_; }
+    // Places the window in the middle of the screen it is on.
+    void centreOnScreen();
 
     virtual void Form_Load() = 0;
 
@@ -43,15 +50,17 @@ public:
     quint32 BackColor() const { return backColor_; }
     void setBackColor(quint32 colour);
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
     // Runs when the user closes the window; ends the program.
     virtual void Form_Unload();
 
-private:
+  private:
     void applyPointer();
 
     bool loaded_ = false;
+    bool loading_ = false;
+    bool hiddenByLoad_ = false;
     short mousePointer_ = kPointerDefault;
     std::optional<QCursor> mouseIcon_;
     quint32 backColor_ = 0x00FFFFFF;

@@ -17,7 +17,7 @@ inline constexpr int kStyleOkOnly = 0;       // OK button, no icon
 inline constexpr int kStyleExclamation = 48; // OK button, exclamation icon
 
 class Platform {
-public:
+  public:
     virtual ~Platform() = default;
 
     // Shows a modal box and returns when it has been closed.
@@ -44,7 +44,9 @@ Platform& platform();
 // Installs a platform (tests, the sample program); returns the previous one.
 std::unique_ptr<Platform> setPlatform(std::unique_ptr<Platform> platform);
 
-// The real desktop. `settingsApplicationName` keeps the sample program's store apart.
-std::unique_ptr<Platform> makeDesktopPlatform();
+// The real desktop. `settingsName` names the program's own store within an application
+// key, so the sample program keeps its settings apart from the real program's.
+inline const QString kQuorvaneSettingsName = QStringLiteral("Quorvane");
+std::unique_ptr<Platform> makeDesktopPlatform(const QString& settingsName = kQuorvaneSettingsName);
 
 } // namespace app

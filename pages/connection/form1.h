@@ -15,13 +15,26 @@ namespace pages {
 
 class Form1 : public app::Page {
     Q_OBJECT
-public:
+  public:
     Form1();
 
     void Form_Load() override;
     void PushButton7_Click(); // Test Connection
     void PushButton6_Click(); // Help
     void PushButton3_Click(); // Next >
+
+    // Each change of a field stores its whole content.
+    void Text1_Change();
+    void Text2_Change();
+    void Text3_Change();
+    void Text4_Change();
+    void Text5_Change();
+    // Each field selects its whole content when it gets the focus.
+    void Text1_GotFocus();
+    void Text2_GotFocus();
+    void Text3_GotFocus();
+    void Text4_GotFocus();
+    void Text5_GotFocus();
 
     // The five fields as they stand now.
     db::ConnectionFields connectionFields() const;
@@ -40,6 +53,10 @@ public:
     QPushButton* PushButton7 = nullptr;
     QPushButton* PushButton6 = nullptr;
     QPushButton* PushButton3 = nullptr;
+
+  private:
+    void layOut();
+    void connectHandlers();
 };
 
 // The connection string and the connection test over the connection page's fields.

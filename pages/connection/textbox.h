@@ -1,0 +1,28 @@
+#pragma once
+
+// A one-line text box that reports when it gets the focus. Focus that arrives by a mouse
+// click is reported once the click is over, so a handler that selects the content keeps
+// its selection instead of seeing the click place the caret.
+
+#include <QLineEdit>
+
+namespace pages {
+
+class TextBox : public QLineEdit {
+    Q_OBJECT
+  public:
+    explicit TextBox(QWidget* parent = nullptr);
+
+  signals:
+    void gotFocus();
+
+  protected:
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+  private:
+    bool focusByClick_ = false;
+};
+
+} // namespace pages

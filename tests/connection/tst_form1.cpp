@@ -1,0 +1,265 @@
+#include "app/mainmodule.h"
+#include "app/settingsstore.h"
+#include "pages/chooser/form2.h"
+#include "pages/connection/form1.h"
+#include "pages/wizard.h"
+#include "sample/provider/sampleprovider.h"
+#include "support/fakeplatform.h"
+#include "support/sampledb.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+class Form1Test : public QObject {
+    Q_OBJECT
+  private slots:
+    void initTestCase() { app::SetApplicationTitle(); }
+    void cleanup() { pages::resetPages(); }
+
+    void shouldLayOutControlsFromTwips();
+    void shouldFollowTabOrderAndSelectWholeFieldOnFocus();
+    void shouldSelectWholeFieldAfterMouseClick();
+    void shouldMaskPasswordButStoreItsCharacters();
+    void shouldStoreEachKeystrokeAndProgramChange();
+    void shouldShowHourglassThenCouldNotConnectOnRefusedLogin();
+    void shouldSayCouldNotConnectForClosedPort();
+    void shouldSayConnectionSuccessfulWithSampleProvider();
+    void shouldShowExactHelpText();
+    void shouldDoNothingOnNextWhenTestFails();
+    void shouldMoveToChooserOnNextWhenTestSucceeds();
+};
+
+namespace {
+QString stored(const char* key) {
+    return app::GetSetting(app::ApplicationKey, app::ProductName, QString::fromLatin1(key),
+                           QStringLiteral("<missing>"));
+}
+// A local port that nothing listens on: bound once, then let go.
+QString closedPort() {
+    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    ::bind(s, reinterpret_cast<sockaddr*>(&address), size);
+    ::getsockname(s, reinterpret_cast<sockaddr*>(&address), &size);
+    ::close(s);
+    return QString::number(ntohs(address.sin_port));
+}
+void fill(pages::Form1& page, const db::ConnectionFields& f) {
+    page.Text1->setText(f.server);
+    page.Text2->setText(f.port);
+    page.Text3->setText(f.user);
+    page.Text4->setText(f.password);
+    page.Text5->setText(f.database);
+}
+} // namespace
+
+void Form1Test::shouldLayOutControlsFromTwips() {
+    testing::PlatformGuard guard;
+    pages::Form1& page = pages::form1();
+    QCOMPARE(page.minimumSize(), QSize(536, 241));
+    QCOMPARE(page.maximumSize(), QSize(536, 241));
+    QVERIFY(!(page.windowFlags() & Qt::WindowMaximizeButtonHint));
+    QVERIFY(page.windowFlags() & Qt::WindowMinimizeButtonHint);
+    QCOMPARE(page.Frame1->title(), QStringLiteral("Sybase ASE Database"));
+    QCOMPARE(page.Frame1->geometry(), app::twipsRect(120, 120, 7800, 2830));
+    QCOMPARE(page.Text1->geometry(), app::twipsRect(1320, 360, 4575, 345));
+    QCOMPARE(page.Text2->geometry(), app::twipsRect(6480, 360, 1095, 345));
+    QCOMPARE(page.Label3->geometry(), app::twipsRect(6000, 405, 495, 255));
+    QCOMPARE(page.PushButton6->geometry(), app::twipsRect(3960, 2280, 3600, 405));
+    QCOMPARE(page.PushButton3->geometry(), app::twipsRect(120, 3090, 7800, 405));
+    QCOMPARE(page.PushButton3->parentWidget(), &page);
+    QCOMPARE(page.PushButton7->parentWidget(), page.Frame1);
+
+    const QStringList captions = {page.Label2->text(),      page.Label3->text(),
+                                  page.Label1->text(),      page.Label4->text(),
+                                  page.Label6->text(),      page.PushButton7->text(),
+                                  page.PushButton6->text(), page.PushButton3->text()};
+    QCOMPARE(captions, QStringList({"Server:", "Port:", "Username:", "Password:", "Database:",
+                                    "Test Connection", "Help", "Next >"}));
+    for (const char* name : {"Frame1", "Label1", "Label2", "Label3", "Label4", "Label6", "Text1",
+                             "Text2", "Text3", "Text4", "Text5"}) {
+        auto* control = page.findChild<QWidget*>(QString::fromLatin1(name));
+        QVERIFY2(control, name);
+        QCOMPARE(control->font().pointSizeF(), 9.0);
+        QVERIFY(control->font().bold());
+        QCOMPARE(control->font().family(), QStringLiteral("Arial"));
+    }
+    for (QPushButton* button : {page.PushButton7, page.PushButton6, page.PushButton3}) {
+        QCOMPARE(button->font().pointSizeF(), 11.25);
+        QVERIFY(button->font().bold());
+    }
+    QCOMPARE(page.Label4->palette().color(QPalette::Window), QColor(Qt::white));
+    QCOMPARE(page.BackColor(), 0x00FFFFFFu);
+}
+
+void Form1Test::shouldFollowTabOrderAndSelectWholeFieldOnFocus() {
+    testing::PlatformGuard guard;
+    pages::Form1& page = pages::form1();
+    page.Text1->setText(QStringLiteral("server"));
+    page.Text2->setText(QStringLiteral("5000"));
+    page.Text4->setText(QStringLiteral("pw"));
+    page.Show();
+    QVERIFY(QTest::qWaitForWindowActive(&page));
+    QCOMPARE(QApplication::focusWidget(), page.Text1);
+    QCOMPARE(page.Text1->selectedText(), QStringLiteral("server"));
+
+    const QList<QWidget*> order = {page.Text2,       page.Text3,       page.Text4,
+                                   page.Text5,       page.PushButton7, page.PushButton6,
+                                   page.PushButton3, page.Text1};
+    for (QWidget* next : order) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), next);
+    }
+    // Focus given by the program selects the whole field as well.
+    page.Text4->setFocus(Qt::OtherFocusReason);
+    QCOMPARE(page.Text4->selectionStart(), 0);
+    QCOMPARE(page.Text4->selectionLength(), 2);
+    QTest::keyClicks(page.Text4, QStringLiteral("new"));
+    QCOMPARE(page.Text4->text(), QStringLiteral("new"));
+}
+
+void Form1Test::shouldSelectWholeFieldAfterMouseClick() {
+    testing::PlatformGuard guard;
+    pages::Form1& page = pages::form1();
+    page.Text3->setText(QStringLiteral("someone"));
+    page.Show();
+    QVERIFY(QTest::qWaitForWindowActive(&page));
+    QTest::mouseClick(page.Text3, Qt::LeftButton, {}, QPoint(20, 8));
+    QCOMPARE(QApplication::focusWidget(), page.Text3);
+    QCOMPARE(page.Text3->selectedText(), QStringLiteral("someone"));
+    // A click inside the field that already has the focus just places the caret.
+    QTest::mouseClick(page.Text3, Qt::LeftButton, {}, QPoint(20, 8));
+    QVERIFY(!page.Text3->hasSelectedText());
+}
+
+void Form1Test::shouldMaskPasswordButStoreItsCharacters() {
+    testing::PlatformGuard guard;
+    pages::Form1& page = pages::form1();
+    page.Text4->setText(QStringLiteral("s;cr\u00e9t"));
+    QCOMPARE(page.Text4->displayText(), QStringLiteral("******"));
+    QCOMPARE(stored("Password"), QStringLiteral("s;cr\u00e9t"));
+}
+
+void Form1Test::shouldStoreEachKeystrokeAndProgramChange() {
+    testing::PlatformGuard guard;
+    pages::Form1& page = pages::form1();
+    QStringList seen;
+    for (const QChar c : QStringLiteral("abc")) {
+        QTest::keyClick(page.Text1, c.toLatin1());
+        seen << stored("Server");
+    }
+    QCOMPARE(seen, QStringList({"a", "ab", "abc"}));
+    QTest::keyClick(page.Text1, Qt::Key_Backspace);
+    QCOMPARE(stored("Server"), QStringLiteral("ab"));
+    page.Text5->setText(QStringLiteral("db one"));
+    QCOMPARE(stored("Database"), QStringLiteral("db one"));
+    page.Text5->clear();
+    QCOMPARE(stored("Database"), QString());
+    QCOMPARE(stored("User"), QStringLiteral("<missing>"));
+}
+
+void Form1Test::shouldShowHourglassThenCouldNotConnectOnRefusedLogin() {
+    testing::PlatformGuard guard;
+    testing::SampleServer server;
+    server.createSampleDatabase();
+    pages::Form1& page = pages::form1();
+    db::ConnectionFields f = testing::SampleServer::fields(QStringLiteral("pubs"));
+    f.password = QStringLiteral("wrong");
+    fill(page, f);
+    QList<short> pointers;
+    guard.fake().onBox = [&](const testing::ShownBox&) { pointers << page.MousePointer(); };
+    page.PushButton7->click();
+    QCOMPARE(guard.fake().boxes.size(), 1);
+    QCOMPARE(guard.fake().boxes[0].text, QStringLiteral("Could not connect."));
+    QCOMPARE(guard.fake().boxes[0].style, 0);
+    QCOMPARE(guard.fake().boxes[0].title, QStringLiteral("Quorvane"));
+    QCOMPARE(pointers, QList<short>{app::kPointerHourglass});
+    QCOMPARE(page.MousePointer(), app::kPointerDefault);
+}
+
+void Form1Test::shouldSayCouldNotConnectForClosedPort() {
+    testing::PlatformGuard guard;
+    const QString port = closedPort();
+    pages::Form1& page = pages::form1();
+    fill(page, {QStringLiteral("127.0.0.1"), port, QStringLiteral("sa"), QStringLiteral("x;y"),
+                QStringLiteral("master")});
+    page.PushButton7_Click();
+    QCOMPARE(guard.fake().boxes.size(), 1);
+    QCOMPARE(guard.fake().boxes[0].text, QStringLiteral("Could not connect."));
+    QCOMPARE(page.MousePointer(), app::kPointerDefault);
+}
+
+void Form1Test::shouldSayConnectionSuccessfulWithSampleProvider() {
+    testing::PlatformGuard guard;
+    testing::SampleServer server;
+    server.createSampleDatabase();
+    pages::Form1& page = pages::form1();
+    fill(page, testing::SampleServer::fields(QStringLiteral("pubs")));
+    QList<short> pointers;
+    guard.fake().onBox = [&](const testing::ShownBox&) { pointers << page.MousePointer(); };
+    page.PushButton7_Click();
+    QCOMPARE(guard.fake().boxes.size(), 1);
+    QCOMPARE(guard.fake().boxes[0].text, QStringLiteral("Connection successful."));
+    QCOMPARE(guard.fake().boxes[0].style, 0);
+    QCOMPARE(guard.fake().boxes[0].title, QStringLiteral("Quorvane"));
+    QCOMPARE(pointers, QList<short>{app::kPointerHourglass});
+    QCOMPARE(page.MousePointer(), app::kPointerDefault);
+}
+
+void Form1Test::shouldShowExactHelpText() {
+    testing::PlatformGuard guard;
+    pages::form1().PushButton6->click();
+    QCOMPARE(guard.fake().boxes.size(), 1);
+    const QByteArray expected =
+        "This is how I was able to make a Sybase ASE connection: \r\r"
+        "I purchased\r\r"
+        "Sybase Adaptive Server Enterprise \xE2\x80\x93 Developer's Edition\r\r"
+        "via www.sybase.com\r\r"
+        "and downloaded the Sybase 15.01 Client\r\r"
+        "specifically\r\r"
+        "ase1501clientwin32.zip\r\r"
+        "Make sure you select Custom instead of Typical and Full and make sure\r\r"
+        "ASE Data Providers (ASE ODBC Driver)\r\r"
+        "are installed during the client installation.\r\r";
+    QCOMPARE(guard.fake().boxes[0].text.toUtf8(), expected);
+    QCOMPARE(guard.fake().boxes[0].style, 0);
+    QCOMPARE(guard.fake().boxes[0].title, QStringLiteral("Quorvane"));
+}
+
+void Form1Test::shouldDoNothingOnNextWhenTestFails() {
+    testing::PlatformGuard guard;
+    testing::SampleServer server;
+    pages::Form1& page = pages::form1();
+    page.Show();
+    fill(page, {QStringLiteral("elsewhere"), QStringLiteral("5000"), QStringLiteral("sa"),
+                QString(), QString()});
+    page.PushButton3->click();
+    QVERIFY(page.isVisible());
+    QVERIFY(guard.fake().boxes.isEmpty());
+    QCOMPARE(page.MousePointer(), app::kPointerDefault);
+}
+
+void Form1Test::shouldMoveToChooserOnNextWhenTestSucceeds() {
+    testing::PlatformGuard guard;
+    testing::SampleServer server;
+    server.createSampleDatabase();
+    pages::Form1& page = pages::form1();
+    page.Show();
+    fill(page, testing::SampleServer::fields(QStringLiteral("pubs")));
+    page.PushButton3_Click();
+    QVERIFY(pages::form2().isVisible());
+    QVERIFY(!page.isVisible());
+}
+
+QTEST_MAIN(Form1Test)
+#include "tst_form1.moc"
