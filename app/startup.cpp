@@ -1,6 +1,8 @@
 #include "app/startup.h"
 
+#include "app/lookandfeel.h"
 #include "app/mainmodule.h"
+#include "db/connection.h"
 #include "app/platform.h"
 #include "pages/connection/form1.h"
 #include "pages/wizard.h"
@@ -26,6 +28,12 @@ int runProgram(QApplication& application, ProgramKind kind,
     // Hidden pages stay loaded while another shows, and a box may close while every page
     // is hidden: the program ends only through a page's unload.
     QApplication::setQuitOnLastWindowClosed(false);
+    QGuiApplication::setDesktopFileName(QStringLiteral("quorvane"));
+    QApplication::setWindowIcon(programIcon());
+    // A connect blocks the program until it returns or times out; meanwhile the windows
+    // repaint (the hourglass shows) while clicks and keys wait their turn.
+    db::setConnectWaitHook(
+        [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
 
     if (beforeStart)
         beforeStart();

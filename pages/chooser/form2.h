@@ -14,7 +14,7 @@ namespace pages {
 
 class Form2 : public app::Page {
     Q_OBJECT
-public:
+  public:
     Form2();
 
     void Form_Load() override; // also run again by the connection page's "Next >"
@@ -26,6 +26,13 @@ public:
     QFrame* Line1 = nullptr;
     QPushButton* PushButton2 = nullptr;
     QPushButton* PushButton3 = nullptr;
+
+  private:
+    bool loading_ = false; // a load is under way (its listing lets queued events run)
 };
+
+// The query that opens a table: "SELECT * FROM [" + name + "]", with every "]" of the
+// name doubled so that the name can never close the brackets early.
+QString tableQuery(const QString& tableName);
 
 } // namespace pages

@@ -1,0 +1,159 @@
+#include "chooserfixture.h"
+
+#include "app/globals.h"
+#include "db/connectionstate.h"
+#include "db/dberror.h"
+#include "db/recordset.h"
+#include "pages/chooser/form2.h"
+#include "pages/editor/datagrid.h"
+#include "pages/editor/form3.h"
+
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+
+using chooser::Fixture;
+
+class Form2NextTest : public QObject {
+    Q_OBJECT
+  private slots:
+    void shouldBuildTheQueryWithClosingBracketsDoubled();
+    void shouldOpenTheChosenTableInTheEditor();
+    void shouldReleaseTheEarlierTableWhenAnotherIsChosen();
+    void shouldLandOnAnEmptyEditorWhenTheConnectionFails();
+    void shouldAskForATableWhenTheListIsEmpty();
+    void shouldReportANameWithABracketCleanlyAndRunNothingOfIt();
+};
+
+namespace {
+QListWidgetItem* itemNamed(const QString& name) {
+    const auto found = pages::form2().List1->findItems(name, Qt::MatchExactly);
+    return found.isEmpty() ? nullptr : found.first();
+}
+void choose(const QString& name) {
+    QListWidgetItem* item = itemNamed(name);
+    QVERIFY2(item, qPrintable(name));
+    pages::form2().List1->setCurrentItem(item);
+}
+} // namespace
+
+void Form2NextTest::shouldBuildTheQueryWithClosingBracketsDoubled() {
+    QCOMPARE(pages::tableQuery(QStringLiteral("Physics")),
+             QStringLiteral("SELECT * FROM [Physics]"));
+    QCOMPARE(pages::tableQuery(QStringLiteral("Order Details")),
+             QStringLiteral("SELECT * FROM [Order Details]"));
+    QCOMPARE(pages::tableQuery(QStringLiteral("a]b")), QStringLiteral("SELECT * FROM [a]]b]"));
+    QCOMPARE(pages::tableQuery(QStringLiteral("x]; DROP TABLE t; --")),
+             QStringLiteral("SELECT * FROM [x]]; DROP TABLE t; --]"));
+    QCOMPARE(pages::tableQuery(QStringLiteral("]]")), QStringLiteral("SELECT * FROM []]]]]"));
+    QCOMPARE(pages::tableQuery(QStringLiteral("[a")), QStringLiteral("SELECT * FROM [[a]"));
+}
+
+void Form2NextTest::shouldOpenTheChosenTableInTheEditor() {
+    Fixture run(QStringLiteral("lab"), chooser::kLabTables);
+    pages::form2().Show();
+    choose(QStringLiteral("Order Details"));
+    QTest::mouseClick(pages::form2().PushButton3, Qt::LeftButton);
+
+    QCOMPARE(run.boxTexts(), QStringList());
+    QCOMPARE(Globals::SelectedTableName, QStringLiteral("Order Details"));
+    pages::Form3& editor = pages::form3();
+    QVERIFY(editor.isVisible());
+    QVERIFY(!pages::form2().isVisible());
+    QCOMPARE(pages::form2().MousePointer(), app::kPointerDefault);
+    QCOMPARE(editor.Label2->text(), QStringLiteral(" Now Editing: Order Details"));
+    const auto source = editor.DataGrid1->DataSource();
+    QVERIFY(source);
+    QCOMPARE(source->source, QStringLiteral("SELECT * FROM [Order Details]"));
+    QCOMPARE(source->cursorType, 2);
+    QCOMPARE(source->lockType, 3);
+    QCOMPARE(source->rows.rowCount(), 1);
+    QVERIFY(source->connection && source->connection->driver);
+    QCOMPARE(source->connection->cursorLocation, short(3));
+    QCOMPARE(source->connection->commandTimeout, 5000);
+    QCOMPARE(source->connection->connectionTimeout, 5000);
+}
+
+void Form2NextTest::shouldReleaseTheEarlierTableWhenAnotherIsChosen() {
+    Fixture run(QStringLiteral("lab"), chooser::kLabTables);
+    pages::form2().Show();
+    pages::form2().PushButton3_Click(); // the first table is selected at load
+    std::weak_ptr<db::RecordsetData> first = pages::form3().DataGrid1->DataSource();
+    QVERIFY(!first.expired());
+    QCOMPARE(first.lock()->source, QStringLiteral("SELECT * FROM [Physics]"));
+
+    pages::form3().Hide(); // back to the chooser, as the editor's "< Back" does
+    pages::form2().Show();
+    choose(QStringLiteral("Order Details"));
+    pages::form2().PushButton3_Click();
+    QVERIFY(first.expired());
+    QCOMPARE(pages::form3().Label2->text(), QStringLiteral(" Now Editing: Order Details"));
+    QCOMPARE(pages::form3().DataGrid1->DataSource()->rows.rowCount(), 1);
+    QCOMPARE(run.boxTexts(), QStringList());
+}
+
+void Form2NextTest::shouldLandOnAnEmptyEditorWhenTheConnectionFails() {
+    Fixture run(QStringLiteral("lab"), chooser::kLabTables);
+    pages::form2().Show();
+    pages::form1().Text4->setText(QStringLiteral("changed since the listing"));
+    pages::form2().PushButton3_Click();
+
+    QCOMPARE(run.boxTexts(),
+             QStringList({chooser::reportText("Form2", "PushButton3_Click", 114,
+                                              QStringLiteral("Login failed.")),
+                          chooser::reportText("Form2", "PushButton3_Click", 126,
+                                              QString::fromLatin1(db::kObjectClosed))}));
+    QVERIFY(pages::form3().isVisible());
+    QCOMPARE(pages::form3().Label2->text(), QStringLiteral(" Now Editing: Physics"));
+    QVERIFY(!pages::form3().DataGrid1->DataSource());
+    QVERIFY(!pages::form2().isVisible());
+    QCOMPARE(pages::form2().MousePointer(), app::kPointerDefault);
+}
+
+void Form2NextTest::shouldAskForATableWhenTheListIsEmpty() {
+    Fixture run(QStringLiteral("empty"), {});
+    pages::form2().Show();
+    QCOMPARE(pages::form2().List1->count(), 0);
+    QTest::mouseClick(pages::form2().PushButton3, Qt::LeftButton);
+
+    QCOMPARE(run.fake->boxes.size(), 1);
+    QCOMPARE(run.fake->boxes.at(0).text, QStringLiteral("Please select a table"));
+    QCOMPARE(run.fake->boxes.at(0).style, 0);
+    QCOMPARE(run.fake->boxes.at(0).title, QStringLiteral("Quorvane"));
+    QVERIFY(pages::form2().isVisible());
+    QCOMPARE(pages::form2().MousePointer(), app::kPointerDefault);
+    QVERIFY(!pages::form3().isLoaded());
+}
+
+void Form2NextTest::shouldReportANameWithABracketCleanlyAndRunNothingOfIt() {
+    QStringList tables = chooser::kLabTables;
+    tables << QStringLiteral("CREATE TABLE \"x]y\" (a)")
+           << QStringLiteral("CREATE TABLE \"t] ; DELETE FROM Physics; --\" (a)");
+    Fixture run(QStringLiteral("lab"), tables);
+    pages::form2().Show();
+    for (const QString& name :
+         {QStringLiteral("x]y"), QStringLiteral("t] ; DELETE FROM Physics; --")}) {
+        run.fake->boxes.clear();
+        choose(name);
+        pages::form2().PushButton3_Click();
+        // SQLite takes no "]]" inside brackets: the whole query fails to parse at 126.
+        QCOMPARE(run.fake->boxes.size(), 1);
+        QVERIFY2(run.fake->boxes.at(0).text.contains(
+                     QStringLiteral("in Quorvane2021/08/31.Form2.PushButton3_Click at line 126")),
+                 qPrintable(run.fake->boxes.at(0).text));
+        QVERIFY(!run.fake->boxes.at(0).text.startsWith(QStringLiteral("\r\n")));
+        QCOMPARE(pages::form3().Label2->text(), QStringLiteral(" Now Editing: ") + name);
+        QVERIFY(!pages::form3().DataGrid1->DataSource());
+        pages::form3().Hide();
+        pages::form2().Show();
+    }
+    run.fake->boxes.clear();
+    choose(QStringLiteral("Physics"));
+    pages::form2().PushButton3_Click();
+    QCOMPARE(run.boxTexts(), QStringList());
+    QCOMPARE(pages::form3().DataGrid1->DataSource()->rows.rowCount(), 2); // nothing deleted
+}
+
+QTEST_MAIN(Form2NextTest)
+#include "tst_form2next.moc"
