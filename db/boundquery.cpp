@@ -58,10 +58,10 @@ void BoundQuery::bindAll(odbc::Statement& statement, std::vector<std::u16string>
         const bool binary = p.column.binary;
         SQLPOINTER buffer = binary ? SQLPOINTER(p.value.data()) : SQLPOINTER(texts[i].data());
         const std::size_t length = binary ? p.value.size() : texts[i].size();
-        odbc::check(SQLBindParameter(statement.handle().get(), SQLUSMALLINT(i + 1),
-                                     SQL_PARAM_INPUT, binary ? SQL_C_BINARY : SQL_C_WCHAR, sqlType,
-                                     parameterSize(p.column, length),
-                                     p.column.decimalDigits, buffer, indicators[i], &indicators[i]),
+        odbc::check(SQLBindParameter(statement.handle().get(), SQLUSMALLINT(i + 1), SQL_PARAM_INPUT,
+                                     binary ? SQL_C_BINARY : SQL_C_WCHAR, sqlType,
+                                     parameterSize(p.column, length), p.column.decimalDigits,
+                                     buffer, indicators[i], &indicators[i]),
                     statement.handle(), "SQLBindParameter");
     }
 }
@@ -124,9 +124,10 @@ std::optional<QString> readText(const odbc::Statement& statement, int column) {
         if (indicator == SQL_NULL_DATA)
             return std::nullopt;
         const SQLLEN room = SQLLEN(std::size(buffer)) - 1;
-        const SQLLEN got = (indicator == SQL_NO_TOTAL || indicator / SQLLEN(sizeof(SQLWCHAR)) > room)
-                               ? room
-                               : indicator / SQLLEN(sizeof(SQLWCHAR));
+        const SQLLEN got =
+            (indicator == SQL_NO_TOTAL || indicator / SQLLEN(sizeof(SQLWCHAR)) > room)
+                ? room
+                : indicator / SQLLEN(sizeof(SQLWCHAR));
         text += odbc::fromWide(buffer, got);
         if (rc == SQL_SUCCESS)
             break;

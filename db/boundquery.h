@@ -28,7 +28,7 @@ using CellValue = std::optional<std::string>;
 using RowValues = std::vector<CellValue>;
 
 class BoundQuery {
-public:
+  public:
     QString sql;
 
     // Appends "?" to the SQL text and binds the value with the column's type.
@@ -45,7 +45,7 @@ public:
                                   const std::vector<ColumnInfo>& columns, int timeoutSeconds,
                                   int maxRows) const;
 
-private:
+  private:
     struct Parameter {
         ColumnInfo column;
         std::string value;

@@ -3,10 +3,12 @@
 #include "db/connectionstate.h"
 #include "db/recordset.h"
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <exception>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 namespace db {
@@ -17,9 +19,13 @@ std::function<void()>& waitHook() {
     return hook;
 }
 
+// Connect attempts whose thread has not finished, abandoned ones included.
+std::atomic<int> attemptsUnderWay{0};
+
 // One connect attempt, run on a thread of its own with its own environment. The caller
 // waits for it at most the time-out; an attempt it stops waiting for finishes (and frees
-// its handles) on its own.
+// its handles) on its own. Nothing of the caller's is touched by the thread: it owns
+// copies of the string and the provider and shares only this record.
 struct Attempt {
     std::mutex mutex;
     std::condition_variable done;
@@ -28,28 +34,51 @@ struct Attempt {
     std::exception_ptr error;
 };
 
-std::shared_ptr<odbc::DriverConnection>
-connectWithDeadline(const QString& odbcString, std::shared_ptr<const Provider> provider,
-                    int timeoutSeconds) {
-    auto attempt = std::make_shared<Attempt>();
-    std::thread([attempt, odbcString, provider, timeoutSeconds] {
-        std::shared_ptr<odbc::DriverConnection> connection;
-        std::exception_ptr error;
-        try {
-            connection =
-                std::make_shared<odbc::DriverConnection>(std::make_shared<odbc::Environment>());
-            connection->connect(odbcString, timeoutSeconds);
-            provider->afterConnect(*connection);
-        } catch (...) {
-            error = std::current_exception();
-            connection.reset();
-        }
+void runAttempt(std::shared_ptr<Attempt> attempt, QString odbcString,
+                std::shared_ptr<const Provider> provider) {
+    std::shared_ptr<odbc::DriverConnection> connection;
+    std::exception_ptr error;
+    try {
+        connection =
+            std::make_shared<odbc::DriverConnection>(std::make_shared<odbc::Environment>());
+        // The deadline is the caller's alone. Given a login time-out of its own, FreeTDS
+        // never returns once that time-out has fired against a silent server, not even
+        // when the server later hangs up, and nests a further wait every few seconds, its
+        // stack growing all the while. Without one, an abandoned attempt ends as soon as
+        // the server closes the connection.
+        connection->connect(odbcString, 0);
+        provider->afterConnect(*connection);
+    } catch (...) {
+        error = std::current_exception();
+        connection.reset();
+    }
+    {
         std::lock_guard lock(attempt->mutex);
         attempt->connection = std::move(connection);
         attempt->error = error;
         attempt->finished = true;
         attempt->done.notify_all();
-    }).detach();
+    }
+    // When the caller has gone, the connection (if any) is closed and freed here.
+    attempt.reset();
+    provider.reset();
+    odbcString.clear();
+    --attemptsUnderWay;
+}
+
+std::shared_ptr<odbc::DriverConnection>
+connectWithDeadline(const QString& odbcString, std::shared_ptr<const Provider> provider,
+                    int timeoutSeconds) {
+    auto attempt = std::make_shared<Attempt>();
+    ++attemptsUnderWay;
+    try {
+        std::thread(runAttempt, attempt, odbcString, std::move(provider)).detach();
+    } catch (const std::system_error& e) {
+        --attemptsUnderWay;
+        throw DbError(QStringLiteral("The connection could not be started: %1")
+                          .arg(QString::fromLocal8Bit(e.what())),
+                      QStringLiteral("HY001"));
+    }
 
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::seconds(timeoutSeconds);
@@ -74,10 +103,21 @@ connectWithDeadline(const QString& odbcString, std::shared_ptr<const Provider> p
     return std::move(attempt->connection);
 }
 
+void checkTimeout(int seconds) {
+    if (seconds < 0)
+        throw DbError(QStringLiteral("Arguments are of the wrong type, are out of acceptable "
+                                     "range, or are in conflict with one another."),
+                      QStringLiteral("HY024"), 3001);
+}
+
 } // namespace
 
 void setConnectWaitHook(std::function<void()> hook) {
     waitHook() = std::move(hook);
+}
+
+int connectAttemptsUnderWay() {
+    return attemptsUnderWay.load();
 }
 
 odbc::DriverConnection& ConnectionState::open() const {
@@ -98,12 +138,14 @@ int Connection::CommandTimeout() const {
     return state_->commandTimeout;
 }
 void Connection::setCommandTimeout(int seconds) {
+    checkTimeout(seconds);
     state_->commandTimeout = seconds;
 }
 int Connection::ConnectionTimeout() const {
     return state_->connectionTimeout;
 }
 void Connection::setConnectionTimeout(int seconds) {
+    checkTimeout(seconds);
     state_->connectionTimeout = seconds;
 }
 

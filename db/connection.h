@@ -30,9 +30,9 @@ class Connection {
     short CursorLocation() const;
     void setCursorLocation(short location);
     int CommandTimeout() const;
-    void setCommandTimeout(int seconds); // 0: no limit
+    void setCommandTimeout(int seconds); // 0: no limit; negative: throws DbError
     int ConnectionTimeout() const;
-    void setConnectionTimeout(int seconds); // 0: no limit
+    void setConnectionTimeout(int seconds); // 0: no limit; negative: throws DbError
 
     // Opens with an ADO connection string ("Provider=...;..."). Returns once the server
     // has accepted the login for the database; throws DbError otherwise, at the latest
@@ -59,5 +59,9 @@ class Connection {
 // Runs about every 50 ms on the waiting thread while a connect is under way (a program
 // lets its windows repaint there). None by default.
 void setConnectWaitHook(std::function<void()> hook);
+
+// Connect attempts whose worker thread is still running, abandoned ones included (each
+// ends once its driver returns).
+int connectAttemptsUnderWay();
 
 } // namespace db

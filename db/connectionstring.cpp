@@ -3,51 +3,73 @@
 #include "db/dberror.h"
 
 namespace db {
+namespace {
+
+[[noreturn]] void malformed(qsizetype index) {
+    throw DbError(QStringLiteral("Format of the initialization string does not conform to "
+                                 "specification starting at index %1.")
+                      .arg(index),
+                  QStringLiteral("08001"));
+}
+
+bool isQuote(QChar c) {
+    return c == QLatin1Char('"') || c == QLatin1Char('\'');
+}
+
+qsizetype skipBlanks(const QString& text, qsizetype i) {
+    while (i < text.size() && text.at(i).isSpace())
+        ++i;
+    return i;
+}
+
+} // namespace
 
 ConnectionProperties ConnectionProperties::parse(const QString& text) {
     ConnectionProperties result;
-    qsizetype i = 0;
     const qsizetype n = text.size();
+    qsizetype i = 0;
     while (i < n) {
-        // One element: key up to "=", then a plain value up to ";" or a quoted value.
+        const qsizetype start = i;
         const qsizetype semicolon = text.indexOf(QLatin1Char(';'), i);
         const qsizetype equals = text.indexOf(QLatin1Char('='), i);
         if (equals < 0 || (semicolon >= 0 && semicolon < equals)) {
+            // No "=" in this element: only an empty element (";;") is allowed.
             const qsizetype end = semicolon < 0 ? n : semicolon;
             if (!text.mid(i, end - i).trimmed().isEmpty())
-                throw DbError(QStringLiteral("Format of the initialization string does not "
-                                             "conform to specification starting at index %1.")
-                                  .arg(i));
+                malformed(start);
             i = end + 1;
             continue;
         }
         const QString key = text.mid(i, equals - i).trimmed();
-        qsizetype j = equals + 1;
+        if (key.isEmpty())
+            malformed(start);
+
         QString value;
-        if (j < n && text.at(j) == QLatin1Char('"')) {
-            ++j;
+        qsizetype j = skipBlanks(text, equals + 1);
+        if (j < n && isQuote(text.at(j))) {
+            // Quoted: the quote doubled stands for itself; ";" and blanks are plain text.
+            const QChar quote = text.at(j++);
             bool closed = false;
             while (j < n) {
-                if (text.at(j) == QLatin1Char('"')) {
-                    if (j + 1 < n && text.at(j + 1) == QLatin1Char('"')) {
-                        value += QLatin1Char('"');
-                        j += 2;
-                        continue;
-                    }
-                    closed = true;
+                const QChar c = text.at(j++);
+                if (c != quote) {
+                    value += c;
+                } else if (j < n && text.at(j) == quote) {
+                    value += quote;
                     ++j;
+                } else {
+                    closed = true;
                     break;
                 }
-                value += text.at(j++);
             }
+            j = skipBlanks(text, j);
             if (!closed || (j < n && text.at(j) != QLatin1Char(';')))
-                throw DbError(QStringLiteral("Format of the initialization string does not "
-                                             "conform to specification starting at index %1.")
-                                  .arg(equals + 1));
+                malformed(start);
             i = j + 1;
         } else {
+            // Plain: up to the next ";", without the blanks around it.
             const qsizetype end = semicolon < 0 ? n : semicolon;
-            value = text.mid(j, end - j);
+            value = text.mid(equals + 1, end - equals - 1).trimmed();
             i = end + 1;
         }
         result.items_.emplace_back(key, value);
@@ -71,10 +93,9 @@ QString ConnectionProperties::value(const QString& key) const {
 }
 
 QString quoteConnectionValue(const QString& value) {
-    const bool needsQuotes = value.contains(QLatin1Char(';')) ||
-                             value.startsWith(QLatin1Char('"')) ||
-                             value.startsWith(QLatin1Char('\'')) ||
-                             value.startsWith(QLatin1Char(' ')) || value.endsWith(QLatin1Char(' '));
+    const bool needsQuotes =
+        !value.isEmpty() && (value.contains(QLatin1Char(';')) || isQuote(value.front()) ||
+                             value.front().isSpace() || value.back().isSpace());
     if (!needsQuotes)
         return value;
     QString quoted = value;

@@ -1,5 +1,6 @@
 #include "db/odbc.h"
 
+#include <limits>
 #include <utility>
 #include <vector>
 
@@ -58,8 +59,11 @@ DbError diagnostics(SQLSMALLINT type, SQLHANDLE handle, const char* call) {
         if (!SQL_SUCCEEDED(rc))
             break;
         const QString line = fromWide(message.data(), length);
-        if (record == 1) {
-            firstState = fromWide(state, 5);
+        // The state of the first error, not of a warning that came before it.
+        const QString recordState = fromWide(state, 5);
+        if (record == 1 || (firstState.startsWith(QLatin1String("01")) &&
+                            !recordState.startsWith(QLatin1String("01")))) {
+            firstState = recordState;
             firstNative = int(native);
         }
         if (!line.isEmpty()) {
@@ -113,18 +117,25 @@ void DriverConnection::connect(const QString& odbcConnectionString, int loginTim
                            reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(loginTimeoutSeconds)),
                            0);
     std::u16string wide = toWide(odbcConnectionString);
-    SQLWCHAR out[1024] = {};
-    SQLSMALLINT outLength = 0;
+    // The length travels as a 16-bit count; a longer string would arrive cut short.
+    if (wide.size() > std::size_t(std::numeric_limits<SQLSMALLINT>::max()))
+        throw DbError(QStringLiteral("The connection string is too long for the driver."),
+                      QStringLiteral("HY090"));
+    // No completed connection string is asked for: it would only echo the password.
     check(SQLDriverConnectW(dbc_.get(), nullptr, reinterpret_cast<SQLWCHAR*>(wide.data()),
-                            SQLSMALLINT(wide.size()), out, SQLSMALLINT(std::size(out)), &outLength,
-                            SQL_DRIVER_NOPROMPT),
+                            SQLSMALLINT(wide.size()), nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT),
           dbc_, "SQLDriverConnect");
     connected_ = true;
 }
 
 void DriverConnection::disconnect() noexcept {
     if (connected_) {
-        SQLDisconnect(dbc_.get());
+        // A driver refuses to disconnect inside an open transaction, and a handle that is
+        // still connected cannot be freed: roll back what was not committed, then retry.
+        if (!SQL_SUCCEEDED(SQLDisconnect(dbc_.get()))) {
+            SQLEndTran(SQL_HANDLE_DBC, dbc_.get(), SQL_ROLLBACK);
+            SQLDisconnect(dbc_.get());
+        }
         connected_ = false;
     }
 }

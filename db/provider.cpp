@@ -8,6 +8,22 @@
 namespace db {
 namespace {
 
+// The login record of TDS 5.0 holds the user name and the password in fields of 30
+// bytes; the driver cuts longer values short without a word.
+constexpr qsizetype kLoginFieldBytes = 30;
+
+[[noreturn]] void refuse(const QString& text) {
+    throw DbError(text, QStringLiteral("HY024"));
+}
+
+void checkLoginField(const QString& property, const QString& value) {
+    if (value.toUtf8().size() > kLoginFieldBytes)
+        refuse(QStringLiteral("The %1 is longer than %2 bytes, which a TDS 5.0 login cannot "
+                              "carry; it was not sent.")
+                   .arg(property)
+                   .arg(kLoginFieldBytes));
+}
+
 // Adaptive Server through the FreeTDS ODBC driver, TDS 5.0.
 class AseProvider : public Provider {
   public:
@@ -17,16 +33,32 @@ class AseProvider : public Provider {
         const qsizetype colon = dataSource.lastIndexOf(QLatin1Char(':'));
         const QString host = colon < 0 ? dataSource : dataSource.left(colon);
         const QString port = colon < 0 ? QString() : dataSource.mid(colon + 1);
+        // The driver reads "host\name" as a named instance and "host,port" as a port of
+        // its own; it reads a port up to its first non-digit. Each would reach another
+        // server than the one given.
+        if (host.contains(QLatin1Char('\\')) || host.contains(QLatin1Char(',')))
+            refuse(QStringLiteral("The server name \"%1\" holds a character that the driver "
+                                  "reads as part of an address.")
+                       .arg(host));
+        bool numeric = !port.isEmpty();
+        for (const QChar c : port)
+            numeric = numeric && c >= QLatin1Char('0') && c <= QLatin1Char('9');
+        if (!numeric || port.toInt() < 1 || port.toInt() > 65535)
+            refuse(QStringLiteral("The port \"%1\" is not a number from 1 to 65535.").arg(port));
+
+        const QString user = properties.value(QStringLiteral("User Id"));
+        const QString password = properties.value(QStringLiteral("Password"));
+        checkLoginField(QStringLiteral("user name"), user);
+        checkLoginField(QStringLiteral("password"), password);
 
         QString text = QStringLiteral("Driver=FreeTDS;");
-        text += odbcBraced(QStringLiteral("Server"), host);
-        if (!port.isEmpty())
-            text += odbcBraced(QStringLiteral("Port"), port);
-        text += odbcBraced(QStringLiteral("UID"), properties.value(QStringLiteral("User Id")));
-        text += odbcBraced(QStringLiteral("PWD"), properties.value(QStringLiteral("Password")));
+        text += odbcBraced(QStringLiteral("Server"), host, QStringLiteral("server name"));
+        text += odbcBraced(QStringLiteral("Port"), port);
+        text += odbcBraced(QStringLiteral("UID"), user, QStringLiteral("user name"));
+        text += odbcBraced(QStringLiteral("PWD"), password, QStringLiteral("password"));
         const QString database = properties.value(QStringLiteral("Catalog"));
         if (!database.isEmpty())
-            text += odbcBraced(QStringLiteral("Database"), database);
+            text += odbcBraced(QStringLiteral("Database"), database, QStringLiteral("database"));
         text += QStringLiteral("APP=Quorvane;ClientCharset=UTF-8;");
         // Pinned: left to itself the driver probes other protocol versions and can hang.
         // Last, unbraced: the driver keeps the closing brace of a braced value that ends
@@ -53,15 +85,16 @@ Registry& registry() {
 
 } // namespace
 
-QString odbcBraced(const QString& key, const QString& value) {
+QString odbcBraced(const QString& key, const QString& value, const QString& property) {
     // The driver reads a braced value up to the first "};" and does not unescape "}}",
-    // so a value holding "};" cannot reach it unchanged: refuse it rather than send
-    // something else.
-    if (value.contains(QStringLiteral("};")))
-        throw DbError(QStringLiteral("The value of %1 holds \"};\", which the driver cannot "
-                                     "receive unchanged.")
-                          .arg(key),
-                      QStringLiteral("HY024"));
+    // so a value holding "};" cannot reach it unchanged; a NUL would end it early.
+    // Refuse such a value rather than send something else.
+    if (value.contains(QStringLiteral("};")) || value.contains(QChar(u'\0')))
+        refuse(QStringLiteral("The %1 holds \"%2\", which the driver cannot receive unchanged; "
+                              "it was not sent.")
+                   .arg(property.isEmpty() ? key : property, value.contains(QChar(u'\0'))
+                                                                 ? QStringLiteral("\\0")
+                                                                 : QStringLiteral("};")));
     return key + QStringLiteral("={") + value + QStringLiteral("};");
 }
 

@@ -27,9 +27,9 @@ class Provider {
     virtual void afterConnect(odbc::DriverConnection&) const {}
 };
 
-// Brace-quotes a value for an ODBC driver connection string; throws DbError for a value
-// the driver cannot receive exactly.
-QString odbcBraced(const QString& key, const QString& value);
+// Brace-quotes a value for an ODBC driver connection string ("Key={value};"); throws
+// DbError, naming `property` (or the key), for a value the driver cannot receive exactly.
+QString odbcBraced(const QString& key, const QString& value, const QString& property = {});
 
 void registerProvider(const QString& name, std::shared_ptr<const Provider> provider);
 // Throws DbError ("Provider cannot be found...") for an unknown name.

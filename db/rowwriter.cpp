@@ -10,7 +10,7 @@ namespace {
 
 // Auto-commit off for the lifetime of the guard; rolled back unless committed.
 class Transaction {
-public:
+  public:
     explicit Transaction(odbc::DriverConnection& connection) : connection_(connection) {
         connection_.setAutoCommit(false);
     }
@@ -34,7 +34,7 @@ public:
         done_ = true;
     }
 
-private:
+  private:
     odbc::DriverConnection& connection_;
     bool done_ = false;
 };
@@ -43,7 +43,9 @@ bool contains(const std::vector<int>& columns, int column) {
     return std::find(columns.begin(), columns.end(), column) != columns.end();
 }
 
-QString notSaved(const QString& why) { return QStringLiteral("The change was not saved: ") + why; }
+QString notSaved(const QString& why) {
+    return QStringLiteral("The change was not saved: ") + why;
+}
 
 } // namespace
 
@@ -157,9 +159,8 @@ bool RowWriter::reread(int row, int column, const CellValue& value) {
     if (first)
         return false;
     try {
-        const std::vector<RowValues> found =
-            query.select(data_->connection->open(), data_->rows.columns(),
-                         data_->connection->commandTimeout, 2);
+        const std::vector<RowValues> found = query.select(
+            data_->connection->open(), data_->rows.columns(), data_->connection->commandTimeout, 2);
         if (found.size() != 1)
             return false;
         data_->rows.replaceRow(row, found.front());
@@ -171,11 +172,14 @@ bool RowWriter::reread(int row, int column, const CellValue& value) {
 
 CellWriteResult RowWriter::write(int row, int column, const CellValue& value) {
     if (!canWrite(column))
-        return {WriteStatus::ReadOnly,
-                reason_.isEmpty() ? columnReadOnlyReason(column) : reason_};
+        return {WriteStatus::ReadOnly, reason_.isEmpty() ? columnReadOnlyReason(column) : reason_};
     const CellValue original = stored(row, column);
     if (original == value)
         return {};
+    if (locateRow(keys_, data_->rows, row).kind == LocatorKind::None)
+        return {WriteStatus::ReadOnly,
+                notSaved(QStringLiteral("nothing in this row tells it apart from others "
+                                        "(its key holds NULL)."))};
     const BoundQuery update = updateStatement(row, column, value);
     SQLLEN changed = 0;
     try {

@@ -32,7 +32,7 @@ struct CellWriteResult {
 };
 
 class RowWriter {
-public:
+  public:
     // Learns the table's keys through the recordset's connection. Never throws: a
     // recordset whose rows cannot be written gets a reason instead.
     explicit RowWriter(std::shared_ptr<RecordsetData> data);
@@ -55,7 +55,7 @@ public:
     // The UPDATE that `write` sends.
     BoundQuery updateStatement(int row, int column, const CellValue& value) const;
 
-private:
+  private:
     CellValue stored(int row, int column) const;
     void appendCondition(BoundQuery& query, bool& first, int column, const CellValue& value) const;
     // Reads the row again by its locator, with `column` holding `value`; true when

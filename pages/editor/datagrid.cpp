@@ -1,16 +1,170 @@
 #include "pages/editor/datagrid.h"
 
+#include "app/mainmodule.h"
+#include "app/platform.h"
 #include "db/recordset.h"
+#include "pages/editor/celldelegate.h"
+#include "pages/editor/recordsetmodel.h"
+
+#include <QAction>
+#include <QContextMenuEvent>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QMenu>
+#include <QPainter>
 
 namespace pages {
+namespace {
+constexpr int kWidestColumn = 320; // pixels, when sizing columns to their contents
+constexpr int kSampledRows = 200;  // rows looked at when sizing columns
+} // namespace
 
-DataGrid::DataGrid(QWidget* parent) : QTableView(parent) {}
-DataGrid::~DataGrid() = default;
+// One line of text in the colours of a tool tip, under the cells. Not a label: the
+// page's colour routine gives every label button face.
+class NoticeBand : public QWidget {
+  public:
+    using QWidget::QWidget;
+    void setText(const QString& text) {
+        text_ = text;
+        setToolTip(text);
+        update();
+    }
+    QSize sizeHint() const override { return {0, fontMetrics().height() + 6}; }
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.fillRect(rect(), palette().color(QPalette::ToolTipBase));
+        painter.setPen(palette().color(QPalette::ToolTipText));
+        const QRect inside = rect().adjusted(4, 0, -4, 0);
+        painter.drawText(inside, Qt::AlignVCenter | Qt::AlignLeft,
+                         fontMetrics().elidedText(text_, Qt::ElideRight, inside.width()));
+    }
+
+  private:
+    QString text_;
+};
+
+DataGrid::DataGrid(QWidget* parent) : QTableView(parent) {
+    delegate_ = new CellDelegate(this);
+    setItemDelegate(delegate_);
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    horizontalHeader()->setResizeContentsPrecision(kSampledRows);
+
+    setNull_ = new QAction(QStringLiteral("Set to NULL"), this);
+    setNull_->setObjectName(QStringLiteral("SetNullAction"));
+    setNull_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_0));
+    setNull_->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    setNull_->setEnabled(false);
+    addAction(setNull_);
+    connect(setNull_, &QAction::triggered, this, &DataGrid::setCurrentCellNull);
+
+    notice_ = new NoticeBand(this);
+    notice_->setObjectName(QStringLiteral("ReadOnlyNotice"));
+    notice_->hide();
+}
+
+DataGrid::~DataGrid() {
+    setModel(nullptr);
+    model_.reset();
+}
 
 void DataGrid::setDataSource(std::shared_ptr<db::RecordsetData> source) {
+    commitPendingEdit();
+    std::unique_ptr<RecordsetModel> previous = std::move(model_);
+    QItemSelectionModel* previousSelection = selectionModel();
     source_ = std::move(source);
+    if (source_) {
+        model_ = std::make_unique<RecordsetModel>(source_);
+        model_->setFailureHandler([this](const QString& message) { showFailure(message); });
+    }
+    setModel(model_.get());
+    delete previousSelection; // the view does not delete the one it replaces
+    previous.reset();         // the earlier rows, and with them their connection, go now
+
+    const QString reason = readOnlyReason();
+    notice_->setText(reason);
+    notice_->setVisible(!reason.isEmpty());
+    setToolTip(reason);
+    if (model_ && model_->columnCount() > 0) {
+        verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+        resizeColumnsToContents();
+        for (int c = 0; c < model_->columnCount(); ++c)
+            setColumnWidth(c, std::min(columnWidth(c), kWidestColumn));
+        if (model_->rowCount() > 0)
+            setCurrentIndex(model_->index(0, 0));
+    }
+    updateGeometries();
 }
-void DataGrid::SetFocus() { setFocus(); }
-void DataGrid::commitPendingEdit() {}
+
+void DataGrid::SetFocus() {
+    setFocus();
+}
+
+void DataGrid::commitPendingEdit() {
+    QWidget* editor = delegate_->openEditor();
+    if (state() != EditingState || !editor)
+        return;
+    commitData(editor);
+    closeEditor(editor, QAbstractItemDelegate::NoHint);
+}
+
+void DataGrid::setCurrentCellNull() {
+    const QModelIndex index = currentIndex();
+    if (!model_ || !index.isValid() || !(model_->flags(index) & Qt::ItemIsEditable))
+        return;
+    if (QWidget* editor = delegate_->openEditor(); editor && state() == EditingState)
+        closeEditor(editor, QAbstractItemDelegate::RevertModelCache);
+    model_->setData(index, QVariant(), Qt::EditRole);
+}
+
+QWidget* DataGrid::readOnlyNotice() const {
+    return notice_;
+}
+
+QString DataGrid::readOnlyReason() const {
+    return model_ ? model_->readOnlyReason() : QString();
+}
+
+void DataGrid::contextMenuEvent(QContextMenuEvent* event) {
+    const QModelIndex index = indexAt(viewport()->mapFromGlobal(event->globalPos()));
+    if (index.isValid())
+        setCurrentIndex(index);
+    auto* menu = new QMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->addAction(setNull_);
+    menu->popup(event->globalPos());
+}
+
+void DataGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+    QTableView::currentChanged(current, previous);
+    setNull_->setEnabled(model_ && current.isValid() &&
+                         (model_->flags(current) & Qt::ItemIsEditable));
+}
+
+void DataGrid::updateGeometries() {
+    // Setting the margins lays the view out again, which comes back here: once is enough.
+    if (placingNotice_)
+        return;
+    placingNotice_ = true;
+    QTableView::updateGeometries();
+    const int band = notice_->isHidden() ? 0 : notice_->sizeHint().height();
+    QMargins margins = viewportMargins();
+    if (margins.bottom() != band) {
+        margins.setBottom(band);
+        setViewportMargins(margins);
+    }
+    if (band > 0) {
+        const QRect cells = viewport()->geometry();
+        notice_->setGeometry(frameWidth(), cells.bottom() + 1, cells.right() + 1 - frameWidth(),
+                             band);
+        notice_->raise();
+    }
+    placingNotice_ = false;
+}
+
+void DataGrid::showFailure(const QString& message) {
+    app::platform().messageBox(window(), message, app::kStyleExclamation, app::ApplicationTitle());
+}
 
 } // namespace pages

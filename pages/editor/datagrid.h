@@ -1,10 +1,14 @@
 #pragma once
 
 // The editor's grid: a table view over the rows of a recordset, writing each committed
-// edit back to the table.
+// edit back to the table (Enter, or leaving the cell, commits). Ctrl+0 or the context
+// menu's "Set to NULL" sets the current cell to NULL. A table whose rows cannot be
+// written shows read-only, with the reason in a band under the cells.
 
 #include <QTableView>
 #include <memory>
+
+class QAction;
 
 namespace db {
 struct RecordsetData;
@@ -12,21 +16,48 @@ struct RecordsetData;
 
 namespace pages {
 
+class CellDelegate;
+class NoticeBand;
+class RecordsetModel;
+
 class DataGrid : public QTableView {
     Q_OBJECT
-public:
+  public:
     explicit DataGrid(QWidget* parent = nullptr);
     ~DataGrid() override;
 
-    // Binds the grid to a recordset's rows; null unbinds (and lets the rows go).
+    // Binds the grid to a recordset's rows; null unbinds (and lets the rows go at once).
+    // An edit still open is committed first.
     void setDataSource(std::shared_ptr<db::RecordsetData> source);
     std::shared_ptr<db::RecordsetData> DataSource() const { return source_; }
     void SetFocus();
     // Commits an edit still open in a cell (before the page is left or closed).
     void commitPendingEdit();
+    // True while a cell's editor is open.
+    bool isEditing() const { return state() == EditingState; }
+    // Writes NULL into the current cell (an open edit there is dropped).
+    void setCurrentCellNull();
 
-private:
+    QAction* setNullAction() const { return setNull_; }
+    // Why the bound rows cannot be edited; empty when they can (or nothing is bound).
+    QString readOnlyReason() const;
+    // The band under the cells that shows that reason (hidden when there is none).
+    QWidget* readOnlyNotice() const;
+
+  protected:
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+    void updateGeometries() override;
+
+  private:
+    void showFailure(const QString& message);
+
     std::shared_ptr<db::RecordsetData> source_;
+    std::unique_ptr<RecordsetModel> model_;
+    CellDelegate* delegate_ = nullptr;
+    QAction* setNull_ = nullptr;
+    NoticeBand* notice_ = nullptr;
+    bool placingNotice_ = false;
 };
 
 } // namespace pages

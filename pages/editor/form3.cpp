@@ -1,22 +1,135 @@
 #include "pages/editor/form3.h"
 
+#include "app/errorreport.h"
+#include "app/lookandfeel.h"
+#include "app/mainmodule.h"
+#include "pages/chooser/form2.h"
 #include "pages/editor/datagrid.h"
+#include "pages/wizard.h"
 
+#include <QEvent>
+#include <QFont>
 #include <QLabel>
 #include <QPushButton>
 
 namespace pages {
+namespace {
+
+QFont arialBold(qreal points) {
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSizeF(points);
+    font.setBold(true);
+    return font;
+}
+
+QLabel* label(QWidget* parent, const QString& name, const QString& caption, const QRect& geometry) {
+    auto* control = new QLabel(caption, parent);
+    control->setObjectName(name);
+    control->setGeometry(geometry);
+    app::setBackColorCode(control, app::kWhite);
+    return control;
+}
+
+void setColour(QWidget* control, QPalette::ColorRole role, quint32 code) {
+    QPalette palette = control->palette();
+    palette.setColor(role, app::colourFromCode(code));
+    control->setPalette(palette);
+}
+
+} // namespace
 
 Form3::Form3() {
     setObjectName(QStringLiteral("Form3"));
+    setFont(arialBold(9));
+    resize(app::twips(5880), app::twips(2790));
+
     DataGrid1 = new DataGrid(this);
-    Label1 = new QLabel(this);
-    Label2 = new QLabel(this);
-    PushButton1 = new QPushButton(this);
+    DataGrid1->setObjectName(QStringLiteral("DataGrid1"));
+    DataGrid1->setGeometry(app::twipsRect(120, 480, 5640, 1360));
+    DataGrid1->setFont(arialBold(9));
+    setColour(DataGrid1, QPalette::Base, 0x80000005);
+    setColour(DataGrid1, QPalette::Text, 0x80000008);
+
+    Label2 = label(this, QStringLiteral("Label2"), QStringLiteral(" Table: "),
+                   app::twipsRect(240, 120, 5175, 255));
+    Label1 = label(this, QStringLiteral("Label1"),
+                   QStringLiteral(" Changes you make are automatically saved as you make them."),
+                   app::twipsRect(120, 1920, 5535, 255));
+    setColour(Label1, QPalette::WindowText, 0x000000C0);
+
+    PushButton1 = new QPushButton(QStringLiteral("< Back"), this);
+    PushButton1->setObjectName(QStringLiteral("PushButton1"));
+    PushButton1->setFont(arialBold(11.25));
+    PushButton1->setGeometry(app::twipsRect(120, 2280, 5655, 405));
+    setTabOrder(DataGrid1, PushButton1);
+    connect(PushButton1, &QPushButton::clicked, this, [this] { PushButton1_Click(); });
+
+    app::installHoverRule(*this, this, app::kPointerDefault);
+    app::installHoverRule(*this, Label1, app::kPointerDefault);
+    app::installHoverRule(*this, Label2, app::kPointerDefault);
+    app::installHoverRule(*this, DataGrid1, app::kPointerDefault);
+    app::installHoverRule(*this, PushButton1, app::kPointerCustom);
+    centreOnScreen();
 }
 
-void Form3::Form_Load() {}
-void Form3::Form_Resize() {}
-void Form3::PushButton1_Click() {}
+void Form3::Form_Load() {
+    db::Handler h = app::guardedHandler(QStringLiteral("Form3"), QStringLiteral("Form_Load"));
+    h.step(100, [&] { app::SetFormColors(*this); });
+    h.step(102, [&] { setWindowIcon(app::programIcon()); });
+    if (h.cond(106, [] { return app::FileExists(app::handCursorPath()); }))
+        h.step(108, [&] { setMouseIcon(app::LoadMouseIcon(app::handCursorPath())); });
+    h.step(110, [&] { setWindowTitle(app::ProductName); });
+}
+
+void Form3::Form_Resize() {
+    db::Handler h = app::guardedHandler(QStringLiteral("Form3"), QStringLiteral("Form_Resize"));
+    if (h.cond(100, [&] { return isMinimized(); }))
+        return;
+    // The outer size, frame and title bar included, in twips.
+    const float width = float(frameGeometry().width()) * 15.0f;
+    const float height = float(frameGeometry().height()) * 15.0f;
+    const auto pixels = [](float value) { return app::twips(int(value)); };
+    h.step(102, [&] {
+        if (width > 500.0f)
+            DataGrid1->resize(pixels(width - 500.0f), DataGrid1->height());
+    });
+    h.step(104, [&] {
+        if (height > 1970.0f)
+            DataGrid1->resize(DataGrid1->width(), pixels(height - 1970.0f));
+    });
+    h.step(106, [&] {
+        if (height > 1420.0f)
+            Label1->move(Label1->x(), pixels(height - 1420.0f));
+    });
+    h.step(108, [&] {
+        if (height > 1070.0f)
+            PushButton1->move(PushButton1->x(), pixels(height - 1070.0f));
+    });
+}
+
+void Form3::PushButton1_Click() {
+    // An edit still open in the grid is written before the page goes.
+    DataGrid1->commitPendingEdit();
+    db::Handler h =
+        app::guardedHandler(QStringLiteral("Form3"), QStringLiteral("PushButton1_Click"));
+    h.step(100, [] { form2().Show(); });
+    h.step(102, [&] { Hide(); });
+}
+
+void Form3::resizeEvent(QResizeEvent* event) {
+    app::Page::resizeEvent(event);
+    Form_Resize();
+}
+
+void Form3::changeEvent(QEvent* event) {
+    app::Page::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange)
+        Form_Resize();
+}
+
+void Form3::Form_Unload() {
+    DataGrid1->commitPendingEdit();
+    app::Page::Form_Unload();
+}
 
 } // namespace pages

@@ -1,6 +1,8 @@
 #pragma once
 
-// The table editor: the chosen table's rows in an editable grid.
+// The table editor: the chosen table's rows in an editable grid. The chooser shows it,
+// sets Label2 and binds DataGrid1; the page itself only lays itself out, goes back to
+// the chooser, and ends the program when closed.
 
 #include "app/page.h"
 
@@ -13,7 +15,7 @@ class DataGrid;
 
 class Form3 : public app::Page {
     Q_OBJECT
-public:
+  public:
     Form3();
 
     void Form_Load() override;
@@ -24,6 +26,12 @@ public:
     QLabel* Label1 = nullptr; // the notice
     QLabel* Label2 = nullptr; // " Now Editing: " + table
     QPushButton* PushButton1 = nullptr;
+
+  protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    // An edit still open in the grid is committed before the program ends.
+    void Form_Unload() override;
 };
 
 } // namespace pages

@@ -1,0 +1,175 @@
+// Learning a table's keys and column roles from the driver's catalog calls.
+
+#include "db/boundquery.h"
+#include "db/odbc.h"
+#include "db/tablekeys.h"
+
+#include <sqlext.h>
+
+#include <algorithm>
+#include <map>
+
+namespace db {
+namespace {
+
+// The result column a catalog names: exact spelling first, then regardless of case.
+int columnNamed(const std::vector<ColumnInfo>& columns, const QString& name) {
+    for (std::size_t i = 0; i < columns.size(); ++i)
+        if (columns[i].name == name)
+            return int(i);
+    for (std::size_t i = 0; i < columns.size(); ++i)
+        if (columns[i].name.compare(name, Qt::CaseInsensitive) == 0)
+            return int(i);
+    return -1;
+}
+
+// Runs one catalog call and hands each row to `row`; a driver that cannot answer it
+// simply tells nothing.
+template <typename Call, typename Row>
+void readCatalog(odbc::DriverConnection& connection, int timeoutSeconds, Call call, Row row) {
+    try {
+        odbc::Statement statement(connection);
+        statement.setQueryTimeout(timeoutSeconds);
+        odbc::check(call(statement.handle().get()), statement.handle(), "catalog");
+        for (;;) {
+            const SQLRETURN rc = SQLFetch(statement.handle().get());
+            if (rc == SQL_NO_DATA)
+                break;
+            odbc::check(rc, statement.handle(), "SQLFetch");
+            row(statement);
+        }
+        drainResults(statement);
+    } catch (const DbError&) {
+    }
+}
+
+SQLSMALLINT readShort(const odbc::Statement& statement, int column) {
+    SQLSMALLINT value = 0;
+    SQLLEN indicator = 0;
+    const SQLRETURN rc = SQLGetData(statement.handle().get(), SQLUSMALLINT(column), SQL_C_SSHORT,
+                                    &value, 0, &indicator);
+    return SQL_SUCCEEDED(rc) && indicator != SQL_NULL_DATA ? value : SQLSMALLINT(-1);
+}
+
+} // namespace
+
+TableKeys discoverTableKeys(odbc::DriverConnection& connection, const QString& table,
+                            const std::vector<ColumnInfo>& columns, int timeoutSeconds) {
+    TableKeys keys = keysFromColumns(table, columns);
+    std::u16string name = odbc::toWide(table);
+    auto* tableName = reinterpret_cast<SQLWCHAR*>(name.data());
+    const auto nameLength = SQLSMALLINT(name.size());
+
+    std::map<int, int> primary; // key sequence -> column
+    readCatalog(
+        connection, timeoutSeconds,
+        [&](SQLHSTMT h) {
+            return SQLPrimaryKeysW(h, nullptr, 0, nullptr, 0, tableName, nameLength);
+        },
+        [&](const odbc::Statement& s) {
+            const int column = columnNamed(columns, readText(s, 4).value_or(QString()));
+            primary[readShort(s, 5)] = column;
+        });
+    for (const auto& [sequence, column] : primary)
+        keys.primaryKey.push_back(column);
+    if (std::count(keys.primaryKey.begin(), keys.primaryKey.end(), -1) > 0)
+        keys.primaryKey.clear(); // a key column missing from the result cannot locate rows
+
+    std::map<QString, std::map<int, int>> unique; // index -> position -> column
+    readCatalog(
+        connection, timeoutSeconds,
+        [&](SQLHSTMT h) {
+            return SQLStatisticsW(h, nullptr, 0, nullptr, 0, tableName, nameLength,
+                                  SQL_INDEX_UNIQUE, SQL_QUICK);
+        },
+        [&](const odbc::Statement& s) {
+            const SQLSMALLINT nonUnique = readShort(s, 4);
+            const QString index = readText(s, 6).value_or(QString());
+            const SQLSMALLINT type = readShort(s, 7);
+            const SQLSMALLINT position = readShort(s, 8);
+            const std::optional<QString> columnName = readText(s, 9);
+            if (type == SQL_TABLE_STAT || nonUnique != 0)
+                return;
+            // An index over an expression names no column: it cannot locate rows.
+            unique[index][position] = columnName ? columnNamed(columns, *columnName) : -1;
+        });
+    for (const auto& [index, parts] : unique) {
+        std::vector<int> key;
+        for (const auto& [position, column] : parts)
+            key.push_back(column);
+        if (std::count(key.begin(), key.end(), -1) == 0 && key != keys.primaryKey)
+            keys.uniqueKeys.push_back(key);
+    }
+    std::stable_sort(keys.uniqueKeys.begin(), keys.uniqueKeys.end(),
+                     [](const auto& a, const auto& b) { return a.size() < b.size(); });
+
+    readCatalog(
+        connection, timeoutSeconds,
+        [&](SQLHSTMT h) {
+            return SQLSpecialColumnsW(h, SQL_ROWVER, nullptr, 0, nullptr, 0, tableName, nameLength,
+                                      SQL_SCOPE_CURROW, SQL_NULLABLE);
+        },
+        [&](const odbc::Statement& s) {
+            const int column = columnNamed(columns, readText(s, 2).value_or(QString()));
+            if (column >= 0 && columns[std::size_t(column)].name.compare(
+                                   QLatin1String("_ROWID_"), Qt::CaseInsensitive) != 0) {
+                keys.rowVersion = column;
+                keys.roles[std::size_t(column)] = ColumnRole::RowVersion;
+            }
+        });
+
+    // The description of the query itself: identity and computed columns, type names.
+    std::vector<QString> typeNames(columns.size());
+    try {
+        odbc::Statement statement(connection);
+        statement.setQueryTimeout(timeoutSeconds);
+        statement.execDirect(QStringLiteral("SELECT * FROM ") + bracketed(table) +
+                             QStringLiteral(" WHERE 1=0"));
+        SQLSMALLINT count = 0;
+        SQLNumResultCols(statement.handle().get(), &count);
+        for (SQLUSMALLINT c = 1; c <= SQLUSMALLINT(count) && c <= columns.size(); ++c) {
+            SQLLEN autoUnique = 0;
+            SQLLEN updatable = SQL_ATTR_READWRITE_UNKNOWN;
+            SQLHSTMT h = statement.handle().get();
+            SQLColAttributeW(h, c, SQL_DESC_AUTO_UNIQUE_VALUE, nullptr, 0, nullptr, &autoUnique);
+            SQLColAttributeW(h, c, SQL_DESC_UPDATABLE, nullptr, 0, nullptr, &updatable);
+            SQLWCHAR typeName[128] = {};
+            SQLSMALLINT length = 0;
+            SQLColAttributeW(h, c, SQL_DESC_TYPE_NAME, typeName, sizeof typeName, &length, nullptr);
+            typeNames[c - 1u] = odbc::fromWide(typeName, length / SQLSMALLINT(sizeof(SQLWCHAR)));
+            ColumnRole& role = keys.roles[c - 1u];
+            if (role == ColumnRole::Plain && autoUnique == SQL_TRUE)
+                role = ColumnRole::Identity;
+            else if (role == ColumnRole::Plain && updatable == SQL_ATTR_READONLY)
+                role = ColumnRole::Computed;
+        }
+        drainResults(statement);
+    } catch (const DbError&) {
+    }
+
+    // A long text compares with "=" only where the server says its type may: the type
+    // information of that name, or else of every type the driver maps to that code.
+    for (std::size_t c = 0; c < columns.size(); ++c) {
+        if (!isLongType(columns[c].sqlType))
+            continue;
+        std::optional<bool> named;
+        bool all = true;
+        bool any = false;
+        readCatalog(
+            connection, timeoutSeconds,
+            [&](SQLHSTMT h) { return SQLGetTypeInfoW(h, columns[c].sqlType); },
+            [&](const odbc::Statement& s) {
+                const QString name = readText(s, 1).value_or(QString());
+                const SQLSMALLINT how = readShort(s, 9);
+                const bool searchable = how == SQL_PRED_BASIC || how == SQL_SEARCHABLE;
+                if (!typeNames[c].isEmpty() && name.compare(typeNames[c], Qt::CaseInsensitive) == 0)
+                    named = searchable;
+                all = all && searchable;
+                any = true;
+            });
+        keys.equality[c] = named.value_or(any && all);
+    }
+    return keys;
+}
+
+} // namespace db

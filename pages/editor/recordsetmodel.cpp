@@ -1,0 +1,139 @@
+#include "pages/editor/recordsetmodel.h"
+
+#include "db/recordset.h"
+#include "db/rowwriter.h"
+
+#include <sqlext.h>
+
+namespace pages {
+namespace {
+
+constexpr std::size_t kShownBinaryBytes = 256;
+
+QString hexText(std::string_view bytes) {
+    const std::size_t shown = std::min(bytes.size(), kShownBinaryBytes);
+    QString text =
+        QStringLiteral("0x") +
+        QString::fromLatin1(QByteArray(bytes.data(), qsizetype(shown)).toHex().toUpper());
+    if (shown < bytes.size())
+        text += QChar(0x2026); // an ellipsis: there is more
+    return text;
+}
+
+bool isNumericType(short type) {
+    switch (type) {
+    case SQL_DECIMAL:
+    case SQL_NUMERIC:
+    case SQL_TINYINT:
+    case SQL_SMALLINT:
+    case SQL_INTEGER:
+    case SQL_BIGINT:
+    case SQL_REAL:
+    case SQL_FLOAT:
+    case SQL_DOUBLE:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+const QString RecordsetModel::NullPlaceholder = QStringLiteral("NULL");
+
+RecordsetModel::RecordsetModel(std::shared_ptr<db::RecordsetData> data, QObject* parent)
+    : QAbstractTableModel(parent), data_(std::move(data)),
+      writer_(std::make_unique<db::RowWriter>(data_)) {}
+
+RecordsetModel::~RecordsetModel() = default;
+
+int RecordsetModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() || !data_ ? 0 : data_->rows.rowCount();
+}
+
+int RecordsetModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() || !data_ ? 0 : data_->rows.columnCount();
+}
+
+QVariant RecordsetModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || !data_)
+        return {};
+    const db::ResultTable& rows = data_->rows;
+    const int row = index.row();
+    const int column = index.column();
+    const db::ColumnInfo& info = rows.columns()[std::size_t(column)];
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::EditRole:
+        if (rows.isNull(row, column))
+            return role == Qt::DisplayRole ? NullPlaceholder : QString(QLatin1String(""));
+        if (info.binary)
+            return hexText(rows.bytes(row, column));
+        return rows.text(row, column);
+    case IsNullRole:
+        return rows.isNull(row, column);
+    case Qt::TextAlignmentRole:
+        if (isNumericType(info.sqlType))
+            return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
+        return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
+    case Qt::ToolTipRole: {
+        const QString reason = writer_->columnReadOnlyReason(column);
+        if (rows.isNull(row, column))
+            return reason.isEmpty() ? QStringLiteral("NULL: no value") : reason;
+        return reason.isEmpty() ? QVariant() : QVariant(reason);
+    }
+    default:
+        return {};
+    }
+}
+
+QVariant RecordsetModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (!data_)
+        return {};
+    if (orientation == Qt::Vertical)
+        return role == Qt::DisplayRole ? QVariant(section + 1) : QVariant();
+    if (section < 0 || section >= data_->rows.columnCount())
+        return {};
+    if (role == Qt::DisplayRole)
+        return data_->rows.columns()[std::size_t(section)].name;
+    if (role == Qt::ToolTipRole) {
+        const QString reason = writer_->columnReadOnlyReason(section);
+        return reason.isEmpty() ? QVariant() : QVariant(reason);
+    }
+    return {};
+}
+
+Qt::ItemFlags RecordsetModel::flags(const QModelIndex& index) const {
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    if (writer_->canWrite(index.column()))
+        flags |= Qt::ItemIsEditable;
+    return flags;
+}
+
+bool RecordsetModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+    // A second commit of the same edit while the first one's message is up is dropped.
+    if (role != Qt::EditRole || !index.isValid() || !data_ || writing_)
+        return false;
+    const db::CellValue cell =
+        value.isValid() ? db::CellValue(value.toString().toUtf8().toStdString()) : db::CellValue();
+    writing_ = true;
+    const db::CellWriteResult result = writer_->write(index.row(), index.column(), cell);
+    // The whole row may have been read again, whatever the outcome.
+    emit dataChanged(this->index(index.row(), 0), this->index(index.row(), columnCount() - 1));
+    if (result.status != db::WriteStatus::Written && onFailure_)
+        onFailure_(result.message);
+    writing_ = false;
+    return result.status == db::WriteStatus::Written;
+}
+
+QString RecordsetModel::readOnlyReason() const {
+    return writer_->readOnlyReason();
+}
+
+void RecordsetModel::setFailureHandler(std::function<void(const QString&)> handler) {
+    onFailure_ = std::move(handler);
+}
+
+} // namespace pages

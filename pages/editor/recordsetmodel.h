@@ -1,0 +1,54 @@
+#pragma once
+
+// The grid's model: a thin view over a recordset's stored rows (no copy of them), whose
+// committed edits go to the table through a RowWriter. NULL shows as a placeholder,
+// told apart from empty text; its edit text is empty.
+
+#include <QAbstractTableModel>
+#include <functional>
+#include <memory>
+
+namespace db {
+struct RecordsetData;
+class RowWriter;
+} // namespace db
+
+namespace pages {
+
+class RecordsetModel : public QAbstractTableModel {
+    Q_OBJECT
+  public:
+    // True for a cell holding NULL.
+    static constexpr int IsNullRole = Qt::UserRole + 1;
+    // What a NULL cell shows.
+    static const QString NullPlaceholder;
+
+    // Learns the table's keys through the rows' connection (see db::RowWriter).
+    explicit RecordsetModel(std::shared_ptr<db::RecordsetData> data, QObject* parent = nullptr);
+    ~RecordsetModel() override;
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+    // Writes the value to the table (an invalid QVariant writes NULL) and answers whether
+    // it was written. A refused write is told through the failure handler, and the row
+    // then shows what the table holds.
+    bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
+
+    // Why no cell can be edited; empty when the table's rows can be written.
+    QString readOnlyReason() const;
+    // Called with a message for the user when a write is refused.
+    void setFailureHandler(std::function<void(const QString&)> handler);
+
+  private:
+    std::shared_ptr<db::RecordsetData> data_;
+    std::unique_ptr<db::RowWriter> writer_;
+    std::function<void(const QString&)> onFailure_;
+    bool writing_ = false;
+};
+
+} // namespace pages

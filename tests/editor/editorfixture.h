@@ -1,0 +1,48 @@
+#pragma once
+
+// Tables on a private sample server for the editor's tests: open a table as the chooser
+// does, and look at or change it through a second connection.
+
+#include "db/connection.h"
+#include "db/recordset.h"
+#include "sample/provider/sampleprovider.h"
+#include "support/sampledb.h"
+
+#include <QString>
+#include <memory>
+
+namespace editor {
+
+inline const QString kCatalog = QStringLiteral("shop");
+
+// The rows of "SELECT * FROM [table]", opened for updating as the chooser opens them.
+inline std::shared_ptr<db::RecordsetData> openTable(const QString& table) {
+    db::Connection connection;
+    connection.Open(testing::SampleServer::connectionString(kCatalog));
+    connection.setCursorLocation(db::adUseClient);
+    db::Recordset recordset;
+    QString escaped = table;
+    escaped.replace(QLatin1Char(']'), QLatin1String("]]"));
+    recordset.Open(QStringLiteral("SELECT * FROM [") + escaped + QLatin1Char(']'), connection,
+                   db::adOpenDynamic, db::adLockOptimistic);
+    return recordset.DataSource();
+}
+
+// The first value of a query, read through a connection of its own ("<NULL>" for NULL).
+inline QString valueOf(const QString& sql) {
+    db::Connection connection;
+    connection.Open(testing::SampleServer::connectionString(kCatalog));
+    db::Recordset recordset;
+    recordset.Open(sql, connection, db::adOpenForwardOnly, db::adLockReadOnly);
+    const std::shared_ptr<db::RecordsetData> rows = recordset.DataSource();
+    if (rows->rows.rowCount() == 0)
+        return QStringLiteral("<no row>");
+    return rows->rows.isNull(0, 0) ? QStringLiteral("<NULL>") : rows->rows.text(0, 0);
+}
+
+// Runs a statement through a connection of its own (someone else's change).
+inline void changeElsewhere(const testing::SampleServer& server, const QString& sql) {
+    sample::executeScript(server.file(kCatalog), {sql});
+}
+
+} // namespace editor

@@ -1,0 +1,223 @@
+#include "db/rowwriter.h"
+#include "editor/editorfixture.h"
+
+#include <QTest>
+
+// Writing one cell back to its table on a real database (SQLite through its driver).
+class RowWriterTest : public QObject {
+    Q_OBJECT
+  private slots:
+    void shouldReadTheTableNameBackFromTheQuery();
+    void shouldUpdateOneColumnByKeyAndReadTheRowBack();
+    void shouldRoundTripExactDecimalsDatesAndBigIntegers();
+    void shouldRefuseAChangeMadeElsewhereSinceTheRead();
+    void shouldRefuseDuplicatesAndEditUniqueRowsOfAKeylessTable();
+    void shouldWriteAndFindNulls();
+    void shouldShowTheServersMessageAndKeepTheTableForARejectedWrite();
+    void shouldBeReadOnlyWithoutAnyWayToFindARow();
+    void shouldNeverWriteServerSetColumns();
+};
+
+using editor::changeElsewhere;
+using editor::openTable;
+using editor::valueOf;
+
+void RowWriterTest::shouldReadTheTableNameBackFromTheQuery() {
+    QCOMPARE(db::tableNameFromSource("SELECT * FROM [Order Details]"), QString("Order Details"));
+    QCOMPARE(db::tableNameFromSource("SELECT * FROM [a]]b]"), QString("a]b"));
+    QCOMPARE(db::tableNameFromSource("SELECT * FROM [a]b]"), std::nullopt);
+    QCOMPARE(db::tableNameFromSource("SELECT * FROM []"), std::nullopt);
+    QCOMPARE(db::tableNameFromSource("SELECT * FROM t"), std::nullopt);
+    QCOMPARE(db::bracketed("a]b"), QString("[a]]b]"));
+}
+
+void RowWriterTest::shouldUpdateOneColumnByKeyAndReadTheRowBack() {
+    testing::SampleServer server;
+    server.createDatabase(editor::kCatalog,
+                          {"CREATE TABLE [order lines] (id INTEGER PRIMARY KEY, name VARCHAR(20), "
+                           "edits INTEGER DEFAULT 0)",
+                           "CREATE TRIGGER counted AFTER UPDATE OF name ON [order lines] BEGIN "
+                           "UPDATE [order lines] SET edits = edits + 1 WHERE id = NEW.id; END",
+                           "INSERT INTO [order lines] (id, name) VALUES (1, 'pen'), (2, 'ink')"});
+    auto data = openTable("order lines");
+    db::RowWriter writer(data);
+    QVERIFY2(writer.readOnlyReason().isEmpty(), qPrintable(writer.readOnlyReason()));
+    QCOMPARE(writer.updateStatement(1, 1, std::string("nib")).sql,
+             QString("UPDATE [order lines] SET [name] = ? WHERE [id] = ? AND [name] = ?"));
+
+    const db::CellWriteResult result = writer.write(1, 1, std::string("nib"));
+    QCOMPARE(result.status, db::WriteStatus::Written);
+    QCOMPARE(valueOf("SELECT name FROM [order lines] WHERE id = 2"), QString("nib"));
+    QCOMPARE(valueOf("SELECT name FROM [order lines] WHERE id = 1"), QString("pen"));
+    // The trigger's change shows: the row was read back.
+    QCOMPARE(data->rows.text(1, 1), QString("nib"));
+    QCOMPARE(data->rows.text(1, 2), QString("1"));
+    // Writing what the cell holds sends nothing (the trigger would count it).
+    QCOMPARE(writer.write(1, 1, std::string("nib")).status, db::WriteStatus::Written);
+    QCOMPARE(valueOf("SELECT edits FROM [order lines] WHERE id = 2"), QString("1"));
+}
+
+void RowWriterTest::shouldRoundTripExactDecimalsDatesAndBigIntegers() {
+    testing::SampleServer server;
+    server.createDatabase(
+        editor::kCatalog,
+        {"CREATE TABLE t (id INTEGER PRIMARY KEY, price TEXT, d DATE, big BIGINT)",
+         "INSERT INTO t VALUES (1, '12.30', '2024-02-29', 1)"});
+    auto data = openTable("t");
+    db::RowWriter writer(data);
+    QCOMPARE(writer.write(0, 1, std::string("1234567890123456.7800")).status,
+             db::WriteStatus::Written);
+    QCOMPARE(writer.write(0, 2, std::string("1900-02-28")).status, db::WriteStatus::Written);
+    QCOMPARE(writer.write(0, 3, std::string("9007199254740993")).status, db::WriteStatus::Written);
+    QCOMPARE(valueOf("SELECT price FROM t"), QString("1234567890123456.7800"));
+    QCOMPARE(valueOf("SELECT d FROM t"), QString("1900-02-28"));
+    QCOMPARE(valueOf("SELECT big FROM t WHERE big = 9007199254740993"),
+             QString("9007199254740993"));
+    QCOMPARE(data->rows.text(0, 1), QString("1234567890123456.7800"));
+    QCOMPARE(data->rows.text(0, 3), QString("9007199254740993"));
+    // The exact key finds the row again for the next write.
+    QCOMPARE(writer.write(0, 1, std::string("0.10")).status, db::WriteStatus::Written);
+    QCOMPARE(valueOf("SELECT price FROM t"), QString("0.10"));
+}
+
+void RowWriterTest::shouldRefuseAChangeMadeElsewhereSinceTheRead() {
+    testing::SampleServer server;
+    server.createDatabase(editor::kCatalog, {"CREATE TABLE t (id INTEGER PRIMARY KEY, name TEXT)",
+                                             "INSERT INTO t VALUES (1, 'read'), (2, 'gone')"});
+    auto data = openTable("t");
+    db::RowWriter writer(data);
+    changeElsewhere(server, "UPDATE t SET name = 'theirs' WHERE id = 1");
+    changeElsewhere(server, "DELETE FROM t WHERE id = 2");
+
+    const db::CellWriteResult changed = writer.write(0, 1, std::string("mine"));
+    QCOMPARE(changed.status, db::WriteStatus::RowChanged);
+    QVERIFY(changed.message.contains("changed this row since it was read"));
+    QCOMPARE(valueOf("SELECT name FROM t WHERE id = 1"), QString("theirs"));
+    QCOMPARE(data->rows.text(0, 1), QString("theirs")); // shows what the table holds
+
+    const db::CellWriteResult vanished = writer.write(1, 1, std::string("mine"));
+    QCOMPARE(vanished.status, db::WriteStatus::RowVanished);
+    QVERIFY(vanished.message.contains("deleted"));
+    QCOMPARE(valueOf("SELECT count(*) FROM t"), QString("1"));
+
+    // Now that the grid shows their value, the next edit goes through.
+    QCOMPARE(writer.write(0, 1, std::string("mine")).status, db::WriteStatus::Written);
+    QCOMPARE(valueOf("SELECT name FROM t WHERE id = 1"), QString("mine"));
+}
+
+void RowWriterTest::shouldRefuseDuplicatesAndEditUniqueRowsOfAKeylessTable() {
+    testing::SampleServer server;
+    server.createDatabase(editor::kCatalog,
+                          {"CREATE TABLE log (n INTEGER, tag VARCHAR(10), note TEXT, w REAL)",
+                           "INSERT INTO log VALUES (1, 'a', 'x', 0.1), (1, 'a', 'x', 0.2), "
+                           "(2, 'b', 'z', 0.3)"});
+    auto data = openTable("log");
+    db::RowWriter writer(data);
+    QVERIFY(writer.readOnlyReason().isEmpty());
+    // Text and floating columns never locate a row: the first two rows are twins.
+    QCOMPARE(writer.updateStatement(0, 1, std::string("c")).sql,
+             QString("UPDATE [log] SET [tag] = ? WHERE [n] = ? AND [tag] = ?"));
+    const db::CellWriteResult twin = writer.write(0, 1, std::string("c"));
+    QCOMPARE(twin.status, db::WriteStatus::Ambiguous);
+    QVERIFY(twin.message.contains("cannot be told apart"));
+    QCOMPARE(writer.write(1, 2, std::string("q")).status, db::WriteStatus::Ambiguous);
+    QCOMPARE(valueOf("SELECT count(*) FROM log WHERE n = 1 AND tag = 'a'"), QString("2"));
+    QCOMPARE(valueOf("SELECT group_concat(note) FROM log WHERE n = 1"), QString("x,x"));
+    QCOMPARE(data->rows.text(0, 1), QString("a"));
+
+    QCOMPARE(writer.write(2, 1, std::string("c")).status, db::WriteStatus::Written);
+    QCOMPARE(writer.write(2, 2, std::string("zz")).status, db::WriteStatus::Written);
+    QCOMPARE(valueOf("SELECT tag || note FROM log WHERE n = 2"), QString("czz"));
+}
+
+void RowWriterTest::shouldWriteAndFindNulls() {
+    testing::SampleServer server;
+    server.createDatabase(editor::kCatalog,
+                          {"CREATE TABLE u (code VARCHAR(5) UNIQUE, qty INTEGER, note TEXT)",
+                           "INSERT INTO u VALUES ('A', NULL, ''), (NULL, 3, NULL)"});
+    auto data = openTable("u");
+    db::RowWriter writer(data);
+    QVERIFY(data->rows.isNull(0, 1));
+    QVERIFY(!data->rows.isNull(0, 2)); // empty text is not NULL
+    QCOMPARE(writer.updateStatement(0, 1, std::string("4")).sql,
+             QString("UPDATE [u] SET [qty] = ? WHERE [code] = ? AND [qty] IS NULL"));
+    // A unique key with a NULL in this row cannot find it: all exact columns do.
+    QCOMPARE(writer.updateStatement(1, 2, std::nullopt).sql,
+             QString("UPDATE [u] SET [note] = NULL WHERE [code] IS NULL AND [qty] = ? AND "
+                     "[note] IS NULL"));
+
+    QCOMPARE(writer.write(0, 1, std::string("4")).status, db::WriteStatus::Written);
+    QCOMPARE(writer.write(0, 2, std::nullopt).status, db::WriteStatus::Written);
+    QCOMPARE(valueOf("SELECT quote(qty) || quote(note) FROM u WHERE code = 'A'"), QString("4NULL"));
+    QVERIFY(data->rows.isNull(0, 2));
+    QCOMPARE(writer.write(1, 2, std::string("")).status, db::WriteStatus::Written);
+    QCOMPARE(valueOf("SELECT quote(note) FROM u WHERE code IS NULL"), QString("''"));
+    QCOMPARE(writer.write(1, 0, std::string("B")).status, db::WriteStatus::Written);
+    QCOMPARE(data->rows.text(1, 0), QString("B"));
+}
+
+void RowWriterTest::shouldShowTheServersMessageAndKeepTheTableForARejectedWrite() {
+    testing::SampleServer server;
+    server.createDatabase(editor::kCatalog,
+                          {"CREATE TABLE t (id INTEGER PRIMARY KEY, n INTEGER NOT NULL "
+                           "CHECK (n >= 0))",
+                           "INSERT INTO t VALUES (1, 5)"});
+    auto data = openTable("t");
+    db::RowWriter writer(data);
+    const db::CellWriteResult check = writer.write(0, 1, std::string("-1"));
+    QCOMPARE(check.status, db::WriteStatus::Rejected);
+    QVERIFY2(check.message.contains("CHECK constraint failed"), qPrintable(check.message));
+    const db::CellWriteResult notNull = writer.write(0, 1, std::nullopt);
+    QCOMPARE(notNull.status, db::WriteStatus::Rejected);
+    QVERIFY2(notNull.message.contains("NOT NULL"), qPrintable(notNull.message));
+    QCOMPARE(valueOf("SELECT n FROM t"), QString("5"));
+    QCOMPARE(data->rows.text(0, 1), QString("5"));
+    // The connection is back in auto-commit: a good write lands and stays.
+    QCOMPARE(writer.write(0, 1, std::string("6")).status, db::WriteStatus::Written);
+    data.reset();
+    QCOMPARE(valueOf("SELECT n FROM t"), QString("6"));
+}
+
+void RowWriterTest::shouldBeReadOnlyWithoutAnyWayToFindARow() {
+    testing::SampleServer server;
+    server.createDatabase(editor::kCatalog, {"CREATE TABLE f (w REAL, note TEXT)",
+                                             "INSERT INTO f VALUES (0.5, 'x')"});
+    auto data = openTable("f");
+    db::RowWriter writer(data);
+    QVERIFY(writer.readOnlyReason().contains("no key"));
+    QVERIFY(!writer.canWrite(1));
+    QCOMPARE(writer.write(0, 1, std::string("y")).status, db::WriteStatus::ReadOnly);
+    QCOMPARE(valueOf("SELECT note FROM f"), QString("x"));
+
+    data->lockType = db::adLockReadOnly;
+    QVERIFY(db::RowWriter(data).readOnlyReason().contains("reading only"));
+    data->lockType = db::adLockOptimistic;
+    data->source = "SELECT note FROM f";
+    QVERIFY(db::RowWriter(data).readOnlyReason().contains("one table"));
+}
+
+void RowWriterTest::shouldNeverWriteServerSetColumns() {
+    testing::SampleServer server;
+    server.createDatabase(editor::kCatalog,
+                          {"CREATE TABLE t (id INTEGER PRIMARY KEY, n INTEGER, stamp BLOB)",
+                           "INSERT INTO t VALUES (1, 5, X'0001')"});
+    auto data = openTable("t");
+    db::TableKeys keys = db::RowWriter(data).keys();
+    keys.roles[0] = db::ColumnRole::Identity;
+    keys.roles[2] = db::ColumnRole::RowVersion;
+    keys.rowVersion = 2;
+    db::RowWriter writer(data, keys);
+    QVERIFY(!writer.canWrite(0));
+    QVERIFY(writer.columnReadOnlyReason(0).contains("identity"));
+    QCOMPARE(writer.write(0, 0, std::string("9")).status, db::WriteStatus::ReadOnly);
+    // The row version joins every write, so any change made elsewhere is caught.
+    QCOMPARE(writer.updateStatement(0, 1, std::string("6")).sql,
+             QString("UPDATE [t] SET [n] = ? WHERE [id] = ? AND [n] = ? AND [stamp] = ?"));
+    QCOMPARE(writer.write(0, 1, std::string("6")).status, db::WriteStatus::Written);
+    changeElsewhere(server, "UPDATE t SET stamp = X'0002'");
+    QCOMPARE(writer.write(0, 1, std::string("7")).status, db::WriteStatus::RowChanged);
+    QCOMPARE(valueOf("SELECT n FROM t"), QString("6"));
+}
+
+QTEST_GUILESS_MAIN(RowWriterTest)
+#include "tst_rowwriter.moc"
