@@ -10,6 +10,7 @@
 #include "db/tablelist.h"
 #include "pages/chooser/listboxtarget.h"
 #include "pages/connection/form1.h"
+#include "pages/controls.h"
 #include "pages/editor/datagrid.h"
 #include "pages/editor/form3.h"
 #include "pages/wizard.h"
@@ -25,22 +26,6 @@
 
 namespace pages {
 namespace {
-
-QFont arialBold(qreal points) {
-    QFont font(QStringLiteral("Arial"));
-    font.setPointSizeF(points);
-    font.setBold(true);
-    return font;
-}
-
-QPushButton* pushButton(QWidget* parent, const QString& name, const QString& caption,
-                        const QRect& geometry) {
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(name);
-    button->setFont(arialBold(11.25));
-    button->setGeometry(geometry);
-    return button;
-}
 
 // Connection and recordset of "Next >": created by statements 100 and 102, used later.
 template <typename T> T& created(std::optional<T>& object) {
@@ -81,7 +66,7 @@ Form2::Form2() {
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(app::twips(5880), app::twips(2685));
-    setFont(arialBold(9));
+    setFont(arial(9, true));
 
     Label1 = new QLabel(QStringLiteral(" Which table do you want edit?"), this);
     Label1->setObjectName(QStringLiteral("Label1"));
@@ -100,10 +85,10 @@ Form2::Form2() {
     Line1->setFrameShadow(QFrame::Sunken);
     Line1->setGeometry(app::twips(120), app::twips(2040), app::twips(5760 - 120), 2);
 
-    PushButton2 = pushButton(this, QStringLiteral("PushButton2"), QStringLiteral("< Back"),
-                             app::twipsRect(120, 2160, 2655, 405));
-    PushButton3 = pushButton(this, QStringLiteral("PushButton3"), QStringLiteral("Next >"),
-                             app::twipsRect(2880, 2160, 2880, 405));
+    PushButton2 = makePushButton(this, QStringLiteral("PushButton2"), QStringLiteral("< Back"),
+                                 app::twipsRect(120, 2160, 2655, 405));
+    PushButton3 = makePushButton(this, QStringLiteral("PushButton3"), QStringLiteral("Next >"),
+                                 app::twipsRect(2880, 2160, 2880, 405));
     setTabOrder(List1, PushButton2);
     setTabOrder(PushButton2, PushButton3);
 

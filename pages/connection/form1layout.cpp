@@ -3,6 +3,7 @@
 #include "app/lookandfeel.h"
 #include "pages/connection/form1.h"
 #include "pages/connection/textbox.h"
+#include "pages/controls.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -11,35 +12,11 @@
 namespace pages {
 namespace {
 
-QFont arial(qreal points, bool bold) {
-    QFont font(QStringLiteral("Arial"));
-    font.setPointSizeF(points);
-    font.setBold(bold);
-    return font;
-}
-
-QLabel* label(QWidget* parent, const char* name, const QString& caption, QRect geometry) {
-    auto* control = new QLabel(caption, parent);
-    control->setObjectName(QString::fromLatin1(name));
-    control->setGeometry(geometry);
-    control->setFont(arial(9, true));
-    app::setBackColorCode(control, app::kWhite);
-    return control;
-}
-
 TextBox* textBox(QWidget* parent, const char* name, QRect geometry) {
     auto* control = new TextBox(parent);
     control->setObjectName(QString::fromLatin1(name));
     control->setGeometry(geometry);
     control->setFont(arial(9, true));
-    return control;
-}
-
-QPushButton* pushButton(QWidget* parent, const char* name, const QString& caption, QRect geometry) {
-    auto* control = new QPushButton(caption, parent);
-    control->setObjectName(QString::fromLatin1(name));
-    control->setGeometry(geometry);
-    control->setFont(arial(11.25, true));
     return control;
 }
 
@@ -64,22 +41,24 @@ void Form1::layOut() {
     Text3 = textBox(Frame1, "Text3", app::twipsRect(1320, 840, 6255, 345));
     Text4 = textBox(Frame1, "Text4", app::twipsRect(1320, 1320, 6255, 345));
     Text5 = textBox(Frame1, "Text5", app::twipsRect(1320, 1800, 6255, 345));
-    PushButton7 = pushButton(Frame1, "PushButton7", QStringLiteral("Test Connection"),
-                             app::twipsRect(240, 2280, 3600, 400));
-    PushButton6 = pushButton(Frame1, "PushButton6", QStringLiteral("Help"),
-                             app::twipsRect(3960, 2280, 3600, 405));
-    PushButton3 = pushButton(this, "PushButton3", QStringLiteral("Next >"),
-                             app::twipsRect(120, 3090, 7800, 405));
+    PushButton7 =
+        makePushButton(Frame1, QStringLiteral("PushButton7"), QStringLiteral("Test Connection"),
+                       app::twipsRect(240, 2280, 3600, 400));
+    PushButton6 = makePushButton(Frame1, QStringLiteral("PushButton6"), QStringLiteral("Help"),
+                                 app::twipsRect(3960, 2280, 3600, 405));
+    PushButton3 = makePushButton(this, QStringLiteral("PushButton3"), QStringLiteral("Next >"),
+                                 app::twipsRect(120, 3090, 7800, 405));
 
-    Label2 =
-        label(Frame1, "Label2", QStringLiteral("Server:"), app::twipsRect(240, 405, 1095, 255));
-    Label3 = label(Frame1, "Label3", QStringLiteral("Port:"), app::twipsRect(6000, 405, 495, 255));
-    Label1 =
-        label(Frame1, "Label1", QStringLiteral("Username:"), app::twipsRect(240, 885, 1095, 255));
-    Label4 =
-        label(Frame1, "Label4", QStringLiteral("Password:"), app::twipsRect(240, 1365, 1095, 255));
-    Label6 =
-        label(Frame1, "Label6", QStringLiteral("Database:"), app::twipsRect(240, 1845, 1095, 255));
+    Label2 = makeLabel(Frame1, QStringLiteral("Label2"), QStringLiteral("Server:"),
+                       app::twipsRect(240, 405, 1095, 255));
+    Label3 = makeLabel(Frame1, QStringLiteral("Label3"), QStringLiteral("Port:"),
+                       app::twipsRect(6000, 405, 495, 255));
+    Label1 = makeLabel(Frame1, QStringLiteral("Label1"), QStringLiteral("Username:"),
+                       app::twipsRect(240, 885, 1095, 255));
+    Label4 = makeLabel(Frame1, QStringLiteral("Label4"), QStringLiteral("Password:"),
+                       app::twipsRect(240, 1365, 1095, 255));
+    Label6 = makeLabel(Frame1, QStringLiteral("Label6"), QStringLiteral("Database:"),
+                       app::twipsRect(240, 1845, 1095, 255));
 
     // One "*" per character of the password.
     Text4->setEchoMode(QLineEdit::Password);

@@ -4,6 +4,7 @@
 #include "app/lookandfeel.h"
 #include "app/mainmodule.h"
 #include "pages/chooser/form2.h"
+#include "pages/controls.h"
 #include "pages/editor/datagrid.h"
 #include "pages/wizard.h"
 
@@ -15,21 +16,6 @@
 namespace pages {
 namespace {
 
-QFont arialBold(qreal points) {
-    QFont font(QStringLiteral("Arial"));
-    font.setPointSizeF(points);
-    font.setBold(true);
-    return font;
-}
-
-QLabel* label(QWidget* parent, const QString& name, const QString& caption, const QRect& geometry) {
-    auto* control = new QLabel(caption, parent);
-    control->setObjectName(name);
-    control->setGeometry(geometry);
-    app::setBackColorCode(control, app::kWhite);
-    return control;
-}
-
 void setColour(QWidget* control, QPalette::ColorRole role, quint32 code) {
     QPalette palette = control->palette();
     palette.setColor(role, app::colourFromCode(code));
@@ -40,27 +26,26 @@ void setColour(QWidget* control, QPalette::ColorRole role, quint32 code) {
 
 Form3::Form3() {
     setObjectName(QStringLiteral("Form3"));
-    setFont(arialBold(9));
+    setFont(arial(9, true));
     resize(app::twips(5880), app::twips(2790));
 
     DataGrid1 = new DataGrid(this);
     DataGrid1->setObjectName(QStringLiteral("DataGrid1"));
     DataGrid1->setGeometry(app::twipsRect(120, 480, 5640, 1360));
-    DataGrid1->setFont(arialBold(9));
+    DataGrid1->setFont(arial(9, true));
     setColour(DataGrid1, QPalette::Base, 0x80000005);
     setColour(DataGrid1, QPalette::Text, 0x80000008);
 
-    Label2 = label(this, QStringLiteral("Label2"), QStringLiteral(" Table: "),
-                   app::twipsRect(240, 120, 5175, 255));
-    Label1 = label(this, QStringLiteral("Label1"),
-                   QStringLiteral(" Changes you make are automatically saved as you make them."),
-                   app::twipsRect(120, 1920, 5535, 255));
+    Label2 = makeLabel(this, QStringLiteral("Label2"), QStringLiteral(" Table: "),
+                       app::twipsRect(240, 120, 5175, 255));
+    Label1 =
+        makeLabel(this, QStringLiteral("Label1"),
+                  QStringLiteral(" Changes you make are automatically saved as you make them."),
+                  app::twipsRect(120, 1920, 5535, 255));
     setColour(Label1, QPalette::WindowText, 0x000000C0);
 
-    PushButton1 = new QPushButton(QStringLiteral("< Back"), this);
-    PushButton1->setObjectName(QStringLiteral("PushButton1"));
-    PushButton1->setFont(arialBold(11.25));
-    PushButton1->setGeometry(app::twipsRect(120, 2280, 5655, 405));
+    PushButton1 = makePushButton(this, QStringLiteral("PushButton1"), QStringLiteral("< Back"),
+                                 app::twipsRect(120, 2280, 5655, 405));
     setTabOrder(DataGrid1, PushButton1);
     connect(PushButton1, &QPushButton::clicked, this, [this] { PushButton1_Click(); });
 
