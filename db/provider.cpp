@@ -89,12 +89,13 @@ QString odbcBraced(const QString& key, const QString& value, const QString& prop
     // The driver reads a braced value up to the first "};" and does not unescape "}}",
     // so a value holding "};" cannot reach it unchanged; a NUL would end it early.
     // Refuse such a value rather than send something else.
-    if (value.contains(QStringLiteral("};")) || value.contains(QChar(u'\0')))
+    const bool nul = value.contains(QChar(u'\0'));
+    if (nul || value.contains(QStringLiteral("};"))) {
+        const QString what = nul ? QStringLiteral("\\0") : QStringLiteral("};");
         refuse(QStringLiteral("The %1 holds \"%2\", which the driver cannot receive unchanged; "
                               "it was not sent.")
-                   .arg(property.isEmpty() ? key : property, value.contains(QChar(u'\0'))
-                                                                 ? QStringLiteral("\\0")
-                                                                 : QStringLiteral("};")));
+                   .arg(property.isEmpty() ? key : property, what));
+    }
     return key + QStringLiteral("={") + value + QStringLiteral("};");
 }
 

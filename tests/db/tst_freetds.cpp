@@ -1,0 +1,244 @@
+#include "db/connection.h"
+#include "db/dberror.h"
+#include "db/provider.h"
+#include "db/recordset.h"
+#include "db/sybasease.h"
+#include "support/sampledb.h"
+#include "support/tdspeer.h"
+
+#include <QElapsedTimer>
+#include <QTest>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+// The layer against the real FreeTDS driver, talking to a TDS 5.0 peer on 127.0.0.1 (or
+// to nothing at all). Every wait is bounded.
+class FreeTdsTest : public QObject {
+    Q_OBJECT
+  private slots:
+    void init() { db::restoreDefaultProviders(); }
+    void shouldFailFastOnAClosedPort();
+    void shouldAnswerFalseWhenTheServerHangsUp();
+    void shouldAnswerFalseForAnEmptyUserName();
+    void shouldGiveUpAtTheDeadlineAndStillConnectAfterwards();
+    void shouldCarryEveryValueUnchanged_data();
+    void shouldCarryEveryValueUnchanged();
+    void shouldSendNothingForAValueItCannotCarry_data();
+    void shouldSendNothingForAValueItCannotCarry();
+    void shouldStopACommandAtItsTimeout();
+};
+
+namespace {
+db::ConnectionFields peerFields(quint16 port, const QString& user = "sa",
+                                const QString& password = "secret",
+                                const QString& database = "pubs") {
+    return {"127.0.0.1", QString::number(port), user, password, database};
+}
+
+// A port on which nothing listens: bound, so no one else takes it, but not listening.
+class ClosedPort {
+  public:
+    ClosedPort() : fd_(::socket(AF_INET, SOCK_STREAM, 0)) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        ::bind(fd_, reinterpret_cast<sockaddr*>(&address), length);
+        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length);
+        port_ = ntohs(address.sin_port);
+    }
+    ~ClosedPort() { ::close(fd_); }
+    quint16 port() const { return port_; }
+
+  private:
+    int fd_;
+    quint16 port_ = 0;
+};
+
+bool waitForAbandonedAttempts(int timeoutMs) {
+    QElapsedTimer timer;
+    timer.start();
+    while (db::connectAttemptsUnderWay() > 0 && timer.elapsed() < timeoutMs)
+        QTest::qSleep(20);
+    return db::connectAttemptsUnderWay() == 0;
+}
+} // namespace
+
+void FreeTdsTest::shouldFailFastOnAClosedPort() {
+    ClosedPort closed;
+    QElapsedTimer timer;
+    timer.start();
+    QVERIFY(!db::TestSybaseASEConnection(peerFields(closed.port())));
+    QVERIFY2(timer.elapsed() < 2000, qPrintable(QString::number(timer.elapsed())));
+    try {
+        db::Connection connection;
+        connection.Open(db::BuildSybaseASEConnectionString(peerFields(closed.port())));
+        QFAIL("nothing listens there");
+    } catch (const db::DbError& e) {
+        // The driver's own words.
+        QVERIFY2(e.description().contains("Unable to connect"), qPrintable(e.description()));
+    }
+}
+
+void FreeTdsTest::shouldAnswerFalseWhenTheServerHangsUp() {
+    testing::TdsPeer peer(testing::TdsPeer::Mode::CloseAtOnce);
+    QElapsedTimer timer;
+    timer.start();
+    QVERIFY(!db::TestSybaseASEConnection(peerFields(peer.port())));
+    QVERIFY2(timer.elapsed() < 5000, qPrintable(QString::number(timer.elapsed())));
+    QCOMPARE(peer.connectionsAccepted(), 1);
+}
+
+void FreeTdsTest::shouldAnswerFalseForAnEmptyUserName() {
+    // TDS 5.0 has no login without a name; the driver gives up before sending one.
+    testing::TdsPeer peer;
+    QElapsedTimer timer;
+    timer.start();
+    QVERIFY(!db::TestSybaseASEConnection(peerFields(peer.port(), "", "")));
+    QVERIFY2(timer.elapsed() < 5000, qPrintable(QString::number(timer.elapsed())));
+    QVERIFY(peer.logins().empty());
+}
+
+void FreeTdsTest::shouldGiveUpAtTheDeadlineAndStillConnectAfterwards() {
+    QVERIFY(waitForAbandonedAttempts(5000));
+    {
+        testing::TdsPeer silent(testing::TdsPeer::Mode::NeverAnswer);
+        for (int round = 1; round <= 2; ++round) {
+            db::Connection connection;
+            connection.setConnectionTimeout(2);
+            QElapsedTimer timer;
+            timer.start();
+            try {
+                connection.Open(db::BuildSybaseASEConnectionString(peerFields(silent.port())));
+                QFAIL("a server that never answers cannot log in");
+            } catch (const db::DbError& e) {
+                QCOMPARE(e.description(), QString("Login timeout expired"));
+            }
+            const qint64 waited = timer.elapsed();
+            QVERIFY2(waited >= 1900 && waited < 3500, qPrintable(QString::number(waited)));
+            QVERIFY(!connection.isOpen());
+            QCOMPARE(silent.connectionsAccepted(), round);
+        }
+        QCOMPARE(db::connectAttemptsUnderWay(), 2); // abandoned, still waiting on the server
+
+        // The abandoned attempts do not stand in the way of the next connection.
+        testing::SampleServer server;
+        server.createDatabase("shop", {"CREATE TABLE t (a INT)"});
+        QElapsedTimer timer;
+        timer.start();
+        QVERIFY(db::TestSybaseASEConnection(testing::SampleServer::fields("shop")));
+        QVERIFY2(timer.elapsed() < 2000, qPrintable(QString::number(timer.elapsed())));
+    }
+    // Once the server hangs up, each abandoned attempt ends and frees its handles.
+    QVERIFY2(waitForAbandonedAttempts(10000),
+             qPrintable(QString::number(db::connectAttemptsUnderWay())));
+}
+
+void FreeTdsTest::shouldCarryEveryValueUnchanged_data() {
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QString>("database");
+    QTest::newRow("plain") << "sa"
+                           << "secret"
+                           << "pubs";
+    QTest::newRow("semicolons") << "a;b"
+                                << "x;Catalog=master"
+                                << "my;db";
+    QTest::newRow("equals signs") << "u=1"
+                                  << "p=q=r"
+                                  << "=d=";
+    QTest::newRow("braces") << "{u}"
+                            << "{p}}"
+                            << "}d{";
+    QTest::newRow("quotes") << "\"u\""
+                            << "'p'\""
+                            << "d\"\"b'";
+    QTest::newRow("blanks") << " u "
+                            << "  "
+                            << "d b ";
+    QTest::newRow("non-ASCII letters") << "Zoë"
+                                       << "łódź€"
+                                       << "Ærø Straße";
+    QTest::newRow("brackets") << "[u]"
+                              << "]"
+                              << "a]]b[";
+    QTest::newRow("thirty bytes") << QString(15, QChar(0x00e9)) << "a;b=c{d}e\"f'g h;Catalog=master"
+                                  << QString(40, 'd');
+    QTest::newRow("no database") << "sa"
+                                 << ""
+                                 << "";
+}
+
+void FreeTdsTest::shouldCarryEveryValueUnchanged() {
+    QFETCH(QString, user);
+    QFETCH(QString, password);
+    QFETCH(QString, database);
+    testing::TdsPeer peer;
+    QVERIFY(db::TestSybaseASEConnection(peerFields(peer.port(), user, password, database)));
+    const auto logins = peer.logins();
+    QCOMPARE(logins.size(), std::size_t(1));
+    const auto& login = logins.front();
+    QCOMPARE(login.protocol, QByteArray("\x05\0\0\0", 4));
+    QCOMPARE(login.user, user);
+    QCOMPARE(login.password, password);
+    QCOMPARE(login.remotePassword, password);
+    QCOMPARE(login.databaseUsed, !database.isEmpty());
+    QCOMPARE(login.database, database);
+}
+
+void FreeTdsTest::shouldSendNothingForAValueItCannotCarry_data() {
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QString>("database");
+    QTest::newRow("password with };") << "sa"
+                                      << "a};b"
+                                      << "pubs";
+    QTest::newRow("user with };") << "sa};"
+                                  << "secret"
+                                  << "pubs";
+    QTest::newRow("database with };") << "sa"
+                                      << "secret"
+                                      << "x};Database={master";
+    QTest::newRow("password over 30 bytes") << "sa" << QString(31, 'p') << "pubs";
+}
+
+void FreeTdsTest::shouldSendNothingForAValueItCannotCarry() {
+    QFETCH(QString, user);
+    QFETCH(QString, password);
+    QFETCH(QString, database);
+    testing::TdsPeer peer;
+    try {
+        db::Connection connection;
+        connection.Open(
+            db::BuildSybaseASEConnectionString(peerFields(peer.port(), user, password, database)));
+        QFAIL("the value must be refused");
+    } catch (const db::DbError& e) {
+        QVERIFY2(e.description().contains("it was not sent"), qPrintable(e.description()));
+    }
+    QVERIFY(!peer.waitForConnections(1, 200));
+    QCOMPARE(peer.connectionsAccepted(), 0);
+}
+
+void FreeTdsTest::shouldStopACommandAtItsTimeout() {
+    testing::TdsPeer peer(testing::TdsPeer::Mode::SilentAfterLogin);
+    db::Connection connection;
+    connection.setCommandTimeout(1);
+    connection.Open(db::BuildSybaseASEConnectionString(peerFields(peer.port())));
+    db::Recordset rs;
+    QElapsedTimer timer;
+    timer.start();
+    try {
+        rs.Open("SELECT * FROM [titles]", connection, db::adOpenDynamic, db::adLockOptimistic);
+        QFAIL("a query the server never answers must time out");
+    } catch (const db::DbError& e) {
+        QCOMPARE(e.sqlState(), QString("HYT00"));
+    }
+    QVERIFY2(timer.elapsed() >= 900 && timer.elapsed() < 5000,
+             qPrintable(QString::number(timer.elapsed())));
+    QVERIFY(peer.logins().front().requests.contains("SELECT * FROM [titles]"));
+}
+
+QTEST_GUILESS_MAIN(FreeTdsTest)
+#include "tst_freetds.moc"
