@@ -1,0 +1,150 @@
+// Brings the sample program to one of its pages on a real screen, for screenshots:
+//
+//   road-shots <connection|chooser|editor> <program folder> <ready file> [table] [WxH]
+//
+// Runs the real start-up with the desktop platform over the sample database in the user's
+// data location, with the sample's values in the user's settings, and the given program
+// folder (so a skin file there applies). Start-up lands on the chooser; "< Back" leads to
+// the connection page, choosing `table` (default "titles") and "Next >" to the editor,
+// which is then resized to W x H pixels when a size is given (as a user would drag it).
+// Once the page has painted, its rectangle on the screen in device pixels ("WxH+X+Y") is
+// written to the ready file; the program then stays up until it is killed, a minute at
+// most. A box shown on the way (an error) blocks, and no ready file appears.
+
+#include "app/lookandfeel.h"
+#include "app/mainmodule.h"
+#include "app/page.h"
+#include "app/platform.h"
+#include "app/settingsstore.h"
+#include "app/startup.h"
+#include "pages/chooser/form2.h"
+#include "pages/connection/form1.h"
+#include "pages/editor/form3.h"
+#include "pages/wizard.h"
+#include "sample/provider/sampleprovider.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QSettings>
+#include <QTimer>
+#include <cstdio>
+
+namespace {
+
+// The desktop, except for the program folder, and no visit to the home page.
+class ShotPlatform : public app::Platform {
+  public:
+    explicit ShotPlatform(QString folder)
+        : desktop_(app::makeDesktopPlatform(QStringLiteral("Quorvane Sample"))),
+          folder_(std::move(folder)) {}
+
+    void messageBox(QWidget* parent, const QString& text, int style,
+                    const QString& title) override {
+        std::fprintf(stderr, "road-shots: box: %s\n", qPrintable(text));
+        desktop_->messageBox(parent, text, style, title);
+    }
+    void openUrl(const QString&) override {}
+    double secondsSinceMidnight() override { return desktop_->secondsSinceMidnight(); }
+    double randomDraw(double seed) override { return desktop_->randomDraw(seed); }
+    QString programFolder() override { return folder_; }
+    std::unique_ptr<QSettings> openSettings(const QString& key) override {
+        return desktop_->openSettings(key);
+    }
+    void endProgram() override { desktop_->endProgram(); }
+    void processEvents() override { desktop_->processEvents(); }
+
+  private:
+    std::unique_ptr<app::Platform> desktop_;
+    QString folder_;
+};
+
+void saveSampleValues() {
+    const std::pair<const char*, const char*> values[] = {{"Server", sample::kServer},
+                                                          {"Port", sample::kPort},
+                                                          {"User", sample::kUser},
+                                                          {"Password", sample::kPassword},
+                                                          {"Database", sample::kDatabase}};
+    for (const auto& [key, value] : values)
+        app::SaveSetting(app::ApplicationKey, app::ProductName, QString::fromLatin1(key),
+                         QString::fromLatin1(value));
+}
+
+// Goes from the chooser to the page; answers the page, or null when the road failed.
+app::Page* goTo(const QString& page, const QString& table) {
+    pages::Form2& chooser = pages::form2();
+    if (!chooser.isVisible())
+        return nullptr;
+    if (page == QLatin1String("chooser"))
+        return &chooser;
+    if (page == QLatin1String("connection")) {
+        chooser.PushButton2->click();
+        return &pages::form1();
+    }
+    const auto found = chooser.List1->findItems(table, Qt::MatchExactly);
+    if (found.isEmpty())
+        return nullptr;
+    chooser.List1->setCurrentItem(found.first());
+    chooser.PushButton3->click();
+    return &pages::form3();
+}
+
+void writeReady(const QString& path, const QWidget& page) {
+    const qreal ratio = page.devicePixelRatioF();
+    const QRect r = page.frameGeometry();
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return;
+    file.write(QStringLiteral("%1x%2+%3+%4\n")
+                   .arg(qRound(r.width() * ratio))
+                   .arg(qRound(r.height() * ratio))
+                   .arg(qRound(r.x() * ratio))
+                   .arg(qRound(r.y() * ratio))
+                   .toLatin1());
+    file.commit();
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QApplication application(argc, argv);
+    const QStringList args = QCoreApplication::arguments();
+    if (args.size() < 4) {
+        std::fprintf(stderr, "usage: road-shots <connection|chooser|editor> <program folder> "
+                             "<ready file> [table] [WxH]\n");
+        return 2;
+    }
+    const QString page = args[1];
+    const QString readyFile = args[3];
+    const QString table = args.size() > 4 ? args[4] : QStringLiteral("titles");
+    const QStringList size = args.size() > 5 ? args[5].split(QLatin1Char('x')) : QStringList();
+    QFile::remove(readyFile);
+
+    sample::ensureSampleDatabase();
+    sample::installSampleProvider();
+    app::setPlatform(std::make_unique<ShotPlatform>(args[2]));
+    QApplication::setQuitOnLastWindowClosed(false);
+    QApplication::setWindowIcon(app::programIcon());
+    saveSampleValues();
+    app::startProgram();
+
+    QTimer::singleShot(300, [&] {
+        app::Page* shown = goTo(page, table);
+        if (!shown || !shown->isVisible()) {
+            std::fprintf(stderr, "road-shots: the %s page did not show\n", qPrintable(page));
+            QCoreApplication::exit(1);
+            return;
+        }
+        if (size.size() == 2) {
+            shown->resize(size[0].toInt(), size[1].toInt());
+            shown->centreOnScreen();
+        }
+        QTimer::singleShot(700, [&readyFile, shown] { writeReady(readyFile, *shown); });
+    });
+    QTimer::singleShot(60000, [] { QCoreApplication::exit(0); });
+    const int result = application.exec();
+    pages::resetPages();
+    return result;
+}

@@ -1,0 +1,254 @@
+#include "app/mainmodule.h"
+#include "app/settingsstore.h"
+#include "app/startup.h"
+#include "db/connection.h"
+#include "db/recordset.h"
+#include "pages/chooser/form2.h"
+#include "pages/connection/form1.h"
+#include "pages/editor/celldelegate.h"
+#include "pages/editor/datagrid.h"
+#include "pages/editor/form3.h"
+#include "pages/wizard.h"
+#include "sample/provider/sampleprovider.h"
+#include "support/fakeplatform.h"
+#include "support/sampledb.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+
+// The whole road a user walks on the bundled sample database: start-up with the saved
+// values, the chooser, the editor, back and forth, and the end of the program.
+class RoadTest : public QObject {
+    Q_OBJECT
+  private slots:
+    void init();
+    void cleanup();
+    void shouldEditTwoTablesFromSavedValuesAndCommitTheOpenEditOnClose();
+    void shouldStayOnConnectionPageUntilTheFixedValuesLogIn();
+    void shouldListTheDatabaseTypedAfterGoingBack();
+
+  private:
+    std::unique_ptr<testing::PlatformGuard> platform_;
+    std::unique_ptr<testing::SampleServer> server_;
+};
+
+namespace {
+
+const QString kPubs = QStringLiteral("pubs");
+const QStringList kPubsTables = {"authors", "discounts", "order notes", "publishers",
+                                 "sales",   "stores",    "titles"};
+
+void saveValues(const db::ConnectionFields& f) {
+    const std::pair<const char*, QString> values[] = {{"Server", f.server},
+                                                      {"Port", f.port},
+                                                      {"User", f.user},
+                                                      {"Password", f.password},
+                                                      {"Database", f.database}};
+    for (const auto& [key, value] : values)
+        QVERIFY(app::SaveSetting(app::ApplicationKey, app::ProductName, QString::fromLatin1(key),
+                                 value));
+}
+
+// The first value of a query on `catalog`, read through a connection of its own.
+QString valueOf(const QString& sql, const QString& catalog = kPubs) {
+    db::Connection connection;
+    connection.Open(testing::SampleServer::connectionString(catalog));
+    db::Recordset recordset;
+    recordset.Open(sql, connection, db::adOpenForwardOnly, db::adLockReadOnly);
+    const std::shared_ptr<db::RecordsetData> rows = recordset.DataSource();
+    if (rows->rows.rowCount() == 0)
+        return QStringLiteral("<no row>");
+    return rows->rows.isNull(0, 0) ? QStringLiteral("<NULL>") : rows->rows.text(0, 0);
+}
+
+QStringList listed() {
+    QStringList names;
+    for (int i = 0; i < pages::form2().List1->count(); ++i)
+        names << pages::form2().List1->item(i)->text();
+    names.sort();
+    return names;
+}
+
+void choose(const QString& table) {
+    const auto found = pages::form2().List1->findItems(table, Qt::MatchExactly);
+    QVERIFY2(found.size() == 1, qPrintable(table));
+    pages::form2().List1->setCurrentItem(found.first());
+}
+
+// The grid's cell in the row whose first column holds `key`.
+QModelIndex cell(const QString& key, int column) {
+    const QAbstractItemModel* model = pages::form3().DataGrid1->model();
+    for (int row = 0; row < model->rowCount(); ++row)
+        if (model->index(row, 0).data(Qt::EditRole).toString() == key)
+            return model->index(row, column);
+    return {};
+}
+
+// Opens the cell's editor as a double click would and types over its text; the edit
+// stays open.
+void typeInto(const QModelIndex& index, const QString& text) {
+    QVERIFY(index.isValid());
+    pages::DataGrid* grid = pages::form3().DataGrid1;
+    grid->setCurrentIndex(index);
+    grid->edit(index);
+    auto* editor = qobject_cast<QLineEdit*>(
+        qobject_cast<pages::CellDelegate*>(grid->itemDelegate())->openEditor());
+    QVERIFY(editor);
+    editor->selectAll();
+    QTest::keyClicks(editor, text);
+    QVERIFY(grid->isEditing());
+}
+
+// Types into the cell and presses Enter (the grid commits once the key has reached the
+// editor, from the event loop).
+void editCell(const QModelIndex& index, const QString& text) {
+    typeInto(index, text);
+    pages::DataGrid* grid = pages::form3().DataGrid1;
+    QTest::keyClick(qobject_cast<pages::CellDelegate*>(grid->itemDelegate())->openEditor(),
+                    Qt::Key_Return);
+    QTRY_VERIFY_WITH_TIMEOUT(!grid->isEditing(), 5000);
+}
+
+} // namespace
+
+void RoadTest::init() {
+    platform_ = std::make_unique<testing::PlatformGuard>();
+    server_ = std::make_unique<testing::SampleServer>();
+    server_->createSampleDatabase();
+}
+
+void RoadTest::cleanup() {
+    pages::resetPages();
+    server_.reset();
+    platform_.reset();
+}
+
+void RoadTest::shouldEditTwoTablesFromSavedValuesAndCommitTheOpenEditOnClose() {
+    saveValues(testing::SampleServer::fields(kPubs));
+    app::startProgram();
+
+    // Start-up lands on the chooser with the first table selected.
+    pages::Form2& chooser = pages::form2();
+    QVERIFY(chooser.isVisible());
+    QVERIFY(!pages::form1().isVisible());
+    QCOMPARE(listed(), kPubsTables);
+    QCOMPARE(chooser.List1->currentRow(), 0);
+    QVERIFY(chooser.List1->item(0)->isSelected());
+
+    choose(QStringLiteral("titles"));
+    QTest::mouseClick(chooser.PushButton3, Qt::LeftButton);
+    pages::Form3& editor = pages::form3();
+    QVERIFY(editor.isVisible());
+    QVERIFY(!chooser.isVisible());
+    QCOMPARE(editor.Label2->text(), QStringLiteral(" Now Editing: titles"));
+    QCOMPARE(editor.focusWidget(), editor.DataGrid1);
+    QCOMPARE(editor.DataGrid1->model()->rowCount(), 7);
+
+    editCell(cell("BU1032", 1), QStringLiteral("The Busy Executive's Guide"));
+    editCell(cell("MC3026", 4), QStringLiteral("12.50")); // a NULL price
+    QCOMPARE(valueOf("SELECT title FROM titles WHERE title_id = 'BU1032'"),
+             QStringLiteral("The Busy Executive's Guide"));
+    QCOMPARE(valueOf("SELECT COUNT(*) FROM titles WHERE title = 'Cooking with Computers'"),
+             QStringLiteral("1"));
+    QCOMPARE(valueOf("SELECT CAST(price * 100 AS INTEGER) FROM titles WHERE title_id = 'MC3026'"),
+             QStringLiteral("1250"));
+    // The grid shows the row as the table holds it after the write.
+    QCOMPARE(cell("MC3026", 4).data().toString(),
+             valueOf("SELECT price FROM titles WHERE title_id = 'MC3026'"));
+    QCOMPARE(valueOf("SELECT COUNT(*) FROM titles WHERE price IS NULL"), QStringLiteral("0"));
+
+    // An edit still open when going back is written, not lost.
+    typeInto(cell("TC7777", 1), QStringLiteral("Sushi, Everyone?"));
+    QTest::mouseClick(editor.PushButton1, Qt::LeftButton);
+    QVERIFY(chooser.isVisible());
+    QVERIFY(!editor.isVisible());
+    QCOMPARE(valueOf("SELECT title FROM titles WHERE title_id = 'TC7777'"),
+             QStringLiteral("Sushi, Everyone?"));
+    QCOMPARE(listed(), kPubsTables);
+
+    choose(QStringLiteral("order notes"));
+    QTest::mouseClick(chooser.PushButton3, Qt::LeftButton);
+    QVERIFY(editor.isVisible());
+    QCOMPARE(editor.Label2->text(), QStringLiteral(" Now Editing: order notes"));
+    QCOMPARE(editor.DataGrid1->model()->rowCount(), 3);
+    editCell(cell("D4482", 1), QStringLiteral("Ring first"));
+    QCOMPARE(valueOf("SELECT note FROM [order notes] WHERE ord_num = 'D4482'"),
+             QStringLiteral("Ring first"));
+
+    // Closing the window with an open edit: the edit is written, then the program ends.
+    typeInto(cell("N914008", 1), QStringLiteral("Leave at the door"));
+    QVERIFY(editor.close());
+    QCOMPARE(platform_->fake().programEnds, 1);
+    QCOMPARE(valueOf("SELECT note FROM [order notes] WHERE ord_num = 'N914008'"),
+             QStringLiteral("Leave at the door"));
+    QCOMPARE(valueOf("SELECT note FROM [order notes] WHERE ord_num = 'A2976'"),
+             QStringLiteral("Deliver before noon"));
+    QCOMPARE(valueOf("SELECT title FROM titles WHERE title_id = 'BU1032'"),
+             QStringLiteral("The Busy Executive's Guide"));
+    QVERIFY(platform_->fake().boxes.isEmpty());
+}
+
+void RoadTest::shouldStayOnConnectionPageUntilTheFixedValuesLogIn() {
+    db::ConnectionFields wrong = testing::SampleServer::fields(kPubs);
+    wrong.password = QStringLiteral("not the password");
+    saveValues(wrong);
+    app::startProgram();
+
+    pages::Form1& connection = pages::form1();
+    QVERIFY(connection.isVisible());
+    QVERIFY(!pages::form2().isVisible());
+    QCOMPARE(connection.Text4->text(), QStringLiteral("not the password"));
+    QVERIFY(platform_->fake().boxes.isEmpty());
+
+    // The user types the right password; the store follows each keystroke.
+    connection.Text4->selectAll();
+    QTest::keyClicks(connection.Text4, QString::fromLatin1(sample::kPassword));
+    QCOMPARE(app::GetSetting(app::ApplicationKey, app::ProductName, QStringLiteral("Password")),
+             QString::fromLatin1(sample::kPassword));
+
+    // "Next >" shows the chooser and loads it once more: the list is filled once.
+    QTest::mouseClick(connection.PushButton3, Qt::LeftButton);
+    QVERIFY(pages::form2().isVisible());
+    QVERIFY(!connection.isVisible());
+    QCOMPARE(listed(), kPubsTables);
+    QCOMPARE(pages::form2().List1->currentRow(), 0);
+    QVERIFY(platform_->fake().boxes.isEmpty());
+}
+
+void RoadTest::shouldListTheDatabaseTypedAfterGoingBack() {
+    server_->createDatabase(QStringLiteral("shop"),
+                            {"CREATE TABLE shelves (id INTEGER PRIMARY KEY, label TEXT)",
+                             "INSERT INTO shelves VALUES (1, 'top')"});
+    saveValues(testing::SampleServer::fields(kPubs));
+    app::startProgram();
+    QCOMPARE(listed(), kPubsTables);
+
+    QTest::mouseClick(pages::form2().PushButton2, Qt::LeftButton);
+    pages::Form1& connection = pages::form1();
+    QVERIFY(connection.isVisible());
+    QVERIFY(!pages::form2().isVisible());
+
+    // A database that does not exist: "Next >" does nothing.
+    connection.Text5->setText(QStringLiteral("nowhere"));
+    QTest::mouseClick(connection.PushButton3, Qt::LeftButton);
+    QVERIFY(connection.isVisible());
+    QVERIFY(!pages::form2().isVisible());
+
+    connection.Text5->setText(QStringLiteral("shop"));
+    QTest::mouseClick(connection.PushButton3, Qt::LeftButton);
+    QVERIFY(pages::form2().isVisible());
+    QCOMPARE(listed(), QStringList{"shelves"});
+
+    QTest::mouseClick(pages::form2().PushButton3, Qt::LeftButton);
+    QCOMPARE(pages::form3().Label2->text(), QStringLiteral(" Now Editing: shelves"));
+    editCell(cell("1", 1), QStringLiteral("middle"));
+    QCOMPARE(valueOf("SELECT label FROM shelves", QStringLiteral("shop")),
+             QStringLiteral("middle"));
+    QVERIFY(platform_->fake().boxes.isEmpty());
+}
+
+QTEST_MAIN(RoadTest)
+#include "tst_road.moc"
