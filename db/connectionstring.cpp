@@ -6,9 +6,7 @@ namespace db {
 namespace {
 
 [[noreturn]] void malformed(qsizetype index) {
-    throw DbError(QStringLiteral("Format of the initialization string does not conform to "
-                                 "specification starting at index %1.")
-                      .arg(index),
+    throw DbError(QStringLiteral("The connection string is malformed from index %1 on.").arg(index),
                   QStringLiteral("08001"));
 }
 
