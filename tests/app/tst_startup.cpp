@@ -54,13 +54,7 @@ void StartupTest::shouldStartOnChooserWhenStoredValuesConnect() {
     testing::SampleServer server;
     server.createSampleDatabase();
     const db::ConnectionFields f = testing::SampleServer::fields(QStringLiteral("pubs"));
-    const std::pair<const char*, QString> values[] = {{"Server", f.server},
-                                                      {"Port", f.port},
-                                                      {"User", f.user},
-                                                      {"Password", f.password},
-                                                      {"Database", f.database}};
-    for (const auto& [key, value] : values)
-        app::SaveSetting(app::ApplicationKey, app::ProductName, QString::fromLatin1(key), value);
+    testing::saveConnectionValues(f);
 
     app::startProgram();
     QVERIFY(pages::form2().isVisible());

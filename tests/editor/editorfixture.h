@@ -30,14 +30,7 @@ inline std::shared_ptr<db::RecordsetData> openTable(const QString& table) {
 
 // The first value of a query, read through a connection of its own ("<NULL>" for NULL).
 inline QString valueOf(const QString& sql) {
-    db::Connection connection;
-    connection.Open(testing::SampleServer::connectionString(kCatalog));
-    db::Recordset recordset;
-    recordset.Open(sql, connection, db::adOpenForwardOnly, db::adLockReadOnly);
-    const std::shared_ptr<db::RecordsetData> rows = recordset.DataSource();
-    if (rows->rows.rowCount() == 0)
-        return QStringLiteral("<no row>");
-    return rows->rows.isNull(0, 0) ? QStringLiteral("<NULL>") : rows->rows.text(0, 0);
+    return testing::SampleServer::firstValue(kCatalog, sql);
 }
 
 // Runs a statement through a connection of its own (someone else's change).

@@ -42,26 +42,12 @@ const QStringList kPubsTables = {"authors", "discounts", "order notes", "publish
                                  "sales",   "stores",    "titles"};
 
 void saveValues(const db::ConnectionFields& f) {
-    const std::pair<const char*, QString> values[] = {{"Server", f.server},
-                                                      {"Port", f.port},
-                                                      {"User", f.user},
-                                                      {"Password", f.password},
-                                                      {"Database", f.database}};
-    for (const auto& [key, value] : values)
-        QVERIFY(app::SaveSetting(app::ApplicationKey, app::ProductName, QString::fromLatin1(key),
-                                 value));
+    QVERIFY(testing::saveConnectionValues(f));
 }
 
 // The first value of a query on `catalog`, read through a connection of its own.
 QString valueOf(const QString& sql, const QString& catalog = kPubs) {
-    db::Connection connection;
-    connection.Open(testing::SampleServer::connectionString(catalog));
-    db::Recordset recordset;
-    recordset.Open(sql, connection, db::adOpenForwardOnly, db::adLockReadOnly);
-    const std::shared_ptr<db::RecordsetData> rows = recordset.DataSource();
-    if (rows->rows.rowCount() == 0)
-        return QStringLiteral("<no row>");
-    return rows->rows.isNull(0, 0) ? QStringLiteral("<NULL>") : rows->rows.text(0, 0);
+    return testing::SampleServer::firstValue(catalog, sql);
 }
 
 QStringList listed() {

@@ -1,5 +1,8 @@
 #include "support/fakeplatform.h"
 
+#include "app/mainmodule.h"
+#include "app/settingsstore.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QSettings>
@@ -37,6 +40,22 @@ PlatformGuard::PlatformGuard() {
     previous_ = app::setPlatform(std::move(fake));
 }
 
-PlatformGuard::~PlatformGuard() { app::setPlatform(std::move(previous_)); }
+PlatformGuard::~PlatformGuard() {
+    app::setPlatform(std::move(previous_));
+}
+
+bool saveConnectionValues(const db::ConnectionFields& f) {
+    const std::pair<const char*, QString> values[] = {{"Server", f.server},
+                                                      {"Port", f.port},
+                                                      {"User", f.user},
+                                                      {"Password", f.password},
+                                                      {"Database", f.database}};
+    bool stored = true;
+    for (const auto& [key, value] : values)
+        stored = app::SaveSetting(app::ApplicationKey, app::ProductName, QString::fromLatin1(key),
+                                  value) &&
+                 stored;
+    return stored;
+}
 
 } // namespace testing

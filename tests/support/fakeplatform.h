@@ -5,6 +5,7 @@
 // private folder.
 
 #include "app/platform.h"
+#include "db/sybasease.h"
 
 #include <QList>
 #include <QString>
@@ -20,7 +21,7 @@ struct ShownBox {
 };
 
 class FakePlatform : public app::Platform {
-public:
+  public:
     FakePlatform();
 
     void messageBox(QWidget* parent, const QString& text, int style, const QString& title) override;
@@ -43,20 +44,24 @@ public:
     // Runs while a box "shows" (a test may act as the user would).
     std::function<void(const ShownBox&)> onBox;
 
-private:
+  private:
     QTemporaryDir dir_;
 };
 
 // Installs a fresh FakePlatform for the lifetime of the guard and restores the previous.
 class PlatformGuard {
-public:
+  public:
     PlatformGuard();
     ~PlatformGuard();
     FakePlatform& fake() { return *fake_; }
 
-private:
+  private:
     FakePlatform* fake_;
     std::unique_ptr<app::Platform> previous_;
 };
+
+// Stores the five connection values as the connection page would; answers whether the
+// store took all of them.
+bool saveConnectionValues(const db::ConnectionFields& fields);
 
 } // namespace testing

@@ -1,6 +1,8 @@
 #include "support/sampledb.h"
 
+#include "db/connection.h"
 #include "db/provider.h"
+#include "db/recordset.h"
 #include "sample/provider/sampleprovider.h"
 
 namespace testing {
@@ -32,6 +34,17 @@ db::ConnectionFields SampleServer::fields(const QString& catalog) {
 
 QString SampleServer::connectionString(const QString& catalog) {
     return db::BuildSybaseASEConnectionString(fields(catalog));
+}
+
+QString SampleServer::firstValue(const QString& catalog, const QString& sql) {
+    db::Connection connection;
+    connection.Open(connectionString(catalog));
+    db::Recordset recordset;
+    recordset.Open(sql, connection, db::adOpenForwardOnly, db::adLockReadOnly);
+    const std::shared_ptr<db::RecordsetData> rows = recordset.DataSource();
+    if (rows->rows.rowCount() == 0)
+        return QStringLiteral("<no row>");
+    return rows->rows.isNull(0, 0) ? QStringLiteral("<NULL>") : rows->rows.text(0, 0);
 }
 
 } // namespace testing

@@ -25,6 +25,9 @@ class SampleServer {
     // Values that log in to `catalog`.
     static db::ConnectionFields fields(const QString& catalog);
     static QString connectionString(const QString& catalog);
+    // The first value of a query on `catalog`, read through a connection of its own:
+    // "<NULL>" for NULL, "<no row>" when there is none.
+    static QString firstValue(const QString& catalog, const QString& sql);
 
   private:
     QTemporaryDir dir_;
