@@ -1,8 +1,8 @@
-#include "app/startup.h"
+#include "pages/program.h"
 
 #include <QApplication>
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
-    return app::runProgram(application, app::ProgramKind::Quorvane);
+    return pages::runProgram(application, app::ProgramKind::Quorvane);
 }

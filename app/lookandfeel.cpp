@@ -4,6 +4,7 @@
 #include "app/page.h"
 #include "app/skinframework.h"
 
+#include <QAbstractButton>
 #include <QAbstractScrollArea>
 #include <QBuffer>
 #include <QCheckBox>
@@ -11,12 +12,15 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QImageReader>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPixmap>
 #include <QPointer>
 #include <QRadioButton>
+#include <QScrollBar>
+#include <QTableView>
 #include <QtEndian>
 #include <stdexcept>
 
@@ -79,8 +83,10 @@ void collectControls(const QWidget& parent, QList<QWidget*>& controls) {
 // Keeps a page's MousePointer to the rule of one control.
 class HoverRule : public QObject {
   public:
-    HoverRule(Page& page, short value, QObject* parent)
-        : QObject(parent), page_(&page), value_(value) {}
+    // A rule that `passes` lets the move go on to the part itself (a grid's header keeps
+    // its own resize pointer and highlight); the grid's rule above it has the same value.
+    HoverRule(Page& page, short value, bool passes, QObject* parent)
+        : QObject(parent), page_(&page), value_(value), passes_(passes) {}
 
   protected:
     bool eventFilter(QObject*, QEvent* event) override {
@@ -91,13 +97,28 @@ class HoverRule : public QObject {
         // Only the control under the pointer answers a move: a plain move stops here
         // instead of going on to the containers' rules. Moves with a button held (drags)
         // stay the control's own.
-        return static_cast<QMouseEvent*>(event)->buttons() == Qt::NoButton;
+        return !passes_ && static_cast<QMouseEvent*>(event)->buttons() == Qt::NoButton;
     }
 
   private:
     QPointer<Page> page_;
     short value_;
+    bool passes_;
 };
+
+// The parts of a scrolled control that the pointer can be over besides its cells: the
+// viewport, a table's column header and row selector with the corner button between
+// them, and the scroll bars. They all count as the control.
+QList<QWidget*> partsOf(QAbstractScrollArea& area) {
+    QList<QWidget*> parts{area.viewport(), area.horizontalScrollBar(), area.verticalScrollBar()};
+    if (auto* table = qobject_cast<QTableView*>(&area)) {
+        for (QHeaderView* header : {table->horizontalHeader(), table->verticalHeader()})
+            parts << header << header->viewport();
+        parts << table->findChild<QAbstractButton*>(QString(), Qt::FindDirectChildrenOnly);
+    }
+    parts.removeAll(nullptr);
+    return parts;
+}
 
 } // namespace
 
@@ -165,13 +186,16 @@ QCursor LoadMouseIcon(const QString& path) {
 void installHoverRule(Page& page, QWidget* control, short value) {
     if (!control)
         return;
-    QList<QWidget*> targets{control};
-    // Scrolled controls (lists, grids) take the pointer in their viewport.
-    if (auto* area = qobject_cast<QAbstractScrollArea*>(control))
-        targets << area->viewport();
-    for (QWidget* target : targets) {
-        target->setMouseTracking(true);
-        target->installEventFilter(new HoverRule(page, value, target));
+    control->setMouseTracking(true);
+    control->installEventFilter(new HoverRule(page, value, false, control));
+    // Scrolled controls (lists, grids) take the pointer in their parts.
+    if (auto* area = qobject_cast<QAbstractScrollArea*>(control)) {
+        const QList<QWidget*> parts = partsOf(*area);
+        for (QWidget* part : parts) {
+            part->setMouseTracking(true);
+            // The viewport's rule stops the move as the control's own would.
+            part->installEventFilter(new HoverRule(page, value, part != area->viewport(), part));
+        }
     }
 }
 

@@ -1,11 +1,12 @@
 #include "app/page.h"
 
-#include "app/platform.h"
+#include "app/shutdown.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QPalette>
 #include <QScreen>
+#include <utility>
 
 namespace app {
 
@@ -33,6 +34,9 @@ void Page::Load() {
 
 void Page::Show() {
     Load();
+    // A window closed while the load ran (it lets events run): the program has ended.
+    if (programEnded())
+        return;
     show();
     raise();
     activateWindow();
@@ -51,6 +55,44 @@ void Page::centreOnScreen() {
     QRect frame = geometry();
     frame.moveCenter(screen->availableGeometry().center());
     move(frame.topLeft());
+}
+
+QWidget* Page::firstFocusableControl() const {
+    for (QWidget* control = nextInFocusChain(); control && control != this;
+         control = control->nextInFocusChain()) {
+        if (control->window() == this && (control->focusPolicy() & Qt::TabFocus) &&
+            control->isEnabled() && control->isVisibleTo(this))
+            return control;
+    }
+    return nullptr;
+}
+
+bool Page::takeShownFocus() {
+    return std::exchange(shownFocus_, false);
+}
+
+void Page::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    // A window restored from the task bar is no page shown anew.
+    if (event->spontaneous())
+        return;
+    shownFocus_ = true;
+    if (QWidget* first = firstFocusableControl())
+        first->setFocus(Qt::OtherFocusReason);
+}
+
+void Page::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    if (!event->spontaneous())
+        shownFocus_ = false;
+}
+
+void Page::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    // Disabling the window took the focus from its control; nothing gives it back.
+    if (event->type() == QEvent::EnabledChange && isEnabled() && isVisible() && !focusWidget())
+        if (QWidget* first = firstFocusableControl())
+            first->setFocus(Qt::OtherFocusReason);
 }
 
 void Page::setMousePointer(short value) {
@@ -89,7 +131,7 @@ void Page::closeEvent(QCloseEvent* event) {
 }
 
 void Page::Form_Unload() {
-    platform().endProgram();
+    endProgram();
 }
 
 QColor colourFromCode(quint32 code) {

@@ -37,6 +37,11 @@ class Page : public QWidget {
     bool hiddenByLoad() const { return hiddenByLoad_; }
     // Places the window in the middle of the screen it is on.
     void centreOnScreen();
+    // The first control in tab order that can take the focus now (null when none can).
+    QWidget* firstFocusableControl() const;
+    // True once after the page was shown: the focus that arrives with the window is the
+    // page's first, not the window coming back from another one. Reading clears it.
+    bool takeShownFocus();
 
     virtual void Form_Load() = 0;
 
@@ -52,6 +57,11 @@ class Page : public QWidget {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    // Whenever the page is shown, its first control that can take the focus has it; so
+    // it has again when the page is enabled after a busy spell that took the focus away.
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    void changeEvent(QEvent* event) override;
     // Runs when the user closes the window; ends the program.
     virtual void Form_Unload();
 
@@ -61,6 +71,7 @@ class Page : public QWidget {
     bool loaded_ = false;
     bool loading_ = false;
     bool hiddenByLoad_ = false;
+    bool shownFocus_ = false;
     short mousePointer_ = kPointerDefault;
     std::optional<QCursor> mouseIcon_;
     quint32 backColor_ = 0x00FFFFFF;

@@ -1,25 +1,15 @@
 #include "app/startup.h"
 
+#include "app/connectwait.h"
 #include "app/lookandfeel.h"
 #include "app/mainmodule.h"
-#include "db/connection.h"
 #include "app/platform.h"
-#include "pages/connection/form1.h"
-#include "pages/wizard.h"
 
 #include <QApplication>
 
 namespace app {
 
-void startProgram() {
-    pages::Form1& connectionPage = pages::form1();
-    connectionPage.Load();
-    if (!connectionPage.hiddenByLoad())
-        connectionPage.Show();
-}
-
-int runProgram(QApplication& application, ProgramKind kind,
-               const std::function<void()>& beforeStart) {
+void installDesktop(ProgramKind kind) {
     setPlatform(makeDesktopPlatform(kind == ProgramKind::Sample ? QStringLiteral("Quorvane Sample")
                                                                 : kQuorvaneSettingsName));
     QCoreApplication::setOrganizationName(ApplicationKey);
@@ -30,18 +20,7 @@ int runProgram(QApplication& application, ProgramKind kind,
     QApplication::setQuitOnLastWindowClosed(false);
     QGuiApplication::setDesktopFileName(QStringLiteral("quorvane"));
     QApplication::setWindowIcon(programIcon());
-    // A connect blocks the program until it returns or times out; meanwhile the windows
-    // repaint (the hourglass shows) while clicks and keys wait their turn.
-    db::setConnectWaitHook(
-        [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
-
-    if (beforeStart)
-        beforeStart();
-    startProgram();
-    const int result = application.exec();
-    // The pages go before the application object does.
-    pages::resetPages();
-    return result;
+    installConnectWait();
 }
 
 } // namespace app

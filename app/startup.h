@@ -1,6 +1,8 @@
 #pragma once
 
-#include <functional>
+// The frame of a run of the program: the platform, the program's names and icon, and
+// what it does while a connection attempt waits. The pages themselves, and the event
+// loop that drives them, are wired up by pages/program.h.
 
 class QApplication;
 
@@ -8,15 +10,8 @@ namespace app {
 
 enum class ProgramKind { Quorvane, Sample };
 
-// Installs the desktop platform (with the settings store of the program kind), creates
-// the connection page, runs its start-up sequence, shows it unless the start-up moved on,
-// and runs the event loop. `beforeStart` runs once the platform is in place, before the
-// connection page is created (the sample program seeds its store there).
-int runProgram(QApplication& application, ProgramKind kind,
-               const std::function<void()>& beforeStart = {});
-
-// Creates the connection page, runs its start-up sequence and shows it unless that moved
-// on to the table chooser. Uses the platform in force.
-void startProgram();
+// Installs the desktop platform (with the settings store of the program kind), the
+// program's names and icon, and the connect wait.
+void installDesktop(ProgramKind kind);
 
 } // namespace app

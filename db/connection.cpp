@@ -1,6 +1,7 @@
 #include "db/connection.h"
 
 #include "db/connectionstate.h"
+#include "db/handler.h"
 #include "db/recordset.h"
 
 #include <atomic>
@@ -95,6 +96,10 @@ connectWithDeadline(const QString& odbcString, std::shared_ptr<const Provider> p
             waitHook()();
             lock.lock();
         }
+        // The program ended while it waited (a window closed meanwhile): the attempt
+        // finishes on its own thread, nobody waits for it.
+        if (!attempt->finished && Handler::halted())
+            throw DbError(QStringLiteral("Operation cancelled"), QStringLiteral("HY008"), 0);
     }
     if (!attempt->finished)
         throw DbError(QStringLiteral("Login timeout expired"), QStringLiteral("HYT00"), 0);

@@ -57,7 +57,8 @@ class Connection {
 };
 
 // Runs about every 50 ms on the waiting thread while a connect is under way (a program
-// lets its windows repaint there). None by default.
+// lets its windows repaint there). None by default. When the program ends meanwhile
+// (Handler::halted), the wait gives up at once with "Operation cancelled".
 void setConnectWaitHook(std::function<void()> hook);
 
 // Connect attempts whose worker thread is still running, abandoned ones included (each

@@ -2,16 +2,32 @@
 
 #include "db/dberror.h"
 
+#include <atomic>
 #include <exception>
 #include <utility>
 
 namespace db {
+namespace {
+std::atomic<bool> haltedFlag{false};
+} // namespace
+
+void Handler::haltAll() {
+    haltedFlag = true;
+}
+bool Handler::halted() {
+    return haltedFlag.load();
+}
+void Handler::resumeAll() {
+    haltedFlag = false;
+}
 
 Handler::Handler(QString location, Report report)
     : location_(std::move(location)), report_(std::move(report)) {}
 
 bool Handler::step(int line, const std::function<void()>& statement) {
     line_ = line;
+    if (halted())
+        return false;
     try {
         statement();
         return true;
@@ -23,6 +39,8 @@ bool Handler::step(int line, const std::function<void()>& statement) {
 
 bool Handler::cond(int line, const std::function<bool()>& condition) {
     line_ = line;
+    if (halted())
+        return false;
     try {
         return condition();
     } catch (...) {
@@ -33,6 +51,8 @@ bool Handler::cond(int line, const std::function<bool()>& condition) {
 
 bool Handler::loopCond(int line, const std::function<bool()>& condition) {
     line_ = line;
+    if (halted())
+        return false;
     try {
         return condition();
     } catch (...) {
@@ -42,7 +62,7 @@ bool Handler::loopCond(int line, const std::function<bool()>& condition) {
 }
 
 void Handler::report(const QString& description) {
-    if (!report_)
+    if (!report_ || halted())
         return;
     try {
         report_(location_, line_, description);

@@ -38,6 +38,14 @@ class Handler {
     // Reports a failure caught by the caller at the current line.
     void report(const QString& description);
 
+    // Once the program is ending no statement of any handler runs any more: steps and
+    // conditions answer false without running, loops are left, nothing is reported, and
+    // connection waits give up.
+    static void haltAll();
+    static bool halted();
+    // Lets statements run again (a new run of the program in the same process).
+    static void resumeAll();
+
     // The description of the exception being handled (call inside a catch block).
     static QString describeCurrentException();
 

@@ -24,6 +24,18 @@ void checkLoginField(const QString& property, const QString& value) {
                    .arg(kLoginFieldBytes));
 }
 
+// The text without the blanks and tabs before and after it.
+QString withoutBlanksAround(const QString& text) {
+    const auto blank = [](QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); };
+    qsizetype first = 0;
+    qsizetype end = text.size();
+    while (first < end && blank(text[first]))
+        ++first;
+    while (end > first && blank(text[end - 1]))
+        --end;
+    return text.mid(first, end - first);
+}
+
 // Adaptive Server through the FreeTDS ODBC driver, TDS 5.0.
 class AseProvider : public Provider {
   public:
@@ -32,7 +44,7 @@ class AseProvider : public Provider {
         const QString dataSource = properties.value(QStringLiteral("Data Source"));
         const qsizetype colon = dataSource.lastIndexOf(QLatin1Char(':'));
         const QString host = colon < 0 ? dataSource : dataSource.left(colon);
-        const QString port = colon < 0 ? QString() : dataSource.mid(colon + 1);
+        const QString typedPort = colon < 0 ? QString() : dataSource.mid(colon + 1);
         // The driver reads "host\name" as a named instance and "host,port" as a port of
         // its own; it reads a port up to its first non-digit. Each would reach another
         // server than the one given.
@@ -40,11 +52,16 @@ class AseProvider : public Provider {
             refuse(QStringLiteral("The server name \"%1\" holds a character that the driver "
                                   "reads as part of an address.")
                        .arg(host));
+        // Blanks around the digits reach the port the digits name, as the driver skips
+        // them too; anything else beside or between them would reach another port (or
+        // none), so it is refused. The driver is given the digits alone.
+        const QString port = withoutBlanksAround(typedPort);
         bool numeric = !port.isEmpty();
         for (const QChar c : port)
             numeric = numeric && c >= QLatin1Char('0') && c <= QLatin1Char('9');
         if (!numeric || port.toInt() < 1 || port.toInt() > 65535)
-            refuse(QStringLiteral("The port \"%1\" is not a number from 1 to 65535.").arg(port));
+            refuse(
+                QStringLiteral("The port \"%1\" is not a number from 1 to 65535.").arg(typedPort));
 
         const QString user = properties.value(QStringLiteral("User Id"));
         const QString password = properties.value(QStringLiteral("Password"));

@@ -8,6 +8,17 @@
 
 namespace pages {
 
+void setWindowBoxes(QWidget* page, bool sizable) {
+    Qt::WindowFlags flags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                            Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                            Qt::WindowCloseButtonHint;
+    if (sizable)
+        flags |= Qt::WindowMaximizeButtonHint;
+    else
+        flags |= Qt::MSWindowsFixedSizeDialogHint;
+    page->setWindowFlags(flags);
+}
+
 QFont arial(qreal points, bool bold) {
     QFont font(QStringLiteral("Arial"));
     font.setPointSizeF(points);

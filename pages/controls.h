@@ -13,6 +13,11 @@ class QWidget;
 
 namespace pages {
 
+// Asks the window system for the boxes a page's design names, and no others: a close
+// box and a minimise box on every page; a maximise box and a sizable border only where
+// the page is `sizable` (a fixed page keeps the size it is given).
+void setWindowBoxes(QWidget* page, bool sizable);
+
 QFont arial(qreal points, bool bold);
 
 // A label in Arial 9 pt bold on the pages' white design background.

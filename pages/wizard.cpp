@@ -1,5 +1,7 @@
 #include "pages/wizard.h"
 
+#include "app/shutdown.h"
+
 #include "pages/chooser/form2.h"
 #include "pages/connection/form1.h"
 #include "pages/editor/form3.h"
@@ -24,15 +26,23 @@ template <typename T> T& lazy(std::unique_ptr<T>& slot) {
 }
 } // namespace
 
-Form1& form1() { return lazy(all().one); }
-Form2& form2() { return lazy(all().two); }
-Form3& form3() { return lazy(all().three); }
+Form1& form1() {
+    return lazy(all().one);
+}
+Form2& form2() {
+    return lazy(all().two);
+}
+Form3& form3() {
+    return lazy(all().three);
+}
 
 void resetPages() {
     // The editor goes first: its grid holds rows the others know nothing of.
     all().three.reset();
     all().two.reset();
     all().one.reset();
+    // What comes next is a new run.
+    app::resetProgramEnd();
 }
 
 } // namespace pages

@@ -13,7 +13,7 @@ Form1& form1();
 Form2& form2();
 Form3& form3();
 
-// Drops all pages (tests start each case with none).
+// Drops all pages; a new run may start afterwards (tests start each case with none).
 void resetPages();
 
 } // namespace pages

@@ -1,7 +1,7 @@
 #include "app/mainmodule.h"
 #include "app/settingsstore.h"
-#include "app/startup.h"
 #include "db/dberror.h"
+#include "pages/program.h"
 #include "sample/provider/sampleprovider.h"
 
 #include <QApplication>
@@ -40,7 +40,7 @@ int main(int argc, char* argv[]) {
                      e.what());
     }
     sample::installSampleProvider();
-    return app::runProgram(application, app::ProgramKind::Sample, [] {
+    return pages::runProgram(application, app::ProgramKind::Sample, [] {
         try {
             seedSettings();
         } catch (...) {

@@ -62,9 +62,7 @@ QString tableQuery(const QString& tableName) {
 
 Form2::Form2() {
     setObjectName(QStringLiteral("Form2"));
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    setWindowBoxes(this, false);
     setFixedSize(app::twips(5880), app::twips(2685));
     setFont(arial(9, true));
 

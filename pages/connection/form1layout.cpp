@@ -23,9 +23,7 @@ TextBox* textBox(QWidget* parent, const char* name, QRect geometry) {
 } // namespace
 
 void Form1::layOut() {
-    setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                   Qt::WindowCloseButtonHint);
+    setWindowBoxes(this, false);
     setFixedSize(app::twips(8040), app::twips(3615));
     setFont(arial(9, false));
 
@@ -71,7 +69,6 @@ void Form1::layOut() {
     QWidget::setTabOrder(Text5, PushButton7);
     QWidget::setTabOrder(PushButton7, PushButton6);
     QWidget::setTabOrder(PushButton6, PushButton3);
-    Text1->setFocus();
 
     centreOnScreen();
 }

@@ -1,5 +1,7 @@
 #include "pages/connection/textbox.h"
 
+#include "app/page.h"
+
 #include <QFocusEvent>
 #include <limits>
 
@@ -12,11 +14,26 @@ TextBox::TextBox(QWidget* parent) : QLineEdit(parent) {
 
 void TextBox::focusInEvent(QFocusEvent* event) {
     QLineEdit::focusInEvent(event);
-    if (event->reason() == Qt::MouseFocusReason) {
+    auto* page = qobject_cast<app::Page*>(window());
+    // Any focus that arrives uses up the page's first focus after it was shown.
+    const bool firstOfPage = page && page->takeShownFocus();
+    switch (event->reason()) {
+    case Qt::MouseFocusReason:
         focusByClick_ = true;
         return;
+    case Qt::TabFocusReason:
+    case Qt::BacktabFocusReason:
+    case Qt::ShortcutFocusReason:
+    case Qt::OtherFocusReason:
+        emit gotFocus();
+        return;
+    default:
+        // The window came back (ActiveWindowFocusReason) or a menu closed
+        // (PopupFocusReason, MenuBarFocusReason): only the page's first show counts.
+        if (firstOfPage)
+            emit gotFocus();
+        return;
     }
-    emit gotFocus();
 }
 
 void TextBox::focusOutEvent(QFocusEvent* event) {

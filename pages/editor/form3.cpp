@@ -26,6 +26,7 @@ void setColour(QWidget* control, QPalette::ColorRole role, quint32 code) {
 
 Form3::Form3() {
     setObjectName(QStringLiteral("Form3"));
+    setWindowBoxes(this, true);
     setFont(arial(9, true));
     resize(app::twips(5880), app::twips(2790));
 
@@ -103,13 +104,43 @@ void Form3::PushButton1_Click() {
 
 void Form3::resizeEvent(QResizeEvent* event) {
     app::Page::resizeEvent(event);
-    Form_Resize();
+    layOutForSize();
 }
 
 void Form3::changeEvent(QEvent* event) {
     app::Page::changeEvent(event);
     if (event->type() == QEvent::WindowStateChange)
-        Form_Resize();
+        layOutForSize();
+}
+
+// The window manager adds its frame after the window was first laid out (and may change
+// it later, with another theme or state): the outer size changed without a resize of
+// the window itself. Qt learns the frame by the time it reports the window's new place.
+void Form3::moveEvent(QMoveEvent* event) {
+    app::Page::moveEvent(event);
+    layOutForFrame();
+}
+
+void Form3::showEvent(QShowEvent* event) {
+    app::Page::showEvent(event);
+    layOutForSize();
+}
+
+bool Form3::event(QEvent* event) {
+    const bool handled = app::Page::event(event);
+    if (event->type() == QEvent::WindowActivate)
+        layOutForFrame();
+    return handled;
+}
+
+void Form3::layOutForSize() {
+    laidOutFor_ = frameGeometry().size();
+    Form_Resize();
+}
+
+void Form3::layOutForFrame() {
+    if (frameGeometry().size() != laidOutFor_)
+        layOutForSize();
 }
 
 void Form3::Form_Unload() {

@@ -28,10 +28,21 @@ class Form3 : public app::Page {
     QPushButton* PushButton1 = nullptr;
 
   protected:
+    // Form_Resize runs when the window is shown, resized or changes state, and whenever
+    // its outer size changes otherwise (the window manager adds or changes the frame).
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    bool event(QEvent* event) override;
     // An edit still open in the grid is committed before the program ends.
     void Form_Unload() override;
+
+  private:
+    void layOutForSize();
+    void layOutForFrame();
+
+    QSize laidOutFor_; // the outer size of the last layout
 };
 
 } // namespace pages

@@ -1,8 +1,8 @@
 #include "app/mainmodule.h"
 #include "app/settingsstore.h"
-#include "app/startup.h"
 #include "pages/chooser/form2.h"
 #include "pages/connection/form1.h"
+#include "pages/program.h"
 #include "pages/wizard.h"
 #include "sample/provider/sampleprovider.h"
 #include "support/fakeplatform.h"
@@ -34,7 +34,7 @@ QString stored(const char* key) {
 void StartupTest::shouldStartOnConnectionPageWithPort5000WhenStoreIsEmpty() {
     testing::PlatformGuard guard;
     testing::SampleServer server;
-    app::startProgram();
+    pages::startProgram();
     pages::Form1& page = pages::form1();
     QVERIFY(page.isVisible());
     QCOMPARE(page.windowTitle(), QStringLiteral("Quorvane Software"));
@@ -56,7 +56,7 @@ void StartupTest::shouldStartOnChooserWhenStoredValuesConnect() {
     const db::ConnectionFields f = testing::SampleServer::fields(QStringLiteral("pubs"));
     testing::saveConnectionValues(f);
 
-    app::startProgram();
+    pages::startProgram();
     QVERIFY(pages::form2().isVisible());
     QVERIFY(!pages::form1().isVisible());
     QVERIFY(pages::form1().hiddenByLoad());
@@ -68,7 +68,7 @@ void StartupTest::shouldReportEachUnreadableFieldAndGoOn() {
     testing::SampleServer server;
     // A folder where the settings file should be: the store cannot be read.
     QVERIFY(QDir().mkpath(guard.fake().settingsDir + QStringLiteral("/Halvetri.ini")));
-    app::startProgram();
+    pages::startProgram();
     QStringList lines;
     for (const auto& box : guard.fake().boxes) {
         QCOMPARE(box.title, QStringLiteral("Application Error"));
@@ -85,7 +85,7 @@ void StartupTest::shouldOpenHomePageWhenTheDrawGivesSeven() {
     testing::PlatformGuard guard;
     testing::SampleServer server;
     guard.fake().draw = 0.065;
-    app::startProgram();
+    pages::startProgram();
     QCOMPARE(guard.fake().urls, QStringList{app::homePageAddress()});
     QVERIFY(pages::form1().isVisible());
 }
@@ -93,7 +93,7 @@ void StartupTest::shouldOpenHomePageWhenTheDrawGivesSeven() {
 void StartupTest::shouldEndProgramWhenClosed() {
     testing::PlatformGuard guard;
     testing::SampleServer server;
-    app::startProgram();
+    pages::startProgram();
     pages::form2(); // loaded pages elsewhere do not keep the program alive
     QVERIFY(pages::form1().close());
     QCOMPARE(guard.fake().programEnds, 1);

@@ -28,6 +28,7 @@ class FreeTdsTest : public QObject {
     void shouldSendNothingForAValueItCannotCarry_data();
     void shouldSendNothingForAValueItCannotCarry();
     void shouldStopACommandAtItsTimeout();
+    void shouldReachTheTypedPortOnlyWithBlanksAroundIt();
 };
 
 namespace {
@@ -238,6 +239,25 @@ void FreeTdsTest::shouldStopACommandAtItsTimeout() {
     QVERIFY2(timer.elapsed() >= 900 && timer.elapsed() < 5000,
              qPrintable(QString::number(timer.elapsed())));
     QVERIFY(peer.logins().front().requests.contains("SELECT * FROM [titles]"));
+}
+
+void FreeTdsTest::shouldReachTheTypedPortOnlyWithBlanksAroundIt() {
+    testing::TdsPeer peer;
+    const QString digits = QString::number(peer.port());
+    for (const QString& typed : {" " + digits, digits + " ", "  " + digits + "\t "}) {
+        db::ConnectionFields fields = peerFields(peer.port());
+        fields.port = typed;
+        QVERIFY2(db::TestSybaseASEConnection(fields), qPrintable(typed));
+    }
+    QCOMPARE(peer.connectionsAccepted(), 3);
+    // The driver would read these as the same port too, but the user typed another.
+    for (const QString& typed :
+         {digits + " 1", digits + "x", digits.left(1) + " " + digits.mid(1)}) {
+        db::ConnectionFields fields = peerFields(peer.port());
+        fields.port = typed;
+        QVERIFY2(!db::TestSybaseASEConnection(fields), qPrintable(typed));
+    }
+    QCOMPARE(peer.connectionsAccepted(), 3);
 }
 
 QTEST_GUILESS_MAIN(FreeTdsTest)

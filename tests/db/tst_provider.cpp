@@ -35,6 +35,8 @@ void ProviderTest::shouldWriteTheFreeTdsStringWithEveryValueBraced() {
     QCOMPARE(odbcString({"::1", "05000", "sa", "p}", ""}),
              QString("Driver=FreeTDS;Server={::1};Port={05000};UID={sa};PWD={p}};"
                      "APP=Quorvane;ClientCharset=UTF-8;TDS_Version=5.0"));
+    // Blanks around the port's digits: the driver is given the digits alone.
+    QVERIFY(odbcString({"srv", " \t5000  ", "sa", "p", ""}).contains(";Port={5000};"));
     QVERIFY_THROWS_EXCEPTION(db::DbError, db::findProvider("NoSuchProvider"));
 }
 
@@ -60,7 +62,8 @@ void ProviderTest::shouldRefuseValuesTheDriverWouldAlter_data() {
     f = base;
     f.user = QString(16, QChar(0x00e9)); // 32 bytes in UTF-8
     QTest::newRow("user of 16 two-byte letters") << f << "user name";
-    for (const char* port : {"", "50x0", "0", "65536", "+5000", " 5000", "5000 "}) {
+    for (const QString port :
+         {"", "50x0", "0", "65536", "+5000", "50 00", "5000 x", "\u00a05000", " "}) {
         f = base;
         f.port = port;
         QTest::newRow(qPrintable(QString("port [%1]").arg(port))) << f << "port";

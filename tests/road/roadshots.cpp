@@ -16,10 +16,10 @@
 #include "app/page.h"
 #include "app/platform.h"
 #include "app/settingsstore.h"
-#include "app/startup.h"
 #include "pages/chooser/form2.h"
 #include "pages/connection/form1.h"
 #include "pages/editor/form3.h"
+#include "pages/program.h"
 #include "pages/wizard.h"
 #include "sample/provider/sampleprovider.h"
 
@@ -128,7 +128,7 @@ int main(int argc, char* argv[]) {
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setWindowIcon(app::programIcon());
     saveSampleValues();
-    app::startProgram();
+    pages::startProgram();
 
     QTimer::singleShot(300, [&] {
         app::Page* shown = goTo(page, table);

@@ -1,6 +1,5 @@
 #include "app/mainmodule.h"
 #include "app/settingsstore.h"
-#include "app/startup.h"
 #include "db/connection.h"
 #include "db/recordset.h"
 #include "pages/chooser/form2.h"
@@ -8,6 +7,7 @@
 #include "pages/editor/celldelegate.h"
 #include "pages/editor/datagrid.h"
 #include "pages/editor/form3.h"
+#include "pages/program.h"
 #include "pages/wizard.h"
 #include "sample/provider/sampleprovider.h"
 #include "support/fakeplatform.h"
@@ -114,7 +114,7 @@ void RoadTest::cleanup() {
 
 void RoadTest::shouldEditTwoTablesFromSavedValuesAndCommitTheOpenEditOnClose() {
     saveValues(testing::SampleServer::fields(kPubs));
-    app::startProgram();
+    pages::startProgram();
 
     // Start-up lands on the chooser with the first table selected.
     pages::Form2& chooser = pages::form2();
@@ -181,7 +181,7 @@ void RoadTest::shouldStayOnConnectionPageUntilTheFixedValuesLogIn() {
     db::ConnectionFields wrong = testing::SampleServer::fields(kPubs);
     wrong.password = QStringLiteral("not the password");
     saveValues(wrong);
-    app::startProgram();
+    pages::startProgram();
 
     pages::Form1& connection = pages::form1();
     QVERIFY(connection.isVisible());
@@ -209,7 +209,7 @@ void RoadTest::shouldListTheDatabaseTypedAfterGoingBack() {
                             {"CREATE TABLE shelves (id INTEGER PRIMARY KEY, label TEXT)",
                              "INSERT INTO shelves VALUES (1, 'top')"});
     saveValues(testing::SampleServer::fields(kPubs));
-    app::startProgram();
+    pages::startProgram();
     QCOMPARE(listed(), kPubsTables);
 
     QTest::mouseClick(pages::form2().PushButton2, Qt::LeftButton);
