@@ -10,6 +10,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QTest>
 
@@ -27,6 +28,7 @@ class Form1Test : public QObject {
     void shouldLayOutControlsFromTwips();
     void shouldFollowTabOrderAndSelectWholeFieldOnFocus();
     void shouldSelectWholeFieldAfterMouseClick();
+    void shouldKeepTheUsersSelectionWhenFocusComesBackFromTheMenuOrAnotherWindow();
     void shouldMaskPasswordButStoreItsCharacters();
     void shouldStoreEachKeystrokeAndProgramChange();
     void shouldShowHourglassThenCouldNotConnectOnRefusedLogin();
@@ -140,6 +142,45 @@ void Form1Test::shouldSelectWholeFieldAfterMouseClick() {
     // A click inside the field that already has the focus just places the caret.
     QTest::mouseClick(page.Text3, Qt::LeftButton, {}, QPoint(20, 8));
     QVERIFY(!page.Text3->hasSelectedText());
+}
+
+void Form1Test::shouldKeepTheUsersSelectionWhenFocusComesBackFromTheMenuOrAnotherWindow() {
+    testing::PlatformGuard guard;
+    pages::Form1& page = pages::form1();
+    page.Text1->setText(QStringLiteral("server01"));
+    page.Show();
+    QVERIFY(QTest::qWaitForWindowActive(&page));
+    QCOMPARE(page.Text1->selectedText(), QStringLiteral("server01")); // the page's first show
+    page.Text1->setSelection(6, 2);                                   // the user selects "01"
+
+    // The field's own context menu opens and closes (Escape); the focus comes back.
+    QContextMenuEvent rightClick(QContextMenuEvent::Mouse, QPoint(10, 8),
+                                 page.Text1->mapToGlobal(QPoint(10, 8)));
+    QApplication::sendEvent(page.Text1, &rightClick);
+    QTRY_VERIFY(qobject_cast<QMenu*>(QApplication::activePopupWidget()));
+    QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Escape);
+    QTRY_VERIFY(!QApplication::activePopupWidget());
+    QTRY_COMPARE(QApplication::focusWidget(), page.Text1);
+    QCOMPARE(page.Text1->selectedText(), QStringLiteral("01"));
+
+    // Another window takes the focus and gives it back.
+    QWidget other;
+    other.setFocusPolicy(Qt::StrongFocus);
+    other.show();
+    other.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&other));
+    page.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&page));
+    QCOMPARE(QApplication::focusWidget(), page.Text1);
+    QCOMPARE(page.Text1->selectedText(), QStringLiteral("01"));
+    QTest::keyClick(page.Text1, Qt::Key_Delete);
+    QCOMPARE(page.Text1->text(), QStringLiteral("server"));
+    QCOMPARE(stored("Server"), QStringLiteral("server"));
+
+    // Arriving from another control still selects the whole field.
+    QTest::keyClick(page.Text1, Qt::Key_Tab);
+    QTest::keyClick(page.Text2, Qt::Key_Backtab);
+    QCOMPARE(page.Text1->selectedText(), QStringLiteral("server"));
 }
 
 void Form1Test::shouldMaskPasswordButStoreItsCharacters() {

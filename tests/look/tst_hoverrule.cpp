@@ -3,13 +3,20 @@
 
 #include "app/lookandfeel.h"
 #include "app/page.h"
+#include "pages/editor/datagrid.h"
+#include "pages/editor/form3.h"
+#include "pages/wizard.h"
 
+#include <QAbstractButton>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPixmap>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QStandardItemModel>
 #include <QTest>
 
 namespace {
@@ -136,6 +143,39 @@ class HoverRuleTest : public QObject {
         form.moveOver(form.button);
         QCOMPARE(form.page.cursor().shape(), Qt::BitmapCursor);
         QCOMPARE(form.page.cursor().hotSpot(), QPoint(3, 4));
+    }
+
+    // The editor's grid is its cells, its column header and row selector, the corner
+    // between them and its scroll bars: from "< Back" onto any of them the hand goes.
+    void shouldCountEveryPartOfTheGridAsTheGrid() {
+        pages::Form3& editor = pages::form3();
+        QStandardItemModel rows(40, 12);
+        editor.DataGrid1->setModel(&rows);
+        editor.Show();
+        QVERIFY(QTest::qWaitForWindowExposed(&editor));
+        pages::DataGrid* grid = editor.DataGrid1;
+        QWidget* corner = grid->findChild<QAbstractButton*>(QString(), Qt::FindDirectChildrenOnly);
+        QVERIFY(corner);
+        const auto moveOver = [&](QWidget* part) {
+            QTest::mouseMove(editor.windowHandle(), part->mapTo(&editor, part->rect().center()));
+        };
+        const QList<QWidget*> parts = {grid->horizontalHeader(), grid->verticalHeader(), corner,
+                                       grid->verticalScrollBar(), grid->viewport()};
+        for (QWidget* part : parts) {
+            QVERIFY2(part->isVisible(), part->metaObject()->className());
+            moveOver(editor.PushButton1);
+            QCOMPARE(editor.MousePointer(), app::kPointerCustom);
+            moveOver(part);
+            QVERIFY2(editor.MousePointer() == app::kPointerDefault,
+                     part->metaObject()->className());
+        }
+        // The header keeps its own resize pointer between two columns.
+        const QHeaderView* header = grid->horizontalHeader();
+        const QPoint boundary(header->sectionViewportPosition(1), header->height() / 2);
+        QTest::mouseMove(editor.windowHandle(), header->viewport()->mapTo(&editor, boundary));
+        QCOMPARE(header->viewport()->cursor().shape(), Qt::SplitHCursor);
+        editor.DataGrid1->setModel(nullptr);
+        pages::resetPages();
     }
 
     void shouldLeaveTheButtonsOwnPointerAlone() {
