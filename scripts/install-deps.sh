@@ -9,7 +9,7 @@ packages=(
   unixodbc unixodbc-dev odbcinst
   tdsodbc freetds-bin
   libsqliteodbc
-  xvfb xauth fonts-liberation2
+  xvfb xauth x11-utils openbox libxcb1-dev fonts-liberation2
   imagemagick
 )
 

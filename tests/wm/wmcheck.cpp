@@ -1,0 +1,208 @@
+// The pages under a real window manager (run by run-under-openbox.sh on a virtual
+// screen): the window boxes each page asks for, the editor's layout once the frame is
+// known, and a close sent through the window manager while the chooser's "Next >" waits
+// for a server that never answers. Prints one line per failed check; exits 0 when all
+// passed.
+
+#include "app/mainmodule.h"
+#include "app/platform.h"
+#include "app/settingsstore.h"
+#include "app/shutdown.h"
+#include "app/startup.h"
+#include "db/provider.h"
+#include "pages/chooser/form2.h"
+#include "pages/connection/form1.h"
+#include "pages/editor/datagrid.h"
+#include "pages/editor/form3.h"
+#include "pages/program.h"
+#include "pages/wizard.h"
+#include "sample/provider/sampleprovider.h"
+#include "support/tdspeer.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <cstdio>
+#include <xcb/xcb.h>
+
+namespace {
+
+int failures = 0;
+
+void check(bool ok, const QString& what) {
+    std::printf("%s: %s\n", ok ? "ok" : "FAILED", qPrintable(what));
+    if (!ok)
+        ++failures;
+}
+
+xcb_connection_t* x11() {
+    return qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
+}
+
+xcb_atom_t atom(const char* name) {
+    auto cookie = xcb_intern_atom(x11(), 0, quint16(qstrlen(name)), name);
+    xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(x11(), cookie, nullptr);
+    const xcb_atom_t value = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+    free(reply);
+    return value;
+}
+
+// The actions the window manager offers for a window (_NET_WM_ALLOWED_ACTIONS).
+QStringList allowedActions(const QWidget& page) {
+    auto cookie = xcb_get_property(x11(), 0, xcb_window_t(page.winId()),
+                                   atom("_NET_WM_ALLOWED_ACTIONS"), XCB_ATOM_ATOM, 0, 64);
+    xcb_get_property_reply_t* reply = xcb_get_property_reply(x11(), cookie, nullptr);
+    QStringList names;
+    if (reply) {
+        const auto* atoms = static_cast<const xcb_atom_t*>(xcb_get_property_value(reply));
+        for (int i = 0; i < xcb_get_property_value_length(reply) / 4; ++i) {
+            auto nameCookie = xcb_get_atom_name(x11(), atoms[i]);
+            xcb_get_atom_name_reply_t* name = xcb_get_atom_name_reply(x11(), nameCookie, nullptr);
+            if (name)
+                names << QString::fromLatin1(xcb_get_atom_name_name(name),
+                                             xcb_get_atom_name_name_length(name))
+                             .remove(QStringLiteral("_NET_WM_ACTION_"));
+            free(name);
+        }
+        free(reply);
+    }
+    return names;
+}
+
+// Asks the window manager to close the window, as its close box does.
+void closeThroughWindowManager(const QWidget& page) {
+    xcb_client_message_event_t event{};
+    event.response_type = XCB_CLIENT_MESSAGE;
+    event.format = 32;
+    event.window = xcb_window_t(page.winId());
+    event.type = atom("_NET_CLOSE_WINDOW");
+    event.data.data32[0] = XCB_CURRENT_TIME;
+    event.data.data32[1] = 2; // from a pager, as a user's action
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(x11())).data->root;
+    xcb_send_event(x11(), 0, root,
+                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                   reinterpret_cast<const char*>(&event));
+    xcb_flush(x11());
+}
+
+// Waits until the window manager has framed the page and offers it actions.
+bool managed(const QWidget& page) {
+    return QTest::qWaitFor(
+        [&] {
+            return page.isVisible() && page.frameGeometry().height() > page.height() &&
+                   !allowedActions(page).isEmpty();
+        },
+        10000);
+}
+
+void checkBoxes(const char* name, const QWidget& page, bool sizable) {
+    check(managed(page), QStringLiteral("%1 is framed by the window manager").arg(name));
+    const QStringList actions = allowedActions(page);
+    const QString listed = actions.join(QLatin1Char(' '));
+    check(actions.contains(QStringLiteral("MINIMIZE")) && actions.contains(QStringLiteral("CLOSE")),
+          QStringLiteral("%1 can be minimised and closed: %2").arg(name, listed));
+    check(actions.contains(QStringLiteral("MAXIMIZE_HORZ")) == sizable &&
+              actions.contains(QStringLiteral("MAXIMIZE_VERT")) == sizable &&
+              actions.contains(QStringLiteral("RESIZE")) == sizable,
+          QStringLiteral("%1 %2 maximised or resized: %3")
+              .arg(name, sizable ? "can be" : "cannot be", listed));
+}
+
+// The editor laid out by its rule from the outer size the window manager gives it.
+void checkEditorLayout(const pages::Form3& editor) {
+    const QRect outer = editor.frameGeometry();
+    const auto at = [](int outerPixels, float minus) {
+        return app::twips(int(float(outerPixels) * 15.0f - minus));
+    };
+    const QString sizes = QStringLiteral("outer %1x%2, client %3x%4, grid %5x%6, notice %7, "
+                                         "button %8")
+                              .arg(outer.width())
+                              .arg(outer.height())
+                              .arg(editor.width())
+                              .arg(editor.height())
+                              .arg(editor.DataGrid1->width())
+                              .arg(editor.DataGrid1->height())
+                              .arg(editor.Label1->y())
+                              .arg(editor.PushButton1->y());
+    check(editor.DataGrid1->width() == at(outer.width(), 500.0f) &&
+              editor.DataGrid1->height() == at(outer.height(), 1970.0f) &&
+              editor.Label1->y() == at(outer.height(), 1420.0f) &&
+              editor.PushButton1->y() == at(outer.height(), 1070.0f),
+          QStringLiteral("the editor is laid out from its framed size: %1").arg(sizes));
+}
+
+void saveSampleValues() {
+    const std::pair<const char*, const char*> values[] = {{"Server", sample::kServer},
+                                                          {"Port", sample::kPort},
+                                                          {"User", sample::kUser},
+                                                          {"Password", sample::kPassword},
+                                                          {"Database", sample::kDatabase}};
+    for (const auto& [key, value] : values)
+        app::SaveSetting(app::ApplicationKey, app::ProductName, QString::fromLatin1(key),
+                         QString::fromLatin1(value));
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QApplication application(argc, argv);
+    if (!qGuiApp->nativeInterface<QNativeInterface::QX11Application>()) {
+        std::printf("FAILED: not on an X11 display\n");
+        return 1;
+    }
+    sample::ensureSampleDatabase();
+    sample::installSampleProvider();
+    app::installDesktop(app::ProgramKind::Sample);
+    app::setPlatform(app::makeDesktopPlatform(QStringLiteral("Quorvane WM check")));
+    saveSampleValues();
+    pages::startProgram();
+
+    // Start-up lands on the chooser; then the editor, and back to the connection page.
+    pages::Form2& chooser = pages::form2();
+    checkBoxes("the chooser", chooser, false);
+    const auto titles = chooser.List1->findItems(QStringLiteral("titles"), Qt::MatchExactly);
+    if (!titles.isEmpty())
+        chooser.List1->setCurrentItem(titles.first());
+    chooser.PushButton3->click();
+    pages::Form3& editor = pages::form3();
+    checkBoxes("the editor", editor, true);
+    QTest::qWait(200); // whatever else the window manager has to say about the frame
+    checkEditorLayout(editor);
+    editor.PushButton1->click();
+    chooser.PushButton2->click();
+    pages::Form1& connection = pages::form1();
+    checkBoxes("the connection page", connection, false);
+    connection.PushButton3->click();
+    check(chooser.isVisible(), QStringLiteral("the connection page leads to the chooser"));
+
+    // "Next >" on the chooser against a server that never answers (5000 s to connect);
+    // the chooser is closed through the window manager while it waits.
+    testing::TdsPeer silent(testing::TdsPeer::Mode::NeverAnswer);
+    db::restoreDefaultProviders();
+    connection.Text1->setText(QStringLiteral("127.0.0.1"));
+    connection.Text2->setText(QString::number(silent.port()));
+    bool closeSent = false;
+    QTimer::singleShot(0, &chooser, [&] {
+        closeSent = silent.waitForConnections(1, 10000);
+        closeThroughWindowManager(chooser);
+    });
+    QElapsedTimer waited;
+    waited.start();
+    chooser.PushButton3->click();
+    check(closeSent, QStringLiteral("the chooser's \"Next >\" waited for the server"));
+    check(app::programEnded(),
+          QStringLiteral("the close ended the program, %1 ms into the wait").arg(waited.elapsed()));
+    check(!editor.isVisible() && !chooser.isVisible() && !connection.isVisible(),
+          QStringLiteral("no page is left on screen"));
+    check(editor.Label2->text() == QStringLiteral(" Now Editing: titles"),
+          QStringLiteral("nothing of \"Next >\" ran after the close"));
+
+    pages::resetPages();
+    std::printf("%d failed\n", failures);
+    return failures == 0 ? 0 : 1;
+}
