@@ -1,6 +1,7 @@
 #include "pages/editor/form3.h"
 
 #include "app/errorreport.h"
+#include "app/framewatch.h"
 #include "app/lookandfeel.h"
 #include "app/mainmodule.h"
 #include "pages/chooser/form2.h"
@@ -72,8 +73,9 @@ void Form3::Form_Resize() {
     if (h.cond(100, [&] { return isMinimized(); }))
         return;
     // The outer size, frame and title bar included, in twips.
-    const float width = float(frameGeometry().width()) * 15.0f;
-    const float height = float(frameGeometry().height()) * 15.0f;
+    const QSize outer = app::outerSize(*this);
+    const float width = float(outer.width()) * 15.0f;
+    const float height = float(outer.height()) * 15.0f;
     const auto pixels = [](float value) { return app::twips(int(value)); };
     h.step(102, [&] {
         if (width > 500.0f)
@@ -123,6 +125,10 @@ void Form3::moveEvent(QMoveEvent* event) {
 
 void Form3::showEvent(QShowEvent* event) {
     app::Page::showEvent(event);
+    if (!watchingFrame_) {
+        watchingFrame_ = true;
+        app::watchFrame(*this, [this] { layOutForFrame(); });
+    }
     layOutForSize();
 }
 
@@ -134,12 +140,12 @@ bool Form3::event(QEvent* event) {
 }
 
 void Form3::layOutForSize() {
-    laidOutFor_ = frameGeometry().size();
+    laidOutFor_ = app::outerSize(*this);
     Form_Resize();
 }
 
 void Form3::layOutForFrame() {
-    if (frameGeometry().size() != laidOutFor_)
+    if (app::outerSize(*this) != laidOutFor_)
         layOutForSize();
 }
 

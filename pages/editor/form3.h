@@ -43,6 +43,7 @@ class Form3 : public app::Page {
     void layOutForFrame();
 
     QSize laidOutFor_; // the outer size of the last layout
+    bool watchingFrame_ = false;
 };
 
 } // namespace pages

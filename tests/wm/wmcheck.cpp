@@ -4,6 +4,7 @@
 // for a server that never answers. Prints one line per failed check; exits 0 when all
 // passed.
 
+#include "app/framewatch.h"
 #include "app/mainmodule.h"
 #include "app/platform.h"
 #include "app/settingsstore.h"
@@ -25,6 +26,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSettings>
 #include <QTest>
 #include <QTimer>
 #include <cstdio>
@@ -90,6 +92,23 @@ void closeThroughWindowManager(const QWidget& page) {
     xcb_flush(x11());
 }
 
+// Asks openbox to take the window's frame away (or to give it back).
+void setUndecorated(const QWidget& page, bool undecorated) {
+    xcb_client_message_event_t event{};
+    event.response_type = XCB_CLIENT_MESSAGE;
+    event.format = 32;
+    event.window = xcb_window_t(page.winId());
+    event.type = atom("_NET_WM_STATE");
+    event.data.data32[0] = undecorated ? 1 : 0; // add, remove
+    event.data.data32[1] = atom("_OB_WM_STATE_UNDECORATED");
+    event.data.data32[3] = 2;
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(x11())).data->root;
+    xcb_send_event(x11(), 0, root,
+                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                   reinterpret_cast<const char*>(&event));
+    xcb_flush(x11());
+}
+
 // Waits until the window manager has framed the page and offers it actions.
 bool managed(const QWidget& page) {
     return QTest::qWaitFor(
@@ -115,7 +134,7 @@ void checkBoxes(const char* name, const QWidget& page, bool sizable) {
 
 // The editor laid out by its rule from the outer size the window manager gives it.
 void checkEditorLayout(const pages::Form3& editor) {
-    const QRect outer = editor.frameGeometry();
+    const QSize outer = app::outerSize(editor);
     const auto at = [](int outerPixels, float minus) {
         return app::twips(int(float(outerPixels) * 15.0f - minus));
     };
@@ -135,6 +154,29 @@ void checkEditorLayout(const pages::Form3& editor) {
               editor.PushButton1->y() == at(outer.height(), 1070.0f),
           QStringLiteral("the editor is laid out from its framed size: %1").arg(sizes));
 }
+
+// The desktop, without the occasional visit to the maker's home page.
+class CheckPlatform : public app::Platform {
+  public:
+    CheckPlatform() : desktop_(app::makeDesktopPlatform(QStringLiteral("Quorvane WM check"))) {}
+    void messageBox(QWidget* parent, const QString& text, int style,
+                    const QString& title) override {
+        check(false, QStringLiteral("no box shows: %1").arg(text));
+        desktop_->messageBox(parent, text, style, title);
+    }
+    void openUrl(const QString&) override {}
+    double secondsSinceMidnight() override { return desktop_->secondsSinceMidnight(); }
+    double randomDraw(double seed) override { return desktop_->randomDraw(seed); }
+    QString programFolder() override { return desktop_->programFolder(); }
+    std::unique_ptr<QSettings> openSettings(const QString& key) override {
+        return desktop_->openSettings(key);
+    }
+    void endProgram() override { desktop_->endProgram(); }
+    void processEvents() override { desktop_->processEvents(); }
+
+  private:
+    std::unique_ptr<app::Platform> desktop_;
+};
 
 void saveSampleValues() {
     const std::pair<const char*, const char*> values[] = {{"Server", sample::kServer},
@@ -158,7 +200,7 @@ int main(int argc, char* argv[]) {
     sample::ensureSampleDatabase();
     sample::installSampleProvider();
     app::installDesktop(app::ProgramKind::Sample);
-    app::setPlatform(app::makeDesktopPlatform(QStringLiteral("Quorvane WM check")));
+    app::setPlatform(std::make_unique<CheckPlatform>());
     saveSampleValues();
     pages::startProgram();
 
@@ -171,14 +213,33 @@ int main(int argc, char* argv[]) {
     chooser.PushButton3->click();
     pages::Form3& editor = pages::form3();
     checkBoxes("the editor", editor, true);
+    check(QApplication::focusWidget() == editor.DataGrid1,
+          QStringLiteral("the grid has the focus"));
     QTest::qWait(200); // whatever else the window manager has to say about the frame
+    checkEditorLayout(editor);
+    // The frame changes while the window keeps its size: the layout follows the frame.
+    const int framed = app::outerSize(editor).height();
+    setUndecorated(editor, true);
+    check(QTest::qWaitFor([&] { return app::outerSize(editor).height() < framed; }, 5000),
+          QStringLiteral("the window manager took the editor's title bar away"));
+    QTest::qWait(200);
+    checkEditorLayout(editor);
+    setUndecorated(editor, false);
+    check(QTest::qWaitFor([&] { return app::outerSize(editor).height() == framed; }, 5000),
+          QStringLiteral("the window manager gave the title bar back"));
+    QTest::qWait(200);
     checkEditorLayout(editor);
     editor.PushButton1->click();
     chooser.PushButton2->click();
     pages::Form1& connection = pages::form1();
     checkBoxes("the connection page", connection, false);
+    check(QTest::qWaitFor([&] { return QApplication::focusWidget() == connection.Text1; }) &&
+              connection.Text1->selectedText() == connection.Text1->text(),
+          QStringLiteral("the server field has the focus, its content selected"));
     connection.PushButton3->click();
     check(chooser.isVisible(), QStringLiteral("the connection page leads to the chooser"));
+    check(QTest::qWaitFor([&] { return QApplication::focusWidget() == chooser.List1; }),
+          QStringLiteral("the chooser's list has the focus"));
 
     // "Next >" on the chooser against a server that never answers (5000 s to connect);
     // the chooser is closed through the window manager while it waits.
