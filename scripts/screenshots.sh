@@ -1,17 +1,21 @@
 #!/usr/bin/env bash
 # Remakes docs/screenshots/: the three pages of the sample program on a virtual screen
-# (Xvfb, 1280x800, 96 dpi), without and with a skin file, at 1x and at 2x scaling.
+# (Xvfb, 1280x800, 96 dpi) managed by the openbox window manager, so each picture shows
+# the page in its frame with the window boxes it asks for; without and with a skin file,
+# at 1x and at 2x scaling. QUORVANE_BUILD names another build folder to take the
+# programs from (default: build, configured and built here).
 #
 # The pages are reached by tests/road/roadshots.cpp (built with the tests), which runs the
 # real start-up and presses the buttons; ImageMagick's `import` grabs the screen. HOME
 # points at a temporary folder, so the user's own settings and sample data stay untouched.
-# The skin file is copied to build/sample/x/o.cjs for the skinned pictures and removed.
+# The skin file is copied to <build>/sample/x/o.cjs for the skinned pictures and removed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 out=$root/docs/screenshots
-program_folder=$root/build/sample
-helper=$root/build/tests/road/road-shots
+build=$root/${QUORVANE_BUILD:-build}
+program_folder=$build/sample
+helper=$build/tests/road/road-shots
 
 shoot() { # page name helper-arguments [extra environment]
   local page=$1 name=$2 args=$3
@@ -33,7 +37,7 @@ shoot() { # page name helper-arguments [extra environment]
     echo "screenshots: the $page page did not come up ($name)" >&2
     return 1
   fi
-  geometry=$(cat "$ready")
+  geometry=$(head -n 1 "$ready")
   import -window root -crop "$geometry" +repage "$out/$name.png"
   kill "$pid"
   wait "$pid" || true
@@ -53,6 +57,13 @@ if [ "${1:-}" = "--on-screen" ]; then
   work=$2
   mkdir -p "$work/home" "$work/runtime"
   chmod 700 "$work/runtime"
+  HOME="$work/home" openbox --sm-disable >"$work/openbox.log" 2>&1 &
+  wm=$!
+  trap 'kill "$wm" 2>/dev/null || true' EXIT
+  for _ in $(seq 1 100); do
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+    sleep 0.1
+  done
   shoot_all ""
   shoot_all "-2x" QT_SCALE_FACTOR=2
   # The editor made larger, to show the sample table's rows.
@@ -65,7 +76,7 @@ if [ "${1:-}" = "--on-screen" ]; then
   exit 0
 fi
 
-for tool in xvfb-run xauth import cmake ninja; do
+for tool in xvfb-run xauth xprop openbox import cmake ninja; do
   if ! command -v "$tool" >/dev/null; then
     echo "screenshots: $tool is missing (scripts/install-deps.sh installs it)" >&2
     exit 1
@@ -76,8 +87,10 @@ if [ -e "$program_folder/x" ]; then
   exit 1
 fi
 
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVANE_TESTS=ON >/dev/null
-cmake --build build --target quorvane-sample road-shots
+if [ -z "${QUORVANE_BUILD:-}" ]; then
+  cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVANE_TESTS=ON >/dev/null
+fi
+cmake --build "$build" --target quorvane-sample road-shots
 
 work=$(mktemp -d)
 trap 'rm -rf "$work" "$program_folder/x"' EXIT

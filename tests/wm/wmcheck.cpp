@@ -92,21 +92,27 @@ void closeThroughWindowManager(const QWidget& page) {
     xcb_flush(x11());
 }
 
-// Asks openbox to take the window's frame away (or to give it back).
-void setUndecorated(const QWidget& page, bool undecorated) {
+// Asks the window manager to add (or remove) states of the window.
+void setState(const QWidget& page, bool add, const char* first, const char* second = nullptr) {
     xcb_client_message_event_t event{};
     event.response_type = XCB_CLIENT_MESSAGE;
     event.format = 32;
     event.window = xcb_window_t(page.winId());
     event.type = atom("_NET_WM_STATE");
-    event.data.data32[0] = undecorated ? 1 : 0; // add, remove
-    event.data.data32[1] = atom("_OB_WM_STATE_UNDECORATED");
+    event.data.data32[0] = add ? 1 : 0;
+    event.data.data32[1] = atom(first);
+    event.data.data32[2] = second ? atom(second) : 0;
     event.data.data32[3] = 2;
     const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(x11())).data->root;
     xcb_send_event(x11(), 0, root,
                    XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
                    reinterpret_cast<const char*>(&event));
     xcb_flush(x11());
+}
+
+// Asks openbox to take the window's frame away (or to give it back).
+void setUndecorated(const QWidget& page, bool undecorated) {
+    setState(page, undecorated, "_OB_WM_STATE_UNDECORATED");
 }
 
 // Waits until the window manager has framed the page and offers it actions.
@@ -130,6 +136,14 @@ void checkBoxes(const char* name, const QWidget& page, bool sizable) {
               actions.contains(QStringLiteral("RESIZE")) == sizable,
           QStringLiteral("%1 %2 maximised or resized: %3")
               .arg(name, sizable ? "can be" : "cannot be", listed));
+    if (!sizable) {
+        // What its maximise button would ask for.
+        const QSize before = page.size();
+        setState(page, true, "_NET_WM_STATE_MAXIMIZED_VERT", "_NET_WM_STATE_MAXIMIZED_HORZ");
+        QTest::qWait(300);
+        check(page.size() == before,
+              QStringLiteral("%1 keeps its size when asked to maximise").arg(name));
+    }
 }
 
 // The editor laid out by its rule from the outer size the window manager gives it.
