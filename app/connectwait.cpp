@@ -23,6 +23,7 @@ bool isInput(QEvent::Type type) {
     case QEvent::KeyPress:
     case QEvent::KeyRelease:
     case QEvent::Shortcut:
+    case QEvent::InputMethod:
     case QEvent::TouchBegin:
     case QEvent::TouchUpdate:
     case QEvent::TouchEnd:
@@ -64,7 +65,11 @@ class HeldInput : public QObject {
     bool eventFilter(QObject* receiver, QEvent* event) override {
         if (!insidePass_ || !isInput(event->type()))
             return false;
-        if (event->type() != QEvent::Shortcut && !qobject_cast<QWindow*>(receiver))
+        // Pointer and keys reach a window first; shortcuts and an input method's text go
+        // to their targets directly.
+        const bool direct =
+            event->type() == QEvent::Shortcut || event->type() == QEvent::InputMethod;
+        if (!direct && !qobject_cast<QWindow*>(receiver))
             return false;
         held_.push_back({QPointer<QObject>(receiver), std::unique_ptr<QEvent>(event->clone())});
         return true;
