@@ -108,6 +108,8 @@ bool Server::Connection::logIn(std::unique_ptr<Session>& session, StreamSettings
         std::lock_guard lock(server_.mutex_);
         log_->user = login.user;
         log_->password = login.password;
+        log_->remotePassword = login.remotePassword;
+        log_->protocol = login.protocol;
     }
     if (known) {
         try {
@@ -180,9 +182,12 @@ void Server::Connection::work() {
         int answered = 0;
         for (WireMessage message; pop(message);) {
             const Faults faults = server_.faults();
-            if (faults.silentAfterLogin && answered > 0)
-                continue;
             const Request r = decodeRequest(message.type, message.body, settings.charset);
+            if (faults.silentAfterLogin && answered > 0) {
+                if (r.kind == Request::Kind::Language || r.kind == Request::Kind::Rpc)
+                    record(r.text);
+                continue;
+            }
             if (r.kind == Request::Kind::Attention) {
                 {
                     std::lock_guard lock(mutex_);

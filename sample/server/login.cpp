@@ -9,7 +9,8 @@ namespace {
 
 // Fixed fields: 30 bytes then their length; offsets in the login record.
 constexpr std::size_t kHost = 0, kUser = 31, kPassword = 62, kApplication = 140, kServer = 171,
-                      kPacketSize = 557, kPacketSizeBytes = 6, kRecordSize = 568;
+                      kRemotePassword = 202, kProtocol = 458, kPacketSize = 557,
+                      kPacketSizeBytes = 6, kRecordSize = 568;
 constexpr std::uint8_t kCapabilityToken = 0xE2;
 
 std::string field(std::string_view record, std::size_t offset, std::size_t size = 30) {
@@ -45,6 +46,9 @@ LoginRecord parseLoginRecord(std::string_view message) {
     r.password = field(message, kPassword);
     r.application = field(message, kApplication);
     r.server = field(message, kServer);
+    r.remotePassword = std::string(
+        message.substr(kRemotePassword + 2, std::uint8_t(message[kRemotePassword + 1])));
+    r.protocol = std::string(message.substr(kProtocol, 4));
     const std::string size = field(message, kPacketSize, kPacketSizeBytes);
     int value = 0;
     const auto [end, error] = std::from_chars(size.data(), size.data() + size.size(), value);

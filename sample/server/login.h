@@ -13,6 +13,8 @@ namespace tds {
 struct LoginRecord {
     bool complete = false; // the record was long enough to hold every fixed field
     std::string host, user, password, application, server;
+    std::string remotePassword; // the password as the remote-password area carries it
+    std::string protocol;       // four bytes: 5.0.0.0 for TDS 5.0
     int packetSize = 512;
     std::string capabilityRequest, capabilityResponse; // 14 bytes each, when sent
 };

@@ -44,7 +44,7 @@ struct Faults {
 
 // What one connection carried, for tests that check what the client sent.
 struct ConnectionLog {
-    std::string user, password;
+    std::string user, password, remotePassword, protocol;
     bool loggedIn = false;
     std::vector<std::string> requests; // language texts and procedure names, in order
 };
