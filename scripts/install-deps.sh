@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   unixodbc unixodbc-dev odbcinst
   tdsodbc freetds-bin
-  libsqliteodbc
+  libsqliteodbc libsqlite3-dev
   xvfb xauth fonts-liberation2
   imagemagick
 )
