@@ -40,23 +40,31 @@ Value integer(std::int64_t v) {
     return Value::Integer(v);
 }
 
-// LIKE with % and _, case-insensitive; an absent pattern matches everything.
-bool matches(const std::string& pattern, const std::string& s, std::size_t p = 0,
-             std::size_t i = 0) {
-    if (p == pattern.size())
-        return i == s.size();
-    if (pattern[p] == '%') {
-        for (std::size_t k = i; k <= s.size(); ++k)
-            if (matches(pattern, s, p + 1, k))
-                return true;
-        return false;
+// LIKE with % and _, case-insensitive, without backtracking into every '%'.
+bool matches(const std::string& pattern, const std::string& s) {
+    auto same = [](char a, char b) {
+        return std::tolower(static_cast<unsigned char>(a)) ==
+               std::tolower(static_cast<unsigned char>(b));
+    };
+    std::size_t p = 0, i = 0, star = std::string::npos, resume = 0;
+    while (i < s.size()) {
+        if (p < pattern.size() &&
+            (pattern[p] == '_' || (pattern[p] != '%' && same(pattern[p], s[i])))) {
+            ++p;
+            ++i;
+        } else if (p < pattern.size() && pattern[p] == '%') {
+            star = p++;
+            resume = i;
+        } else if (star != std::string::npos) {
+            p = star + 1;
+            i = ++resume;
+        } else {
+            return false;
+        }
     }
-    if (i == s.size())
-        return false;
-    if (pattern[p] != '_' && std::tolower(static_cast<unsigned char>(pattern[p])) !=
-                                 std::tolower(static_cast<unsigned char>(s[i])))
-        return false;
-    return matches(pattern, s, p + 1, i + 1);
+    while (p < pattern.size() && pattern[p] == '%')
+        ++p;
+    return p == pattern.size();
 }
 
 class Arguments {
@@ -231,7 +239,8 @@ void SqliteSession::procedure(const std::string& name, const std::vector<RpcPara
             for (const IndexInfo& ix : tableIndexes(db, *table))
                 if (ix.unique && chosen.empty())
                     for (const std::string& c : ix.columns)
-                        chosen.push_back(&table->columns[std::size_t(findColumn(*table, c))]);
+                        if (const int i = findColumn(*table, c); i >= 0)
+                            chosen.push_back(&table->columns[std::size_t(i)]);
         }
         for (const ColumnInfo* c : chosen) {
             const bool exact = c->type == AseType::Numeric || c->type == AseType::Decimal;

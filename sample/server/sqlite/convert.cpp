@@ -206,8 +206,11 @@ Converted toStored(const Literal& l, const ColumnInfo& c, bool comparing) {
             return refused(l, c);
         r.value.kind = Stored::Text;
         r.value.bytes = l.text;
-        if (t == AseType::Text)
+        if (t == AseType::Text) { // kept as sent, but '' is one blank here too
+            if (r.value.bytes.empty())
+                r.value.bytes = " ";
             return r;
+        }
         if (!comparing) {
             // Too long: cut without a message, as long as string_rtruncation is off.
             if (t == AseType::UniChar || t == AseType::UniVarChar)
@@ -316,14 +319,17 @@ Value readValue(sqlite3_stmt* s, int i, const ColumnInfo& c) {
     if (isBinary(t)) {
         const char* p = static_cast<const char*>(sqlite3_value_blob(v));
         std::string bytes(p ? p : "", std::size_t(sqlite3_value_bytes(v)));
-        if (t == AseType::Binary && bytes.size() < std::size_t(c.length))
+        if (t == AseType::Binary && !c.nullable && bytes.size() < std::size_t(c.length))
             bytes.resize(std::size_t(c.length), '\0');
         return Value::Text(std::move(bytes));
     }
     const char* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
     std::string text(p ? p : "", std::size_t(sqlite3_value_bytes(v)));
-    if (t != AseType::Text && text.empty())
+    if (text.empty())
         text = " ";
+    // A fixed-length column that allows nulls is kept as a variable-length one.
+    if (c.nullable)
+        return Value::Text(std::move(text));
     if (t == AseType::Char && text.size() < std::size_t(c.length))
         text.append(std::size_t(c.length) - text.size(), ' ');
     else if (t == AseType::UniChar && utf16Units(text) < std::size_t(c.length))

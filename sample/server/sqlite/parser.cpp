@@ -171,7 +171,18 @@ class Parser {
         return c;
     }
 
+    // Nesting deeper than any statement the clients send is refused, not recursed into.
+    struct Depth {
+        explicit Depth(Parser& p) : p_(p) {
+            if (++p_.depth_ > 64)
+                p_.fail();
+        }
+        ~Depth() { --p_.depth_; }
+        Parser& p_;
+    };
+
     Condition primary() {
+        const Depth depth(*this);
         if (acceptWord("not")) {
             Condition c;
             c.kind = Condition::Not;
@@ -364,6 +375,7 @@ class Parser {
     }
 
     Statement statement() {
+        const Depth depth(*this);
         Statement st;
         const Token& t = peek();
         if (acceptWord("select")) {
@@ -425,6 +437,7 @@ class Parser {
 
     std::vector<Token> t_;
     std::size_t i_ = 0;
+    int depth_ = 0;
 };
 
 } // namespace

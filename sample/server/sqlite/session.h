@@ -38,6 +38,7 @@ class SqliteSession final : public Session {
     // Runs one INSERT/UPDATE/DELETE on `table` as an atomic statement, with its triggers.
     Flow runWrite(const Sql& sql, const TableInfo& table, const char* event, ResultSink& sink);
     Flow fail(const Message& message, ResultSink& sink, Flow flow = Flow::StopBatch);
+    Flow conversionFailed(const Message& message, ResultSink& sink);
     void procedure(const std::string& name, const std::vector<RpcParameter>& parameters,
                    ResultSink& sink);
 

@@ -63,6 +63,15 @@ Message constraintMessage(sqlite3* db, int rc, const TableInfo& table, const cha
 
 } // namespace
 
+SqliteSession::Flow SqliteSession::conversionFailed(const Message& message, ResultSink& sink) {
+    if (message.number == 247) {
+        // arithabort arith_overflow is on: the transaction goes, and the rest of the batch.
+        rollbackAll();
+        return fail(message, sink);
+    }
+    return fail(message, sink, Flow::Next); // loss of scale and the like: the statement only
+}
+
 SqliteSession::Flow SqliteSession::runUpdate(const Update& update, ResultSink& sink) {
     const std::optional<TableInfo> table = describeTable(db_.get(), update.table);
     if (!table)
@@ -77,7 +86,7 @@ SqliteSession::Flow SqliteSession::runUpdate(const Update& update, ResultSink& s
         const ColumnInfo& info = table->columns[std::size_t(c)];
         Converted v = toStored(update.set[i].second, info, false);
         if (v.error)
-            return fail(*v.error, sink, Flow::Next);
+            return conversionFailed(*v.error, sink);
         sql.text += (i ? ", " : "") + quoteName(info.name) + " = ?";
         sql.binds.push_back(std::move(v.value));
     }
@@ -118,7 +127,7 @@ SqliteSession::Flow SqliteSession::runInsert(const Insert& insert, ResultSink& s
         const ColumnInfo& info = table->columns[std::size_t(targets[i])];
         Converted v = toStored(insert.values[i], info, false);
         if (v.error)
-            return fail(*v.error, sink, Flow::Next);
+            return conversionFailed(*v.error, sink);
         sql.text += (i ? ", " : "") + quoteName(info.name);
         values += i ? ", ?" : "?";
         sql.binds.push_back(std::move(v.value));

@@ -289,6 +289,15 @@ INSERT INTO exact (id, serial) VALUES (1, 1);)");
     CHECK_EQ(refused("price = '12.50'"), 257);
     CHECK_EQ(column(*server.backend, "SELECT price FROM exact"), std::string("12345678.91"));
     CHECK_EQ(column(*server.backend, "SELECT little FROM exact"), std::string("-32768"));
+    // An overflow ends the transaction and the batch; a loss of scale only the statement.
+    run(*s, "BEGIN TRANSACTION");
+    run(*s, "UPDATE exact SET price = 1.00 WHERE id = 1");
+    CHECK_EQ(run(*s, "UPDATE exact SET price = 1.001 UPDATE exact SET price = 2.00").joined(),
+             std::string("message 241; done error; done 1"));
+    CHECK_EQ(run(*s, "UPDATE exact SET little = 99999 UPDATE exact SET price = 3.00").joined(),
+             std::string("message 247; done error"));
+    CHECK_EQ(run(*s, "select @@trancount").cell(0, 0), std::string("0"));
+    CHECK_EQ(column(*server.backend, "SELECT price FROM exact"), std::string("12345678.91"));
     // Comparing with a value the column cannot hold finds nothing, and is no error.
     CHECK_EQ(column(*server.backend, "SELECT count(*) FROM exact WHERE price = 12345678.911"),
              std::string("0"));
@@ -317,7 +326,7 @@ INSERT INTO codes (code) VALUES ('AB');)");
     if (row.rows.size() == 1) {
         CHECK_EQ(row.cell(0, 0), std::string("AB    "));
         CHECK_EQ(row.cell(0, 1), std::string("far t")); // cut to 5 without a message
-        CHECK_EQ(row.cell(0, 2), std::string("é  "));
+        CHECK_EQ(row.cell(0, 2), std::string("é"));     // a char that allows nulls is not padded
         CHECK_EQ(row.cell(0, 4), std::string("\xde\xad\xbe\xef"));
     }
     // '' is kept as one blank; trailing blanks of a varchar are not kept.
