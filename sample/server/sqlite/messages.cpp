@@ -143,10 +143,6 @@ Message rollbackWithoutBegin() {
                 "The ROLLBACK TRANSACTION request has no corresponding BEGIN TRANSACTION.");
 }
 
-Message databaseChanged(const std::string& name) {
-    return make(5701, 10, "ZZZZZ", "Changed database context to " + quoted(name) + ".");
-}
-
 Message lockTimeout(int seconds, int spid) {
     return make(12205, 17, "ZZZZZ",
                 "Could not acquire a lock within the specified wait period. SERVER level wait "

@@ -31,7 +31,6 @@ Message noProcedure(const std::string& name);                                   
 Message duplicateKey(const std::string& table, const std::string& index);                   // 2601
 Message commitWithoutBegin();                                                               // 3902
 Message rollbackWithoutBegin();                                                             // 3903
-Message databaseChanged(const std::string& name);                                           // 5701
 Message lockTimeout(int seconds, int spid);                                                 // 12205
 Message raised(const std::string& text);   // 20000, a trigger's own
 Message internal(const std::string& text); // anything else the engine says

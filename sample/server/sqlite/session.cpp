@@ -191,8 +191,7 @@ SqliteSession::Flow SqliteSession::runControl(const Statement& st, ResultSink& s
         const std::string old = database_;
         if (!databaseExists(shared_->options, use->database) || !open(use->database))
             return fail(msg::noDatabase(use->database), sink);
-        sink.databaseChanged(database_, old);
-        sink.message(msg::databaseChanged(database_));
+        sink.databaseChanged(database_, old); // the TDS side adds 5701 to its ENVCHANGE
     } else if (const auto* set = std::get_if<SetOption>(&st.body)) {
         const auto& w = set->words;
         if (w.size() >= 2 && w[0] == "lock" && w[1] == "nowait")
