@@ -55,12 +55,14 @@ void executeScript(const QString& file, const QStringList& statements) {
         fail(db.handle, file);
 }
 
-std::unique_ptr<tds::Server> startServer(const QString& folder, quint16 port) {
+std::unique_ptr<tds::Server> startServer(const QString& folder, quint16 port,
+                                         tds::Charset charset) {
     tds::sqlite::BackendOptions backend;
     backend.folder = QDir(folder).absolutePath().toStdString();
     backend.defaultDatabase = kDatabase;
     tds::ServerOptions options;
     options.accounts = {{kUser, kPassword}};
+    options.charset = charset;
     auto statements = std::make_shared<tds::sqlite::SqliteBackend>(backend);
     if (port != 0) {
         try {

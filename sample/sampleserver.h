@@ -35,6 +35,7 @@ void ensureSampleDatabase(const QString& folder = defaultSampleFolder());
 // Starts the server over `folder`, taking kUser/kPassword: on `port` when that is free,
 // else on a free port (another copy of the sample, or a real server, may hold it).
 // Throws std::runtime_error when it cannot listen at all.
-std::unique_ptr<tds::Server> startServer(const QString& folder, quint16 port);
+std::unique_ptr<tds::Server> startServer(const QString& folder, quint16 port,
+                                         tds::Charset charset = tds::Charset::Utf8);
 
 } // namespace sample

@@ -13,7 +13,8 @@ SampleServer* current = nullptr;
 
 } // namespace
 
-SampleServer::SampleServer() : server_(sample::startServer(dir_.path(), 0)), previous_(current) {
+SampleServer::SampleServer(tds::Charset charset)
+    : server_(sample::startServer(dir_.path(), 0, charset)), previous_(current) {
     current = this;
 }
 

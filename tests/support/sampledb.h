@@ -20,7 +20,8 @@ inline const QString kLoginFailedText =
 
 class SampleServer {
   public:
-    SampleServer();  // starts the server over a fresh folder
+    // Starts the server over a fresh folder, with the character set given.
+    explicit SampleServer(tds::Charset charset = tds::Charset::Utf8);
     ~SampleServer(); // stops it; the connection values reach the one started before
 
     SampleServer(const SampleServer&) = delete;
