@@ -17,8 +17,8 @@
 #include "pages/editor/form3.h"
 #include "pages/program.h"
 #include "pages/wizard.h"
-#include "sample/provider/sampleprovider.h"
-#include "support/tdspeer.h"
+#include "sample/sampleserver.h"
+#include "support/loginbackend.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -27,6 +27,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QSettings>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <cstdio>
@@ -192,15 +193,23 @@ class CheckPlatform : public app::Platform {
     std::unique_ptr<app::Platform> desktop_;
 };
 
-void saveSampleValues() {
-    const std::pair<const char*, const char*> values[] = {{"Server", sample::kServer},
-                                                          {"Port", sample::kPort},
-                                                          {"User", sample::kUser},
-                                                          {"Password", sample::kPassword},
-                                                          {"Database", sample::kDatabase}};
+void saveSampleValues(quint16 port) {
+    const std::pair<const char*, QString> values[] = {{"Server", QLatin1String(sample::kServer)},
+                                                      {"Port", QString::number(port)},
+                                                      {"User", QLatin1String(sample::kUser)},
+                                                      {"Password", QLatin1String(sample::kPassword)},
+                                                      {"Database", QLatin1String(sample::kDatabase)}};
     for (const auto& [key, value] : values)
-        app::SaveSetting(app::ApplicationKey, app::ProductName, QString::fromLatin1(key),
-                         QString::fromLatin1(value));
+        app::SaveSetting(app::ApplicationKey, app::ProductName, QString::fromLatin1(key), value);
+}
+
+// A server that takes the connection and never says a word.
+std::unique_ptr<tds::Server> silentServer() {
+    auto server = testing::startLoginServer("sa", "secret");
+    tds::Faults faults;
+    faults.neverAnswer = true;
+    server->setFaults(faults);
+    return server;
 }
 
 } // namespace
@@ -225,7 +234,8 @@ class CloseWatch : public QObject {
 // server that never answers and the page is closed through the window manager meanwhile.
 // The run must come to its end (a lost close would leave it waiting).
 int runToTheEnd(QApplication& application) {
-    testing::TdsPeer silent(testing::TdsPeer::Mode::NeverAnswer);
+    const auto silentOwner = silentServer();
+    tds::Server& silent = *silentOwner;
     QElapsedTimer clock;
     bool nextReturned = false;
     CloseWatch closeWatch([&] {
@@ -282,11 +292,12 @@ int main(int argc, char* argv[]) {
     }
     if (QCoreApplication::arguments().contains(QStringLiteral("--run-to-the-end")))
         return runToTheEnd(application);
-    sample::ensureSampleDatabase();
-    sample::installSampleProvider();
+    QTemporaryDir sampleFolder;
+    sample::ensureSampleDatabase(sampleFolder.path());
+    const auto sampleServer = sample::startServer(sampleFolder.path(), 0);
     app::installDesktop(app::ProgramKind::Sample);
     app::setPlatform(std::make_unique<CheckPlatform>());
-    saveSampleValues();
+    saveSampleValues(sampleServer->port());
     pages::startProgram();
 
     // Start-up lands on the chooser; then the editor, and back to the connection page.
@@ -328,8 +339,8 @@ int main(int argc, char* argv[]) {
 
     // "Next >" on the chooser against a server that never answers (5000 s to connect);
     // the chooser is closed through the window manager while it waits.
-    testing::TdsPeer silent(testing::TdsPeer::Mode::NeverAnswer);
-    db::restoreDefaultProviders();
+    const auto silentOwner = silentServer();
+    tds::Server& silent = *silentOwner;
     connection.Text1->setText(QStringLiteral("127.0.0.1"));
     connection.Text2->setText(QString::number(silent.port()));
     bool closeSent = false;
