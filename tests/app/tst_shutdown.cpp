@@ -10,7 +10,7 @@
 #include "db/provider.h"
 #include "pages/chooser/form2.h"
 #include "pages/editor/form3.h"
-#include "support/tdspeer.h"
+#include "support/loginbackend.h"
 
 #include <QListWidget>
 #include <QPushButton>
@@ -33,14 +33,21 @@ class ShutdownTest : public QObject {
 namespace {
 // Points the connection page at a server that accepts and never answers, through the
 // real driver.
-void pointAtSilentServer(const testing::TdsPeer& peer) {
-    db::restoreDefaultProviders();
+void pointAtSilentServer(const tds::Server& peer) {
     pages::Form1& page = pages::form1();
     page.Text1->setText(QStringLiteral("127.0.0.1"));
     page.Text2->setText(QString::number(peer.port()));
     page.Text3->setText(QStringLiteral("sa"));
     page.Text4->setText(QStringLiteral("secret"));
     page.Text5->setText(QStringLiteral("pubs"));
+}
+// A server that takes the connection and never says a word.
+std::unique_ptr<tds::Server> silentServer() {
+    auto server = testing::startLoginServer("sa", "secret");
+    tds::Faults faults;
+    faults.neverAnswer = true;
+    server->setFaults(faults);
+    return server;
 }
 } // namespace
 
@@ -49,7 +56,8 @@ void ShutdownTest::shouldEndDuringTheChoosersLongConnectWaitAndOpenNothing() {
     pages::Form2& chooser = pages::form2();
     chooser.Show();
     QCOMPARE(chooser.List1->currentRow(), 0);
-    testing::TdsPeer silent(testing::TdsPeer::Mode::NeverAnswer);
+    const auto silentOwner = silentServer();
+    tds::Server& silent = *silentOwner;
     pointAtSilentServer(silent);
 
     // The user closes the chooser once its "Next >" waits for the server (5000 seconds).

@@ -258,7 +258,8 @@ void FreeTdsTest::shouldStopACommandAtItsTimeout() {
 }
 
 void FreeTdsTest::shouldReachTheTypedPortOnlyWithBlanksAroundIt() {
-    testing::TdsPeer peer;
+    const auto server = testing::startLoginServer();
+    const tds::Server& peer = *server;
     const QString digits = QString::number(peer.port());
     for (const QString& typed : {" " + digits, digits + " ", "  " + digits + "\t "}) {
         db::ConnectionFields fields = peerFields(peer.port());
