@@ -135,6 +135,8 @@ Converted exactValue(const Literal& l, const ColumnInfo& c, bool comparing) {
     const std::string from = approximate(l.text) ? "FLOAT" : "NUMERIC";
     const bool money = c.type == AseType::Money || c.type == AseType::SmallMoney;
     std::optional<Decimal> d = exactOf(l.text);
+    if (d && d->integerDigits() > c.precision - c.scale)
+        d.reset(); // more whole digits than the column holds: an overflow, below
     Decimal scaled;
     if (d && !d->rescale(c.scale, scaled) && !money) { // money rounds to 4 digits
         if (comparing)

@@ -191,6 +191,18 @@ SqliteSession::Flow SqliteSession::runWrite(const Sql& sql, const TableInfo& tab
         const Message message = constraintMessage(db, extended, table, event, database_);
         const std::string engineText = sqlite3_errmsg(db);
         statement.reset();
+        if (busy_ == Busy::Cancelled || (rc & 0xff) == SQLITE_INTERRUPT) {
+            // Cancelled: nothing more is sent. An interrupted write can take SQLite's whole
+            // transaction with it.
+            if (sqlite3_get_autocommit(db)) {
+                trancount_ = 0;
+                wrote_ = false;
+            } else {
+                exec("ROLLBACK TO qv_statement");
+                exec("RELEASE qv_statement");
+            }
+            return Flow::Cancelled;
+        }
         if (sqlite3_get_autocommit(db)) {
             // A trigger's RAISE(ROLLBACK) ended the whole transaction, as a trigger's
             // rollback transaction does: the batch ends with it.
@@ -200,8 +212,6 @@ SqliteSession::Flow SqliteSession::runWrite(const Sql& sql, const TableInfo& tab
         }
         exec("ROLLBACK TO qv_statement");
         exec("RELEASE qv_statement");
-        if (busy_ == Busy::Cancelled || (rc & 0xff) == SQLITE_INTERRUPT)
-            return Flow::Cancelled;
         if ((rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED) {
             if (busy_ == Busy::TimedOut) {
                 rollbackAll();

@@ -439,7 +439,21 @@ INSERT INTO many SELECT n FROM c;)");
     scan.cancelAfterPolls = 1;
     s->language("SELECT * FROM many WHERE n = -1", scan);
     CHECK_EQ(scan.joined(), std::string("columns 1"));
-    CHECK_EQ(run(*s, "SELECT count(*) FROM many").cell(0, 0), std::string("100000"));
+    // Cancelled half-way through a long UPDATE in a transaction: nothing more is sent,
+    // nothing has changed, and the session goes on.
+    run(*s, "BEGIN TRANSACTION");
+    RecordingSink update;
+    update.cancelAfterPolls = 3;
+    s->language("UPDATE many SET n = 0 SELECT count(*) FROM many", update);
+    CHECK_EQ(update.joined(), std::string(""));
+    CHECK_EQ(column(*server.backend, "SELECT count(*) FROM many WHERE n = 0"), std::string("0"));
+    run(*s, "IF @@TRANCOUNT > 0 ROLLBACK");
+    CHECK_EQ(run(*s, "SELECT count(*) FROM many WHERE n > 0").cell(0, 0), std::string("100000"));
+    // A procedure's rows stop the same way.
+    RecordingSink tables;
+    tables.stopAfterRows = 1;
+    s->language("exec sp_tables select 1", tables);
+    CHECK_EQ(tables.joined(), std::string("doneinproc; columns 5"));
 }
 
 } // namespace
