@@ -9,6 +9,7 @@
 #include <iostream>
 #include <sqlite3.h>
 #include <string>
+#include <thread>
 #include <unistd.h>
 
 using namespace tds;
@@ -150,6 +151,39 @@ void shouldFindNoRowWhenASecondSessionChangedItFirst() {
     run(*first, "IF @@TRANCOUNT > 0 ROLLBACK");
     CHECK_EQ(column(*server.backend, "SELECT title FROM titles WHERE title_id = 'BU1032'"),
              std::string("Changed"));
+
+    // The change lands while the first session's transaction still holds its read of the
+    // row: its write looks at the row as it is now.
+    run(*first, "BEGIN TRANSACTION");
+    CHECK_EQ(run(*first, "SELECT title FROM titles WHERE title_id = 'BU1032'").cell(0, 0),
+             std::string("Changed"));
+    run(*second, "UPDATE titles SET title = 'Again' WHERE title_id = 'BU1032'");
+    CHECK_EQ(run(*first, "UPDATE [titles] SET [title] = 'Mine' WHERE [title_id] = 'BU1032' "
+                         "AND [title] = 'Changed'")
+                 .joined(),
+             std::string("done 0"));
+    run(*first, "IF @@TRANCOUNT > 0 ROLLBACK");
+
+    // The change commits while the first session waits for the second's lock.
+    run(*second, "BEGIN TRANSACTION");
+    run(*second, "UPDATE titles SET title = 'Third' WHERE title_id = 'BU1032'");
+    std::atomic<int> polls{0};
+    std::atomic<bool> finished{false};
+    RecordingSink waited;
+    waited.pollsSeen = &polls;
+    std::thread writer([&] {
+        first->language("UPDATE [titles] SET [title] = 'Mine' WHERE [title_id] = 'BU1032' AND "
+                        "[title] = 'Again'",
+                        waited);
+        finished = true;
+    });
+    while (polls < 20 && !finished)
+        std::this_thread::yield();
+    run(*second, "COMMIT");
+    writer.join();
+    CHECK_EQ(waited.joined(), std::string("done 0"));
+    CHECK_EQ(column(*server.backend, "SELECT title FROM titles WHERE title_id = 'BU1032'"),
+             std::string("Third"));
 
     // A timestamp column changes with every write, so a locator holding it goes stale too.
     const std::string before = column(*server.backend, "SELECT version FROM [order notes] "
