@@ -106,7 +106,7 @@ int SqliteSession::busyHandler(void* p, int) {
 
 int SqliteSession::progressHandler(void* p) {
     auto* self = static_cast<SqliteSession*>(p);
-    if (self->sink_ && self->sink_->cancelled()) {
+    if (self->interruptible_ && self->sink_ && self->sink_->cancelled()) {
         self->busy_ = Busy::Cancelled;
         return 1;
     }

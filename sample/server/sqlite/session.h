@@ -64,6 +64,9 @@ class SqliteSession final : public Session {
     int lockWaitSeconds_ = -1;
     ResultSink* sink_ = nullptr; // while a statement runs
     Busy busy_ = Busy::None;
+    // Only a SELECT's own steps end on an attention: an interrupted write would take
+    // SQLite's whole transaction with it, an interrupted catalog read would mislead.
+    bool interruptible_ = false;
     std::chrono::steady_clock::time_point started_;
 };
 

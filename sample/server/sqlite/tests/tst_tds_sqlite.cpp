@@ -473,13 +473,17 @@ INSERT INTO many SELECT n FROM c;)");
     scan.cancelAfterPolls = 1;
     s->language("SELECT * FROM many WHERE n = -1", scan);
     CHECK_EQ(scan.joined(), std::string("columns 1"));
-    // Cancelled half-way through a long UPDATE in a transaction: nothing more is sent,
-    // nothing has changed, and the session goes on.
+    // A long UPDATE cancelled in a transaction: nothing more is sent, the UPDATE is
+    // undone, and what the transaction did before stays in it.
     run(*s, "BEGIN TRANSACTION");
+    run(*s, "INSERT INTO many VALUES (-5)");
     RecordingSink update;
-    update.cancelAfterPolls = 3;
+    update.cancelAfterPolls = 1;
     s->language("UPDATE many SET n = 0 SELECT count(*) FROM many", update);
     CHECK_EQ(update.joined(), std::string(""));
+    CHECK_EQ(run(*s, "SELECT count(*) FROM many WHERE n = 0 OR n = -5").cell(0, 0),
+             std::string("1"));
+    CHECK_EQ(run(*s, "select @@trancount").cell(0, 0), std::string("1"));
     CHECK_EQ(column(*server.backend, "SELECT count(*) FROM many WHERE n = 0"), std::string("0"));
     run(*s, "IF @@TRANCOUNT > 0 ROLLBACK");
     CHECK_EQ(run(*s, "SELECT count(*) FROM many WHERE n > 0").cell(0, 0), std::string("100000"));
