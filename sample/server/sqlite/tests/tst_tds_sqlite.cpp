@@ -494,6 +494,62 @@ INSERT INTO many SELECT n FROM c;)");
     CHECK_EQ(tables.joined(), std::string("doneinproc; columns 5"));
 }
 
+void shouldLocateRowsSqliteWroteAndKeepTheirConstraints() {
+    Server server;
+    createDatabase(server.folder.path, "pubs", R"(
+CREATE TABLE stores (stor_id CHAR(4) NOT NULL PRIMARY KEY, name VARCHAR(20) NULL);
+CREATE TABLE sales (stor_id CHAR(4) NOT NULL REFERENCES stores (stor_id), ord_num VARCHAR(20) NOT NULL,
+  ord_date DATETIME NOT NULL, qty SMALLINT NOT NULL CHECK (qty > 0), discount NUMERIC(4,2) NOT NULL,
+  day DATE NULL, PRIMARY KEY (stor_id, ord_num));
+INSERT INTO stores VALUES ('7066', 'Barnum'), ('8042', 'Bookbeat');
+INSERT INTO sales VALUES ('7066', 'A2976', '1993-05-24 00:00:00', 50, 5, '1985-06-12'),
+  ('7066', 'QA7442.3', '1994-09-13 00:00:00', 75, 6.7, NULL);)");
+    std::unique_ptr<Session> s = server.backend->openSession("pubs");
+    // Every column as the locator, each in the literal form FreeTDS pastes for its type, on
+    // values SQLite stored in its own forms (5 as INTEGER, 6.7 as REAL, dates without
+    // fractions).
+    CHECK_EQ(run(*s, "UPDATE [sales] SET [qty] = 51 WHERE [stor_id] = '7066' AND [ord_num] = "
+                     "'A2976' AND [ord_date] = '1993-05-24 00:00:00.000000' AND [qty] = 50 AND "
+                     "[discount] = 5.00 AND [day] = '1985-06-12 00:00:00.000000'")
+                 .joined(),
+             std::string("done 1"));
+    CHECK_EQ(run(*s, "UPDATE [sales] SET [discount] = 6.75 WHERE [ord_num] = 'QA7442.3' AND "
+                     "[discount] = 6.70 AND [day] IS NULL")
+                 .joined(),
+             std::string("done 1"));
+    RecordingSink reread =
+        run(*s, "SELECT * FROM [sales] WHERE [stor_id] = '7066' ORDER BY ord_num");
+    CHECK_EQ(reread.rows.size(), std::size_t(2));
+    if (reread.rows.size() == 2) {
+        CHECK_EQ(reread.cell(0, 2) + " " + reread.cell(0, 3) + " " + reread.cell(0, 4) + " " +
+                     reread.cell(0, 5),
+                 std::string("1993-05-24 00:00:00.000 51 5.00 1985-06-12"));
+        CHECK_EQ(reread.cell(1, 4), std::string("6.75"));
+    }
+
+    // Declared constraints answer with Adaptive Server's numbers and leave the row alone.
+    auto number = [&](const std::string& batch) {
+        RecordingSink sink = run(*s, batch);
+        return sink.messages.empty() ? 0 : sink.messages.front().number;
+    };
+    CHECK_EQ(number("INSERT INTO sales VALUES ('9999', 'X1', '2020-01-01', 1, 0, NULL)"), 546);
+    CHECK_EQ(number("DELETE FROM stores WHERE stor_id = '7066'"), 547);
+    CHECK_EQ(number("UPDATE sales SET qty = 0 WHERE ord_num = 'A2976'"), 548);
+    CHECK_EQ(column(*server.backend, "SELECT qty FROM sales ORDER BY ord_num"),
+             std::string("51|75"));
+
+    // Deletes and inserts count their rows; a new database is reached with use.
+    CHECK_EQ(run(*s, "DELETE sales WHERE qty = 75").joined(), std::string("done 1"));
+    CHECK_EQ(run(*s, "INSERT sales (stor_id, ord_num, ord_date, qty, discount) VALUES "
+                     "('8042', 'N1', '2021-08-31 13:45:30.500000', 3, 1.5)")
+                 .joined(),
+             std::string("done 1"));
+    createDatabase(server.folder.path, "other", "CREATE TABLE only_here (v int);");
+    CHECK_EQ(run(*s, "use other select count(*) from only_here").joined(),
+             std::string("database other from pubs; done; columns 1; done 1"));
+    CHECK_EQ(run(*s, "SELECT * FROM sales").messages.at(0).number, 208);
+}
+
 } // namespace
 
 int main() {
@@ -514,6 +570,8 @@ int main() {
         {"shouldAnswerTheCatalogProceduresFromTheFile",
          shouldAnswerTheCatalogProceduresFromTheFile},
         {"shouldStopStreamingWhenTheClientStops", shouldStopStreamingWhenTheClientStops},
+        {"shouldLocateRowsSqliteWroteAndKeepTheirConstraints",
+         shouldLocateRowsSqliteWroteAndKeepTheirConstraints},
     };
     for (const auto& [name, test] : tests) {
         const int before = failures;
