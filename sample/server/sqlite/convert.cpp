@@ -179,8 +179,17 @@ Converted toStored(const Literal& l, const ColumnInfo& c, bool comparing) {
             return refused(l, c);
         r.value.kind = Stored::Real;
         r.value.real = std::strtod(l.text.c_str(), nullptr);
-        if (t == AseType::Real)
+        if (t == AseType::Real && std::fabs(r.value.real) <= 3.4028234663852886e38)
             r.value.real = double(float(r.value.real));
+        else if (t == AseType::Real)
+            r.value.real = HUGE_VAL;
+        if (!std::isfinite(r.value.real)) {
+            if (comparing)
+                r.neverEqual = true;
+            else
+                r.error = msg::overflow(approximate(l.text) ? "FLOAT" : "NUMERIC", l.text,
+                                        upperName(t));
+        }
         return r;
     }
     if (isDateTime(t)) {
