@@ -82,7 +82,7 @@ void stripBlanks(std::string& s) {
     const std::size_t end = s.find_last_not_of(' ');
     s.resize(end == std::string::npos ? 0 : end + 1);
     if (s.empty())
-        s = " "; // an empty string is kept as one blank
+        s.assign(1, ' '); // an empty string is kept as one blank
 }
 
 Converted integerValue(const Literal& l, const ColumnInfo& c, bool comparing) {
@@ -187,8 +187,8 @@ Converted toStored(const Literal& l, const ColumnInfo& c, bool comparing) {
             if (comparing)
                 r.neverEqual = true;
             else
-                r.error = msg::overflow(approximate(l.text) ? "FLOAT" : "NUMERIC", l.text,
-                                        upperName(t));
+                r.error =
+                    msg::overflow(approximate(l.text) ? "FLOAT" : "NUMERIC", l.text, upperName(t));
         }
         return r;
     }
@@ -211,7 +211,7 @@ Converted toStored(const Literal& l, const ColumnInfo& c, bool comparing) {
         r.value.bytes = l.text;
         if (t == AseType::Text) { // kept as sent, but '' is one blank here too
             if (r.value.bytes.empty())
-                r.value.bytes = " ";
+                r.value.bytes.assign(1, ' ');
             return r;
         }
         if (!comparing) {

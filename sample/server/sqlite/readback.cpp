@@ -185,7 +185,7 @@ Value readValue(sqlite3_stmt* s, int i, const ColumnInfo& c) {
     const char* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
     std::string text(p ? p : "", std::size_t(sqlite3_value_bytes(v)));
     if (text.empty())
-        text = " ";
+        text.assign(1, ' ');
     // A fixed-length column that allows nulls is kept as a variable-length one.
     if (c.nullable)
         return Value::Text(std::move(text));
