@@ -346,7 +346,7 @@ void shouldPadCharsAndCompareThemIgnoringTrailingBlanks() {
     Server server;
     createDatabase(server.folder.path, "pubs", R"(
 CREATE TABLE codes (code char(6) NOT NULL PRIMARY KEY, label varchar(5) NULL, wide unichar(3) NULL,
-  memo text NULL, raw varbinary(4) NULL);
+  memo text NULL, raw varbinary(4) NULL, fixed binary(3) NOT NULL DEFAULT X'01', flag bit NOT NULL DEFAULT 0);
 INSERT INTO codes (code) VALUES ('AB');)");
     std::unique_ptr<Session> s = server.backend->openSession("pubs");
     // A char key matches with or without its padding.
@@ -369,6 +369,17 @@ INSERT INTO codes (code) VALUES ('AB');)");
     run(*s, "UPDATE codes SET label = 'ab  ' WHERE code = 'AB'");
     CHECK_EQ(column(*server.backend, "SELECT label FROM codes WHERE label = 'ab'"),
              std::string("ab"));
+    // unichar counts UTF-16 units, binary(n) is padded with zeros, bit takes any number.
+    CHECK_EQ(run(*s, "UPDATE codes /* a comment */ SET wide = '\xF0\x9F\x98\x80"
+                     "abc', flag = 5 "
+                     "-- and another\n WHERE code = 'AB'")
+                 .joined(),
+             std::string("done 1"));
+    RecordingSink more = run(*s, "SELECT wide, fixed, flag FROM codes");
+    CHECK_EQ(more.cell(0, 0), std::string("\xF0\x9F\x98\x80"
+                                          "a"));
+    CHECK_EQ(more.cell(0, 1), std::string("\x01\0\0", 3));
+    CHECK_EQ(more.cell(0, 2), std::string("1"));
     // text compares only with IS NULL.
     CHECK_EQ(run(*s, "SELECT * FROM codes WHERE memo = 'x'").messages.at(0).number, 306);
     CHECK_EQ(column(*server.backend, "SELECT count(*) FROM codes WHERE memo IS NULL"),
