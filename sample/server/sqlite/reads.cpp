@@ -72,6 +72,8 @@ SqliteSession::Flow SqliteSession::runSelect(const Select& select, ResultSink& s
     const std::optional<TableInfo> table = describeTable(db_.get(), select.table);
     if (!table)
         return fail(msg::notFound(select.table), sink);
+    if (const Flow waited = waitForWriters(*table, sink); waited != Flow::Next)
+        return waited;
     std::vector<ColumnInfo> columns;
     Sql sql{"SELECT ", {}};
     const bool counting = select.items.size() == 1 && select.items[0].kind == SelectItem::CountStar;

@@ -73,6 +73,7 @@ void SqliteSession::rollbackAll() {
         exec("ROLLBACK");
     trancount_ = 0;
     wrote_ = false;
+    releaseTables();
 }
 
 void SqliteSession::close() {
@@ -164,6 +165,7 @@ SqliteSession::Flow SqliteSession::runControl(const Statement& st, ResultSink& s
                 return fail(m, sink);
             }
             wrote_ = false;
+            releaseTables();
         }
     } else if (std::holds_alternative<Rollback>(st.body)) {
         if (trancount_ == 0)

@@ -47,6 +47,11 @@ class SqliteSession final : public Session {
         busy_ = Busy::Cancelled;
         return true;
     }
+    // The table locks a transaction holds until it ends, and the wait for another's.
+    void holdTable(const TableInfo& table);
+    void releaseTables();
+    Flow waitForWriters(const TableInfo& table, ResultSink& sink);
+    std::string lockKey(const TableInfo& table) const;
     bool open(const std::string& database);
     bool exec(const char* sql);
     void rollbackAll();
@@ -62,6 +67,7 @@ class SqliteSession final : public Session {
     bool wrote_ = false; // the open transaction has changed something
     std::int64_t rowcount_ = 0;
     int lockWaitSeconds_ = -1;
+    std::vector<std::string> heldTables_;
     ResultSink* sink_ = nullptr; // while a statement runs
     Busy busy_ = Busy::None;
     // Only a SELECT's own steps end on an attention: an interrupted write would take

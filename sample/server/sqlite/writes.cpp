@@ -187,8 +187,10 @@ SqliteSession::Flow SqliteSession::runWrite(const Sql& sql, const TableInfo& tab
             const sqlite3_int64 byTriggers = sqlite3_total_changes64(db) - before - changed;
             statement.reset();
             exec("RELEASE qv_statement");
-            if (trancount_ > 0)
+            if (trancount_ > 0) {
                 wrote_ = true;
+                holdTable(table);
+            }
             rowcount_ = changed;
             if (triggered)
                 sink.done(true, byTriggers, false);
@@ -209,6 +211,7 @@ SqliteSession::Flow SqliteSession::runWrite(const Sql& sql, const TableInfo& tab
             // rollback transaction does: the batch ends with it.
             trancount_ = 0;
             wrote_ = false;
+            releaseTables();
             return fail(message, sink);
         }
         exec("ROLLBACK TO qv_statement");
