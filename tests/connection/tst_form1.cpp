@@ -33,7 +33,7 @@ class Form1Test : public QObject {
     void shouldStoreEachKeystrokeAndProgramChange();
     void shouldShowHourglassThenCouldNotConnectOnRefusedLogin();
     void shouldSayCouldNotConnectForClosedPort();
-    void shouldSayConnectionSuccessfulWithSampleProvider();
+    void shouldSayConnectionSuccessfulWithTheTestServer();
     void shouldShowExactHelpText();
     void shouldDoNothingOnNextWhenTestFails();
     void shouldMoveToChooserOnNextWhenTestSucceeds();
@@ -240,7 +240,7 @@ void Form1Test::shouldSayCouldNotConnectForClosedPort() {
     QCOMPARE(page.MousePointer(), app::kPointerDefault);
 }
 
-void Form1Test::shouldSayConnectionSuccessfulWithSampleProvider() {
+void Form1Test::shouldSayConnectionSuccessfulWithTheTestServer() {
     testing::PlatformGuard guard;
     testing::SampleServer server;
     server.createSampleDatabase();

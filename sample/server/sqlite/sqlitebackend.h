@@ -7,7 +7,9 @@
 
 #include <atomic>
 #include <cstdint>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 
 namespace tds::sqlite {
@@ -18,6 +20,10 @@ struct BackendOptions {
     // Lock wait period in seconds (ASE's "lock wait period"): -1 waits for ever, 0 not at
     // all. A session's `set lock wait` overrides it.
     int lockWaitSeconds = -1;
+    // A SELECT waits while another session's open transaction has changed the table, as
+    // a read at isolation level 1 waits for an exclusive lock under the default allpages
+    // locking scheme (here for the whole table).
+    bool readersWaitForWriters = true;
 };
 
 // What every session of one backend shares.
@@ -25,6 +31,9 @@ struct Shared {
     BackendOptions options;
     std::atomic<int> nextSpid{14};
     std::atomic<std::uint64_t> timestamp{0}; // the last timestamp value handed out
+    std::mutex locks;
+    std::map<std::string, int> changedTables; // "database/table" -> the spid whose open
+                                              // transaction has changed it
 };
 
 // A database name names a file in the folder: no path separators, no leading dot.

@@ -1,0 +1,65 @@
+// Table locks between sessions: SQLite lets a reader see the last committed rows while
+// another session's transaction has changed them, where Adaptive Server makes the reader
+// wait for that transaction to end.
+
+#include "session.h"
+
+#include "messages.h"
+
+#include <algorithm>
+#include <cctype>
+#include <thread>
+
+namespace tds::sqlite {
+
+std::string SqliteSession::lockKey(const TableInfo& table) const {
+    std::string key = database_ + "/" + table.name;
+    std::transform(key.begin(), key.end(), key.begin(),
+                   [](unsigned char c) { return char(std::tolower(c)); });
+    return key;
+}
+
+void SqliteSession::holdTable(const TableInfo& table) {
+    const std::string key = lockKey(table);
+    if (std::find(heldTables_.begin(), heldTables_.end(), key) != heldTables_.end())
+        return;
+    std::lock_guard lock(shared_->locks);
+    shared_->changedTables[key] = spid_;
+    heldTables_.push_back(key);
+}
+
+void SqliteSession::releaseTables() {
+    if (heldTables_.empty())
+        return;
+    std::lock_guard lock(shared_->locks);
+    for (const std::string& key : heldTables_) {
+        auto it = shared_->changedTables.find(key);
+        if (it != shared_->changedTables.end() && it->second == spid_)
+            shared_->changedTables.erase(it);
+    }
+    heldTables_.clear();
+}
+
+SqliteSession::Flow SqliteSession::waitForWriters(const TableInfo& table, ResultSink& sink) {
+    if (!shared_->options.readersWaitForWriters)
+        return Flow::Next;
+    const std::string key = lockKey(table);
+    for (;;) {
+        {
+            std::lock_guard lock(shared_->locks);
+            auto it = shared_->changedTables.find(key);
+            if (it == shared_->changedTables.end() || it->second == spid_)
+                return Flow::Next;
+        }
+        if (sink.cancelled())
+            return Flow::Cancelled;
+        if (lockWaitSeconds_ >= 0 &&
+            std::chrono::steady_clock::now() - started_ >= std::chrono::seconds(lockWaitSeconds_)) {
+            rollbackAll();
+            return fail(msg::lockTimeout(lockWaitSeconds_, spid_), sink);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
+} // namespace tds::sqlite
