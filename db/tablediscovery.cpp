@@ -169,6 +169,7 @@ TableKeys discoverTableKeys(odbc::DriverConnection& connection, const QString& t
             });
         keys.equality[c] = named.value_or(any && all);
     }
+    keys.typeNames = std::move(typeNames);
     return keys;
 }
 
