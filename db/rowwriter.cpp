@@ -2,6 +2,7 @@
 
 #include "db/connectionstate.h"
 #include "db/recordset.h"
+#include "db/writetransaction.h"
 
 #include <sqlext.h>
 
@@ -35,6 +36,8 @@ RowWriter::RowWriter(std::shared_ptr<RecordsetData> data) : data_(std::move(data
             keys_ = discoverTableKeys(*data_->connection->driver, *table, columns,
                                       data_->connection->commandTimeout);
             reason_ = unlocatableReason(keys_);
+            if (isSqliteConnection(*data_->connection->driver))
+                approximateDigits_ = 15;
         } catch (const DbError& error) {
             reason_ = QStringLiteral("Read-only: the table's keys could not be read: ") +
                       error.description();
@@ -43,7 +46,11 @@ RowWriter::RowWriter(std::shared_ptr<RecordsetData> data) : data_(std::move(data
 }
 
 RowWriter::RowWriter(std::shared_ptr<RecordsetData> data, TableKeys keys)
-    : data_(std::move(data)), keys_(std::move(keys)), reason_(unlocatableReason(keys_)) {}
+    : data_(std::move(data)), keys_(std::move(keys)), reason_(unlocatableReason(keys_)) {
+    if (data_ && data_->connection && data_->connection->driver &&
+        isSqliteConnection(*data_->connection->driver))
+        approximateDigits_ = 15;
+}
 
 QString RowWriter::columnReadOnlyReason(int column) const {
     if (column < 0 || column >= int(keys_.roles.size()))
@@ -82,7 +89,8 @@ bool RowWriter::canWrite(int row, int column) const {
 
 ColumnType RowWriter::typeOf(int column) const {
     const auto c = std::size_t(column);
-    return {data_->rows.columns()[c], c < keys_.typeNames.size() ? keys_.typeNames[c] : QString()};
+    return {data_->rows.columns()[c], c < keys_.typeNames.size() ? keys_.typeNames[c] : QString(),
+            approximateDigits_};
 }
 
 bool RowWriter::canWrite(int column) const {
@@ -112,6 +120,18 @@ void RowWriter::appendCondition(BoundQuery& query, bool& first, int column,
     query.sql += bracketed(info.name);
     if (!value) {
         query.sql += QStringLiteral(" IS NULL"); // "= ?" never matches a NULL
+        return;
+    }
+    const std::optional<double> number =
+        isApproximateType(info.sqlType) ? parseApproximate(*value) : std::nullopt;
+    if (number && approximateDigits_ > 0) {
+        // The driver showed the number rounded: every number that rounds so answers,
+        // and the count of rows that answer decides.
+        const auto [low, high] = approximateRange(*number, approximateDigits_);
+        query.sql += QStringLiteral(" BETWEEN ");
+        query.appendParameter(info, approximateText(low));
+        query.sql += QStringLiteral(" AND ");
+        query.appendParameter(info, approximateText(high));
         return;
     }
     query.sql += QStringLiteral(" = ");

@@ -101,6 +101,7 @@ class RowWriter {
     TableKeys keys_;
     QString reason_;
     int timeout_ = kDefaultWriteTimeout;
+    int approximateDigits_ = 0; // see ColumnType
 };
 
 } // namespace db

@@ -285,6 +285,9 @@ bool sameValue(const ColumnType& c, const CellValue& a, const CellValue& b) {
         const std::optional<double> x = parseApproximate(*a), y = parseApproximate(*b);
         if (!x || !y)
             return false;
+        if (c.approximateDigits > 0)
+            return QString::number(*x, 'g', c.approximateDigits) ==
+                   QString::number(*y, 'g', c.approximateDigits);
         return c.info.sqlType == SQL_REAL ? float(*x) == float(*y) : *x == *y;
     }
     case Kind::Integer:
@@ -347,6 +350,16 @@ std::optional<double> parseApproximate(std::string_view t) {
         !std::isfinite(value))
         return std::nullopt;
     return value;
+}
+
+std::pair<double, double> approximateRange(double value, int digits) {
+    if (value == 0 || digits <= 0)
+        return {value, value};
+    // A whole unit in the last shown digit, either side: the bounds themselves then have
+    // no more digits than the driver passes on when it binds them.
+    const double unit = std::pow(10.0, std::floor(std::log10(std::fabs(value))) - digits + 1);
+    const auto rounded = [&](double v) { return QString::number(v, 'g', digits).toDouble(); };
+    return {rounded(value - unit), rounded(value + unit)};
 }
 
 QString uncarriableReason(const ColumnInfo& column, const CellValue& stored) {

@@ -9,7 +9,9 @@ namespace {
 
 thread_local WriteCancel* tCancel = nullptr;
 
-bool isSqlite(odbc::DriverConnection& connection) {
+} // namespace
+
+bool isSqliteConnection(odbc::DriverConnection& connection) {
     SQLWCHAR name[64] = {};
     SQLSMALLINT length = 0;
     if (!SQL_SUCCEEDED(SQLGetInfoW(connection.handle().get(), SQL_DBMS_NAME, name, sizeof name,
@@ -18,6 +20,8 @@ bool isSqlite(odbc::DriverConnection& connection) {
     return odbc::fromWide(name, length / SQLSMALLINT(sizeof(SQLWCHAR)))
         .contains(QLatin1String("SQLite"), Qt::CaseInsensitive);
 }
+
+namespace {
 
 BoundQuery plain(const QString& sql) {
     BoundQuery query;
@@ -28,7 +32,7 @@ BoundQuery plain(const QString& sql) {
 } // namespace
 
 WriteTransaction::WriteTransaction(odbc::DriverConnection& connection, int timeoutSeconds)
-    : connection_(connection), timeout_(timeoutSeconds), ase_(!isSqlite(connection)) {
+    : connection_(connection), timeout_(timeoutSeconds), ase_(!isSqliteConnection(connection)) {
     // The transaction counts as open from before the request: a begin that times out may
     // still have reached the server.
     open_ = true;

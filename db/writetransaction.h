@@ -20,6 +20,10 @@ namespace odbc {
 class DriverConnection;
 }
 
+// True for SQLite's driver, which speaks no Transact-SQL and hands over approximate
+// numbers as text of fifteen significant digits.
+bool isSqliteConnection(odbc::DriverConnection& connection);
+
 class WriteTransaction {
   public:
     // Begins at once. Throws DbError when the server refuses or the time-out passes.
