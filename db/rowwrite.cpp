@@ -54,7 +54,7 @@ CellWriteResult RowWriter::checkShownRow(WriteTransaction& transaction, int row,
         if (differs < 0)
             return {};
         const QString message = changedMessage(row, found.front(), differs);
-        data_->rows.replaceRow(row, found.front());
+        shown_ = {row, found.front()};
         return {WriteStatus::RowChanged, message};
     }
     // Nothing holds what the grid shows: is the row still there by its key?
@@ -65,7 +65,7 @@ CellWriteResult RowWriter::checkShownRow(WriteTransaction& transaction, int row,
         if (byKey.size() == 1) {
             const int differs = std::max(firstDifference(row, byKey.front()), 0);
             const QString message = changedMessage(row, byKey.front(), differs);
-            data_->rows.replaceRow(row, byKey.front());
+            shown_ = {row, byKey.front()};
             return {WriteStatus::RowChanged, message};
         }
     }
@@ -82,7 +82,7 @@ CellWriteResult RowWriter::checkKept(WriteTransaction& transaction, int row, int
     std::vector<RowValues> found = transaction.select(after, data_->rows.columns(), 3);
     for (const RowValues& values : found) {
         if (sameValue(type, values[std::size_t(column)], typed)) {
-            data_->rows.replaceRow(row, values);
+            shown_ = {row, values};
             return {};
         }
     }
@@ -110,7 +110,9 @@ CellWriteResult RowWriter::checkKept(WriteTransaction& transaction, int row, int
 CellWriteResult RowWriter::failed(int row, int column, const CellValue& original,
                                   const DbError& error) {
     reread(row, column, original);
-    if (error.sqlState() == QLatin1String("HY008") && !isTimeOut(error))
+    const WriteCancel* cancel = currentWriteCancel();
+    if ((cancel && cancel->cancelled()) ||
+        (error.sqlState() == QLatin1String("HY008") && !isTimeOut(error)))
         return {WriteStatus::Cancelled,
                 notSaved(QStringLiteral("the write was cancelled. Nothing was changed."))};
     if (isTimeOut(error))
@@ -126,6 +128,19 @@ CellWriteResult RowWriter::failed(int row, int column, const CellValue& original
 }
 
 CellWriteResult RowWriter::write(int row, int column, const CellValue& value) {
+    CellWriteResult result = prepare(row, column, value);
+    apply(result);
+    return result;
+}
+
+void RowWriter::apply(CellWriteResult& result) {
+    if (result.row) {
+        data_->rows.replaceRow(result.row->first, result.row->second);
+        result.row.reset();
+    }
+}
+
+CellWriteResult RowWriter::prepare(int row, int column, const CellValue& value) {
     if (!canWrite(column))
         return {WriteStatus::ReadOnly, reason_.isEmpty() ? columnReadOnlyReason(column) : reason_};
     if (const QString reason = cellReadOnlyReason(row, column); !reason.isEmpty())
@@ -140,7 +155,7 @@ CellWriteResult RowWriter::write(int row, int column, const CellValue& value) {
         return {WriteStatus::ReadOnly,
                 notSaved(QStringLiteral("nothing in this row tells it apart from others "
                                         "(its key holds NULL)."))};
-    const RowValues shownRow = storedRow(row);
+    shown_.reset();
     CellWriteResult result;
     bool stillOpen = false;
     try {
@@ -157,14 +172,16 @@ CellWriteResult RowWriter::write(int row, int column, const CellValue& value) {
         } catch (const DbError&) {
             transaction.rollback();
             stillOpen = transaction.open();
-            data_->rows.replaceRow(row, shownRow);
+            shown_.reset();
             throw;
         }
         if (result.status != WriteStatus::Written) {
             transaction.rollback();
             stillOpen = transaction.open();
-            if (result.status == WriteStatus::NotKept && !reread(row, column, original))
-                data_->rows.replaceRow(row, shownRow);
+            if (result.status == WriteStatus::NotKept) {
+                shown_.reset();
+                reread(row, column, original);
+            }
         }
     } catch (const DbError& error) {
         result = failed(row, column, original, error);
@@ -174,6 +191,8 @@ CellWriteResult RowWriter::write(int row, int column, const CellValue& value) {
                                  "ended; reopen the table before editing again.");
         result.message += QStringLiteral("\n\n") + reason_;
     }
+    result.row = std::move(shown_);
+    shown_.reset();
     return result;
 }
 

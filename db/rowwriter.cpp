@@ -105,13 +105,6 @@ CellValue RowWriter::stored(int row, int column) const {
     return std::string(rows.bytes(row, column));
 }
 
-RowValues RowWriter::storedRow(int row) const {
-    RowValues values;
-    for (int c = 0; c < data_->rows.columnCount(); ++c)
-        values.push_back(stored(row, c));
-    return values;
-}
-
 void RowWriter::appendCondition(BoundQuery& query, bool& first, int column,
                                 const CellValue& value) const {
     const ColumnInfo& info = data_->rows.columns()[std::size_t(column)];
@@ -193,7 +186,7 @@ bool RowWriter::reread(int row, int column, const CellValue& value) {
             data_->connection->open(), data_->rows.columns(), timeout_, 2);
         if (found.size() != 1)
             return false;
-        data_->rows.replaceRow(row, found.front());
+        shown_ = {row, found.front()};
         return true;
     } catch (const DbError&) {
         return false;

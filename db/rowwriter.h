@@ -37,8 +37,13 @@ enum class WriteStatus {
 };
 
 struct CellWriteResult {
+    CellWriteResult() = default;
+    CellWriteResult(WriteStatus s, QString text) : status(s), message(std::move(text)) {}
+
     WriteStatus status = WriteStatus::Written;
     QString message; // for the user, when nothing was written
+    // The stored row to show afterwards (what the table holds), until applied.
+    std::optional<std::pair<int, RowValues>> row;
 };
 
 inline constexpr int kDefaultWriteTimeout = 30; // seconds
@@ -68,9 +73,13 @@ class RowWriter {
 
     // Writes `value` (nothing for NULL) into one stored cell. The stored row is replaced
     // by what the table holds after the write, and after a failed write when the row
-    // could be read again; a write that changes nothing sends nothing. Safe to run on a
-    // worker thread while nothing else uses the rows or their connection.
+    // could be read again; a write that changes nothing sends nothing.
     CellWriteResult write(int row, int column, const CellValue& value);
+    // The same in two halves: `prepare` talks to the server and only reads the stored
+    // rows (it may run on a worker thread while the window paints them); `apply` then
+    // replaces the stored row, on the thread that owns the rows.
+    CellWriteResult prepare(int row, int column, const CellValue& value);
+    void apply(CellWriteResult& result);
 
     // The UPDATE that `write` sends.
     BoundQuery updateStatement(int row, int column, const CellValue& value) const;
@@ -78,7 +87,6 @@ class RowWriter {
   private:
     ColumnType typeOf(int column) const;
     CellValue stored(int row, int column) const;
-    RowValues storedRow(int row) const;
     void appendCondition(BoundQuery& query, bool& first, int column, const CellValue& value) const;
     // " WHERE ..." finding the row as the grid shows it.
     void appendShownRow(BoundQuery& query, int row, int column) const;
@@ -94,7 +102,7 @@ class RowWriter {
     CellWriteResult failed(int row, int column, const CellValue& original,
                            const DbError& error);
     // Reads the row again by its locator, with `column` holding `value`; true when
-    // exactly one row answered and replaced the stored one.
+    // exactly one row answered (it is then the row to show).
     bool reread(int row, int column, const CellValue& value);
 
     std::shared_ptr<RecordsetData> data_;
@@ -102,6 +110,7 @@ class RowWriter {
     QString reason_;
     int timeout_ = kDefaultWriteTimeout;
     int approximateDigits_ = 0; // see ColumnType
+    std::optional<std::pair<int, RowValues>> shown_; // the row to show after this write
 };
 
 } // namespace db
