@@ -121,8 +121,8 @@ std::vector<RowValues> BoundQuery::select(odbc::DriverConnection& connection,
                 } else if (isApproximateType(columns[c].sqlType)) {
                     row.push_back(readApproximate(statement, int(c) + 1, columns[c].sqlType));
                 } else {
-                    const std::optional<QString> text = readText(statement, int(c) + 1);
-                    row.push_back(text ? CellValue(text->toUtf8().toStdString()) : CellValue());
+                    // The bytes as the grid's rows hold them, so both compare alike.
+                    row.push_back(readChars(statement, int(c) + 1));
                 }
             }
             rows.push_back(std::move(row));
@@ -172,6 +172,27 @@ std::optional<std::string> readApproximate(const odbc::Statement& statement, int
     if (indicator == SQL_NULL_DATA)
         return std::nullopt;
     return isReal ? approximateText(single) : approximateText(value);
+}
+
+std::optional<std::string> readChars(const odbc::Statement& statement, int column) {
+    std::string chars;
+    char buffer[4096];
+    for (;;) {
+        SQLLEN indicator = 0;
+        const SQLRETURN rc = SQLGetData(statement.handle().get(), SQLUSMALLINT(column), SQL_C_CHAR,
+                                        buffer, sizeof buffer, &indicator);
+        if (rc == SQL_NO_DATA)
+            break;
+        odbc::check(rc, statement.handle(), "SQLGetData");
+        if (indicator == SQL_NULL_DATA)
+            return std::nullopt;
+        const SQLLEN room = SQLLEN(sizeof buffer) - 1; // the driver ends each piece with NUL
+        const SQLLEN got = (indicator == SQL_NO_TOTAL || indicator > room) ? room : indicator;
+        chars.append(buffer, std::size_t(got));
+        if (rc == SQL_SUCCESS)
+            break;
+    }
+    return chars;
 }
 
 std::optional<std::string> readBytes(const odbc::Statement& statement, int column) {

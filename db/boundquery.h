@@ -60,6 +60,8 @@ class BoundQuery {
 // Reading one column of the current row with SQLGetData, in pieces of any length.
 std::optional<QString> readText(const odbc::Statement& statement, int column);
 std::optional<std::string> readBytes(const odbc::Statement& statement, int column);
+// Text as the driver's bytes (UTF-8), as the recordset's rows keep it.
+std::optional<std::string> readChars(const odbc::Statement& statement, int column);
 // An approximate number read in binary, as the shortest text that reads back to it.
 std::optional<std::string> readApproximate(const odbc::Statement& statement, int column,
                                            short sqlType);

@@ -63,7 +63,13 @@ CellWriteResult RowWriter::checkShownRow(WriteTransaction& transaction, int row,
     if (locator.kind != LocatorKind::AllColumns && appendLocator(located, row, -1, {})) {
         const std::vector<RowValues> byKey = transaction.select(located, columns, 2);
         if (byKey.size() == 1) {
-            const int differs = std::max(firstDifference(row, byKey.front()), 0);
+            const int differs = firstDifference(row, byKey.front());
+            if (differs < 0)
+                return {WriteStatus::ReadOnly,
+                        notSaved(QStringLiteral("the server does not find this row by the values "
+                                                "the grid shows, though it holds them: one of "
+                                                "them cannot be carried exactly by the driver "
+                                                "(a NUL character, say). Nothing was changed."))};
             const QString message = changedMessage(row, byKey.front(), differs);
             shown_ = {row, byKey.front()};
             return {WriteStatus::RowChanged, message};
@@ -71,7 +77,9 @@ CellWriteResult RowWriter::checkShownRow(WriteTransaction& transaction, int row,
     }
     return {WriteStatus::RowVanished,
             notSaved(QStringLiteral("the row can no longer be found as it was read; it has "
-                                    "been deleted or changed by someone else since."))};
+                                    "been deleted or changed by someone else since (or it "
+                                    "holds a value the driver cannot carry exactly, such as a "
+                                    "NUL character)."))};
 }
 
 CellWriteResult RowWriter::checkKept(WriteTransaction& transaction, int row, int column,
@@ -117,10 +125,8 @@ CellWriteResult RowWriter::failed(int row, int column, const CellValue& original
                 notSaved(QStringLiteral("the write was cancelled. Nothing was changed."))};
     if (isTimeOut(error))
         return {WriteStatus::TimedOut,
-                notSaved(QStringLiteral("the server did not finish the write within %1 seconds; "
-                                        "another user may be holding this row. Nothing was "
-                                        "changed.\n\n%2")
-                             .arg(timeout_)
+                notSaved(QStringLiteral("the write did not finish in time; another user may "
+                                        "be holding this row. Nothing was changed.\n\n%1")
                              .arg(error.description()))};
     return {WriteStatus::Rejected,
             QStringLiteral("The change was not saved. The server answered:\n\n") +

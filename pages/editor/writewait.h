@@ -13,7 +13,7 @@ class QWidget;
 
 namespace pages {
 
-// Seconds before the box with the Cancel button shows.
+// Milliseconds before the box with the Cancel button shows.
 inline constexpr int kWriteBoxDelayMs = 1000;
 
 db::CellWriteResult waitForWrite(QWidget* owner,

@@ -1,14 +1,20 @@
 #include "app/mainmodule.h"
+#include "app/page.h"
 #include "app/platform.h"
+#include "db/odbc.h"
 #include "db/recordset.h"
 #include "editor/editorfixture.h"
 #include "pages/editor/datagrid.h"
 #include "pages/editor/recordsetmodel.h"
+#include "pages/editor/writewait.h"
 #include "support/fakeplatform.h"
 
 #include <QAction>
 #include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressDialog>
 #include <QTest>
+#include <QTimer>
 
 // The grid over a table's rows: what it shows, and when and what it writes.
 class DataGridTest : public QObject {
@@ -22,6 +28,9 @@ class DataGridTest : public QObject {
     void shouldShowTheServersMessageAndWhatTheTableHoldsWhenRefused();
     void shouldShowAReadOnlyTableWithItsReason();
     void shouldLetTheRowsGoWhenUnbound();
+    void shouldEditLongTextsWholeAndKeepAnErasedNullNull();
+    void shouldKeepCellsItCannotCarryBackReadOnlyWithTheReason();
+    void shouldShowTheHourglassAndLetTheUserCancelASlowWrite();
 
   private:
     QLineEdit* openEditor(int row, int column);
@@ -179,6 +188,92 @@ void DataGridTest::shouldLetTheRowsGoWhenUnbound() {
     QVERIFY(rows.expired());
     QCOMPARE(grid_->model(), nullptr);
     QCOMPARE(valueOf("SELECT name FROM t WHERE id = 1"), QString("kept"));
+}
+
+void DataGridTest::shouldEditLongTextsWholeAndKeepAnErasedNullNull() {
+    const QString longText = QString(50000, 'a') + QString(50000, 'b');
+    editor::changeElsewhere(*server_, "UPDATE t SET name = '" + longText + "' WHERE id = 2");
+    grid_->setDataSource(editor::openTable("t"));
+    const QModelIndex cell = grid_->model()->index(1, 1);
+    grid_->setCurrentIndex(cell);
+    grid_->edit(cell);
+    auto* editor = grid_->viewport()->findChild<QPlainTextEdit*>("CellTextEditor");
+    QVERIFY(editor);
+    QCOMPARE(editor->toPlainText().size(), 100000);
+    QTextCursor cursor = editor->textCursor();
+    cursor.setPosition(50000);
+    editor->setTextCursor(cursor);
+    QTest::keyClicks(editor, "MIDDLE");
+    QTest::keyClick(editor, Qt::Key_Return); // a line break, not the end of the edit
+    QVERIFY(grid_->isEditing());
+    grid_->commitPendingEdit();
+    QCOMPARE(valueOf("SELECT length(name) || '|' || instr(name, 'MIDDLE') || '|' || "
+                     "instr(name, char(10)) FROM t WHERE id = 2"),
+             QString("100007|50001|50007"));
+
+    // A NULL cell typed into and erased again stays NULL.
+    QLineEdit* line = openEditor(0, 1);
+    QTest::keyClicks(line, "x");
+    QTest::keyClick(line, Qt::Key_Backspace);
+    grid_->commitPendingEdit();
+    QCOMPARE(valueOf("SELECT quote(name) FROM t WHERE id = 1"), QString("NULL"));
+    QVERIFY(platform_->fake().boxes.isEmpty());
+}
+
+void DataGridTest::shouldKeepCellsItCannotCarryBackReadOnlyWithTheReason() {
+    editor::changeElsewhere(*server_, "UPDATE t SET name = CAST(X'41FF42' AS TEXT) WHERE id = 3");
+    editor::changeElsewhere(*server_, "UPDATE t SET name = CAST(X'61006263' AS TEXT) WHERE id = 2");
+    grid_->setDataSource(editor::openTable("t"));
+    grid_->show();
+    auto* model = grid_->model();
+    const QModelIndex cell = model->index(2, 1);
+    QVERIFY(!(model->flags(cell) & Qt::ItemIsEditable));
+    QVERIFY(cell.data(Qt::ToolTipRole).toString().contains("UTF-8"));
+    grid_->setCurrentIndex(cell);
+    QVERIFY(grid_->readOnlyNotice()->isVisible());
+    QCOMPARE(grid_->readOnlyNotice()->toolTip(), cell.data(Qt::ToolTipRole).toString());
+    // Other cells of the row stay editable, and the band goes with the cell.
+    grid_->setCurrentIndex(model->index(2, 2));
+    QVERIFY(model->flags(model->index(2, 2)) & Qt::ItemIsEditable);
+    QVERIFY(grid_->readOnlyNotice()->isHidden());
+    QVERIFY(model->setData(model->index(2, 2), "4"));
+    // A row holding a NUL (which SQLite's driver hands over cut short) is written by key,
+    // and the value stays whole.
+    QVERIFY(model->setData(model->index(1, 2), "5"));
+    QCOMPARE(valueOf("SELECT group_concat(hex(name) || n, ',') FROM t WHERE id > 1"),
+             QString("610062635,41FF424"));
+}
+
+void DataGridTest::shouldShowTheHourglassAndLetTheUserCancelASlowWrite() {
+    struct HostPage : app::Page {
+        void Form_Load() override {}
+    } page;
+    grid_->setParent(&page);
+    page.show();
+    db::Connection other;
+    other.Open(testing::SampleServer::connectionString(editor::kCatalog));
+    db::odbc::Statement(*other.driver()).execDirect("BEGIN IMMEDIATE");
+    db::odbc::Statement(*other.driver()).execDirect("UPDATE t SET n = 5 WHERE id = 1");
+
+    short pointer = -1;
+    bool boxShown = false;
+    QTimer::singleShot(pages::kWriteBoxDelayMs + 500, [&] {
+        pointer = page.MousePointer();
+        auto* box = page.findChild<QProgressDialog*>("WriteProgress");
+        boxShown = box && box->isVisible();
+        if (box)
+            emit box->canceled(); // the Cancel button
+    });
+    QVERIFY(!grid_->model()->setData(grid_->model()->index(0, 2), "8"));
+    db::odbc::Statement(*other.driver()).execDirect("ROLLBACK");
+    QCOMPARE(pointer, app::kPointerHourglass);
+    QVERIFY(boxShown);
+    QCOMPARE(page.MousePointer(), app::kPointerDefault);
+    QCOMPARE(platform_->fake().boxes.size(), 1);
+    QVERIFY2(platform_->fake().boxes.first().text.contains("cancelled"),
+             qPrintable(platform_->fake().boxes.first().text));
+    QCOMPARE(valueOf("SELECT n FROM t WHERE id = 1"), QString("1"));
+    grid_->setParent(nullptr);
 }
 
 QTEST_MAIN(DataGridTest)
