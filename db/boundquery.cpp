@@ -159,7 +159,7 @@ std::optional<QString> readText(const odbc::Statement& statement, int column) {
 }
 
 std::optional<std::string> readApproximate(const odbc::Statement& statement, int column,
-                                          short sqlType) {
+                                           short sqlType) {
     // Read in binary: the driver's own text of a double may stop short of its last digits.
     double value = 0;
     float single = 0;

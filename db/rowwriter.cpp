@@ -182,8 +182,8 @@ bool RowWriter::reread(int row, int column, const CellValue& value) {
     if (!appendLocator(query, row, column, value))
         return false;
     try {
-        const std::vector<RowValues> found = query.select(
-            data_->connection->open(), data_->rows.columns(), timeout_, 2);
+        const std::vector<RowValues> found =
+            query.select(data_->connection->open(), data_->rows.columns(), timeout_, 2);
         if (found.size() != 1)
             return false;
         shown_ = {row, found.front()};

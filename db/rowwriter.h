@@ -99,8 +99,7 @@ class RowWriter {
     CellWriteResult checkShownRow(WriteTransaction& transaction, int row, int column);
     CellWriteResult checkKept(WriteTransaction& transaction, int row, int column,
                               const CellValue& original, const CellValue& typed);
-    CellWriteResult failed(int row, int column, const CellValue& original,
-                           const DbError& error);
+    CellWriteResult failed(int row, int column, const CellValue& original, const DbError& error);
     // Reads the row again by its locator, with `column` holding `value`; true when
     // exactly one row answered (it is then the row to show).
     bool reread(int row, int column, const CellValue& value);
@@ -109,7 +108,7 @@ class RowWriter {
     TableKeys keys_;
     QString reason_;
     int timeout_ = kDefaultWriteTimeout;
-    int approximateDigits_ = 0; // see ColumnType
+    int approximateDigits_ = 0;                      // see ColumnType
     std::optional<std::pair<int, RowValues>> shown_; // the row to show after this write
 };
 

@@ -29,9 +29,9 @@ struct TableKeys {
     std::vector<int> primaryKey;              // result columns, in key order
     std::vector<std::vector<int>> uniqueKeys; // other unique indexes, fewest columns first
     std::vector<ColumnRole> roles;            // one per result column
-    std::vector<bool> exact;    // may stand in an all-columns locator (see isExactType)
-    std::vector<bool> equality; // "column = ?" compares its stored value exactly
-    int rowVersion = -1;        // a timestamp column, checked on every write
+    std::vector<bool> exact;        // may stand in an all-columns locator (see isExactType)
+    std::vector<bool> equality;     // "column = ?" compares its stored value exactly
+    int rowVersion = -1;            // a timestamp column, checked on every write
     std::vector<QString> typeNames; // declared type of each column, where the driver says
 
     bool writable(int column) const { return roles[std::size_t(column)] == ColumnRole::Plain; }

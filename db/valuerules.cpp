@@ -14,7 +14,19 @@
 namespace db {
 namespace {
 
-enum class Kind { Text, FixedText, WideText, Binary, Integer, Bit, Exact, Approximate, Date, Time, Stamp };
+enum class Kind {
+    Text,
+    FixedText,
+    WideText,
+    Binary,
+    Integer,
+    Bit,
+    Exact,
+    Approximate,
+    Date,
+    Time,
+    Stamp
+};
 
 Kind kindOf(const ColumnType& c) {
     const QString name = c.typeName.toLower();
@@ -180,7 +192,10 @@ QString checkInteger(const ColumnType& c, const QString& t) {
                               "numbers only.")
             .arg(t);
     if (!ok || n < low || n > high)
-        return QStringLiteral("%1 is outside the column's range, %2 to %3.").arg(t).arg(low).arg(high);
+        return QStringLiteral("%1 is outside the column's range, %2 to %3.")
+            .arg(t)
+            .arg(low)
+            .arg(high);
     return {};
 }
 

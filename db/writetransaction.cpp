@@ -14,8 +14,8 @@ thread_local WriteCancel* tCancel = nullptr;
 bool isSqliteConnection(odbc::DriverConnection& connection) {
     SQLWCHAR name[64] = {};
     SQLSMALLINT length = 0;
-    if (!SQL_SUCCEEDED(SQLGetInfoW(connection.handle().get(), SQL_DBMS_NAME, name, sizeof name,
-                                   &length)))
+    if (!SQL_SUCCEEDED(
+            SQLGetInfoW(connection.handle().get(), SQL_DBMS_NAME, name, sizeof name, &length)))
         return false;
     return odbc::fromWide(name, length / SQLSMALLINT(sizeof(SQLWCHAR)))
         .contains(QLatin1String("SQLite"), Qt::CaseInsensitive);
@@ -77,8 +77,8 @@ void WriteTransaction::rollback() noexcept {
             run(QStringLiteral("IF @@TRANCOUNT > 0 ROLLBACK TRANSACTION"));
             ColumnInfo count;
             count.sqlType = SQL_INTEGER;
-            const std::vector<RowValues> rows =
-                plain(QStringLiteral("SELECT @@TRANCOUNT")).select(connection_, {count}, timeout_, 1);
+            const std::vector<RowValues> rows = plain(QStringLiteral("SELECT @@TRANCOUNT"))
+                                                    .select(connection_, {count}, timeout_, 1);
             open_ = rows.size() == 1 && rows[0][0] && *rows[0][0] != "0";
         } else {
             run(QStringLiteral("ROLLBACK TRANSACTION"));

@@ -54,7 +54,7 @@ class WriteTransaction {
 // The statement that runs now on any write, for cancelling it from another thread.
 class WriteCancel {
   public:
-    void cancel();           // any thread
+    void cancel(); // any thread
     bool cancelled() const { return cancelled_; }
     void reset() { cancelled_ = false; }
 

@@ -16,7 +16,6 @@ namespace pages {
 // Milliseconds before the box with the Cancel button shows.
 inline constexpr int kWriteBoxDelayMs = 1000;
 
-db::CellWriteResult waitForWrite(QWidget* owner,
-                                 const std::function<db::CellWriteResult()>& write);
+db::CellWriteResult waitForWrite(QWidget* owner, const std::function<db::CellWriteResult()>& write);
 
 } // namespace pages

@@ -26,9 +26,10 @@ using editor::valueOf;
 
 void WriteRulesTest::shouldNotWriteATwinAfterAnotherUserChangedTheRow() {
     testing::SampleServer server;
-    server.createDatabase(editor::kCatalog,
-                          {"CREATE TABLE log (n int, tag varchar(10), w float, note text)",
-                           "INSERT INTO log VALUES (1, 'a', 0.5, 'mine'), (1, 'b', 0.25, 'theirs')"});
+    server.createDatabase(
+        editor::kCatalog,
+        {"CREATE TABLE log (n int, tag varchar(10), w float, note text)",
+         "INSERT INTO log VALUES (1, 'a', 0.5, 'mine'), (1, 'b', 0.25, 'theirs')"});
     auto data = openTable("log");
     db::RowWriter writer(data);
     // The other user makes the twin look like the edited row in every exact column.
@@ -85,12 +86,11 @@ void WriteRulesTest::shouldCompareApproximateKeysAndColumnsInBinary() {
 
 void WriteRulesTest::shouldStayInControlAfterTheServerRollsBackOnItsOwn() {
     testing::SampleServer server;
-    server.createDatabase(
-        editor::kCatalog,
-        {"CREATE TABLE t (n int, tag varchar(10))",
-         "CREATE TRIGGER no99 BEFORE UPDATE ON t WHEN NEW.n = 99 BEGIN "
-         "SELECT RAISE(ROLLBACK, 'ninety-nine is not allowed'); END",
-         "INSERT INTO t VALUES (1, 'a'), (1, 'a'), (2, 'b')"});
+    server.createDatabase(editor::kCatalog,
+                          {"CREATE TABLE t (n int, tag varchar(10))",
+                           "CREATE TRIGGER no99 BEFORE UPDATE ON t WHEN NEW.n = 99 BEGIN "
+                           "SELECT RAISE(ROLLBACK, 'ninety-nine is not allowed'); END",
+                           "INSERT INTO t VALUES (1, 'a'), (1, 'a'), (2, 'b')"});
     auto data = openTable("t");
     db::RowWriter writer(data);
     const db::CellWriteResult refused = writer.write(2, 0, std::string("99"));
@@ -111,8 +111,8 @@ void WriteRulesTest::shouldCommitOnlyWhatTheServerHoldsAfterTriggersRan() {
     testing::SampleServer server;
     server.createDatabase(
         editor::kCatalog,
-        {"CREATE TABLE t (id int PRIMARY KEY, name varchar(20))",
-         "CREATE TABLE audit (n int)", "INSERT INTO audit VALUES (0), (0), (0)",
+        {"CREATE TABLE t (id int PRIMARY KEY, name varchar(20))", "CREATE TABLE audit (n int)",
+         "INSERT INTO audit VALUES (0), (0), (0)",
          // One that writes other rows (its counts would come first on some servers),
          "CREATE TRIGGER counts AFTER UPDATE ON t BEGIN UPDATE audit SET n = n + 1; END",
          // one that ignores some writes, and one that changes the value written.
@@ -160,7 +160,8 @@ void WriteRulesTest::shouldRefuseTypedValuesTheColumnCannotHold() {
     QVERIFY(refusal(5, "abcdef").contains("at most 5 bytes"));
     QVERIFY(refusal(5, "\xc3\xa9\xc3\xa9\xc3\xa9").contains("takes 6"));
     QCOMPARE(valueOf("SELECT quote(price) || quote(qty) || quote(small) || due || code FROM v"),
-             QString("1.523" "2024-01-31 00:00:00ab"));
+             QString("1.523"
+                     "2024-01-31 00:00:00ab"));
 
     QCOMPARE(writer.write(0, 1, std::string("19.99")).status, db::WriteStatus::Written);
     QCOMPARE(writer.write(0, 2, std::string(" 7 ")).status, db::WriteStatus::Written);
@@ -182,7 +183,8 @@ void WriteRulesTest::shouldWriteALongTextEditedInItsMiddle() {
     std::string edited = longText;
     edited.insert(50000, "MIDDLE");
     QCOMPARE(writer.write(0, 1, edited).status, db::WriteStatus::Written);
-    QCOMPARE(valueOf("SELECT length(body) || instr(body, 'MIDDLE') FROM n"), QString("10000650001"));
+    QCOMPARE(valueOf("SELECT length(body) || instr(body, 'MIDDLE') FROM n"),
+             QString("10000650001"));
     // Someone else changes the text by one letter: the next edit is refused.
     changeElsewhere(server, "UPDATE n SET body = 'x' || substr(body, 2)");
     QCOMPARE(writer.write(0, 1, std::string("short")).status, db::WriteStatus::RowChanged);
