@@ -59,7 +59,7 @@ CellWriteResult RowWriter::checkShownRow(WriteTransaction& transaction, int row,
     }
     // Nothing holds what the grid shows: is the row still there by its key?
     BoundQuery located = selectAll();
-    const RowLocator locator = locateRow(keys_, data_->rows, row);
+    const RowLocator locator = locateRow(keys_, *source_, row);
     if (locator.kind != LocatorKind::AllColumns && appendLocator(located, row, -1, {})) {
         const std::vector<RowValues> byKey = transaction.select(located, columns, 2);
         if (byKey.size() == 1) {
@@ -134,7 +134,9 @@ CellWriteResult RowWriter::failed(int row, int column, const CellValue& original
 }
 
 CellWriteResult RowWriter::write(int row, int column, const CellValue& value) {
-    CellWriteResult result = prepare(row, column, value);
+    CellWriteResult result = begin(row, column, value);
+    if (pending())
+        result = finish();
     apply(result);
     return result;
 }
@@ -146,13 +148,13 @@ void RowWriter::apply(CellWriteResult& result) {
     }
 }
 
-CellWriteResult RowWriter::prepare(int row, int column, const CellValue& value) {
+CellWriteResult RowWriter::begin(int row, int column, const CellValue& value) {
+    pending_.reset();
     if (!canWrite(column))
         return {WriteStatus::ReadOnly, reason_.isEmpty() ? columnReadOnlyReason(column) : reason_};
     if (const QString reason = cellReadOnlyReason(row, column); !reason.isEmpty())
         return {WriteStatus::ReadOnly, reason};
-    const CellValue original = stored(row, column);
-    if (original == value)
+    if (stored(row, column) == value)
         return {};
     const TypedValue typed = checkTyped(typeOf(column), value);
     if (!typed.accepted())
@@ -161,7 +163,37 @@ CellWriteResult RowWriter::prepare(int row, int column, const CellValue& value) 
         return {WriteStatus::ReadOnly,
                 notSaved(QStringLiteral("nothing in this row tells it apart from others "
                                         "(its key holds NULL)."))};
+    // The row as the grid shows it now: the write reads only this copy, so the stored
+    // rows may go on growing meanwhile.
+    snapshot_.setColumns(data_->rows.columns());
+    for (int c = 0; c < data_->rows.columnCount(); ++c) {
+        if (const CellValue v = stored(row, c))
+            snapshot_.append(c, *v);
+        else
+            snapshot_.appendNull(c);
+    }
+    snapshot_.finishRow();
+    pending_ = Pending{row, column, typed.value};
+    return {};
+}
+
+CellWriteResult RowWriter::finish() {
+    if (!pending_)
+        return {};
+    const Pending pending = *pending_;
+    pending_.reset();
+    source_ = &snapshot_;
     shown_.reset();
+    CellWriteResult result = talk(0, pending.column, pending.typed);
+    source_ = &data_->rows;
+    if (shown_)
+        result.row = std::make_pair(pending.row, std::move(shown_->second));
+    shown_.reset();
+    return result;
+}
+
+CellWriteResult RowWriter::talk(int row, int column, const CellValue& typed) {
+    const CellValue original = stored(row, column);
     CellWriteResult result;
     bool stillOpen = false;
     try {
@@ -170,8 +202,8 @@ CellWriteResult RowWriter::prepare(int row, int column, const CellValue& value) 
         try {
             result = checkShownRow(transaction, row, column);
             if (result.status == WriteStatus::Written) {
-                transaction.execute(updateStatement(row, column, typed.value));
-                result = checkKept(transaction, row, column, original, typed.value);
+                transaction.execute(updateStatement(row, column, typed));
+                result = checkKept(transaction, row, column, original, typed);
             }
             if (result.status == WriteStatus::Written)
                 transaction.commit();
@@ -197,8 +229,6 @@ CellWriteResult RowWriter::prepare(int row, int column, const CellValue& value) 
                                  "ended; reopen the table before editing again.");
         result.message += QStringLiteral("\n\n") + reason_;
     }
-    result.row = std::move(shown_);
-    shown_.reset();
     return result;
 }
 

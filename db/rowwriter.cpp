@@ -18,6 +18,8 @@ bool contains(const std::vector<int>& columns, int column) {
 } // namespace
 
 RowWriter::RowWriter(std::shared_ptr<RecordsetData> data) : data_(std::move(data)) {
+    if (data_)
+        source_ = &data_->rows;
     if (!data_) {
         reason_ = QStringLiteral("Read-only: no rows are bound.");
         return;
@@ -47,6 +49,8 @@ RowWriter::RowWriter(std::shared_ptr<RecordsetData> data) : data_(std::move(data
 
 RowWriter::RowWriter(std::shared_ptr<RecordsetData> data, TableKeys keys)
     : data_(std::move(data)), keys_(std::move(keys)), reason_(unlocatableReason(keys_)) {
+    if (data_)
+        source_ = &data_->rows;
     if (data_ && data_->connection && data_->connection->driver &&
         isSqliteConnection(*data_->connection->driver))
         approximateDigits_ = 15;
@@ -80,7 +84,10 @@ QString RowWriter::cellReadOnlyReason(int row, int column) const {
     if (column < 0 || column >= data_->rows.columnCount() || row < 0 ||
         row >= data_->rows.rowCount())
         return {};
-    return uncarriableReason(data_->rows.columns()[std::size_t(column)], stored(row, column));
+    const ResultTable& rows = data_->rows;
+    const CellValue value =
+        rows.isNull(row, column) ? CellValue() : CellValue(std::string(rows.bytes(row, column)));
+    return uncarriableReason(rows.columns()[std::size_t(column)], value);
 }
 
 bool RowWriter::canWrite(int row, int column) const {
@@ -99,7 +106,7 @@ bool RowWriter::canWrite(int column) const {
 }
 
 CellValue RowWriter::stored(int row, int column) const {
-    const ResultTable& rows = data_->rows;
+    const ResultTable& rows = *source_;
     if (rows.isNull(row, column))
         return std::nullopt;
     return std::string(rows.bytes(row, column));
@@ -132,7 +139,7 @@ void RowWriter::appendCondition(BoundQuery& query, bool& first, int column,
 }
 
 void RowWriter::appendShownRow(BoundQuery& query, int row, int column) const {
-    const RowLocator locator = locateRow(keys_, data_->rows, row);
+    const RowLocator locator = locateRow(keys_, *source_, row);
     bool first = true;
     for (int c : locator.columns)
         appendCondition(query, first, c, stored(row, c));
@@ -146,7 +153,7 @@ void RowWriter::appendShownRow(BoundQuery& query, int row, int column) const {
 
 bool RowWriter::appendLocator(BoundQuery& query, int row, int column,
                               const CellValue& value) const {
-    const RowLocator locator = locateRow(keys_, data_->rows, row);
+    const RowLocator locator = locateRow(keys_, *source_, row);
     bool first = true;
     for (int c : locator.columns) {
         // What the server sets itself may differ now; it does not find the row.

@@ -55,6 +55,8 @@ class RowWriter {
     explicit RowWriter(std::shared_ptr<RecordsetData> data);
     // Over keys already known (tests).
     RowWriter(std::shared_ptr<RecordsetData> data, TableKeys keys);
+    RowWriter(const RowWriter&) = delete;
+    RowWriter& operator=(const RowWriter&) = delete;
 
     // Why no cell can be written; empty when rows can be.
     const QString& readOnlyReason() const { return reason_; }
@@ -75,10 +77,14 @@ class RowWriter {
     // by what the table holds after the write, and after a failed write when the row
     // could be read again; a write that changes nothing sends nothing.
     CellWriteResult write(int row, int column, const CellValue& value);
-    // The same in two halves: `prepare` talks to the server and only reads the stored
-    // rows (it may run on a worker thread while the window paints them); `apply` then
-    // replaces the stored row, on the thread that owns the rows.
-    CellWriteResult prepare(int row, int column, const CellValue& value);
+    // The same in three steps. `begin` checks the value and keeps a copy of the row, on
+    // the thread that owns the rows; it answers at once unless the server must be asked
+    // (then `pending` is true). `finish` talks to the server using only that copy, so it
+    // may run on a worker thread while the window paints and rows arrive. `apply` then
+    // replaces the stored row, again on the thread that owns the rows.
+    CellWriteResult begin(int row, int column, const CellValue& value);
+    bool pending() const { return pending_.has_value(); }
+    CellWriteResult finish();
     void apply(CellWriteResult& result);
 
     // The UPDATE that `write` sends.
@@ -100,6 +106,7 @@ class RowWriter {
     CellWriteResult checkKept(WriteTransaction& transaction, int row, int column,
                               const CellValue& original, const CellValue& typed);
     CellWriteResult failed(int row, int column, const CellValue& original, const DbError& error);
+    CellWriteResult talk(int row, int column, const CellValue& typed);
     // Reads the row again by its locator, with `column` holding `value`; true when
     // exactly one row answered (it is then the row to show).
     bool reread(int row, int column, const CellValue& value);
@@ -110,6 +117,15 @@ class RowWriter {
     int timeout_ = kDefaultWriteTimeout;
     int approximateDigits_ = 0;                      // see ColumnType
     std::optional<std::pair<int, RowValues>> shown_; // the row to show after this write
+
+    struct Pending {
+        int row;
+        int column;
+        CellValue typed;
+    };
+    std::optional<Pending> pending_;
+    ResultTable snapshot_;                   // the row being written, as begun
+    const ResultTable* source_ = &snapshot_; // where the write reads stored values
 };
 
 } // namespace db

@@ -119,8 +119,11 @@ bool RecordsetModel::setData(const QModelIndex& index, const QVariant& value, in
     const db::CellValue cell =
         value.isValid() ? db::CellValue(value.toString().toUtf8().toStdString()) : db::CellValue();
     writing_ = true;
-    const auto write = [&] { return writer_->prepare(index.row(), index.column(), cell); };
-    db::CellWriteResult result = runner_ ? runner_(write) : write();
+    db::CellWriteResult result = writer_->begin(index.row(), index.column(), cell);
+    if (writer_->pending()) {
+        const auto finish = [this] { return writer_->finish(); };
+        result = runner_ ? runner_(finish) : finish();
+    }
     writer_->apply(result);
     // The whole row may have been read again, whatever the outcome.
     emit dataChanged(this->index(index.row(), 0), this->index(index.row(), columnCount() - 1));
