@@ -1,13 +1,14 @@
 // One cell write from the grid's writer: its own transaction, the check of the row as
 // the grid shows it, the UPDATE and the read-back, on a table with a primary key and on
-// one without (found by all its comparable columns, which the server scans for).
+// one without (found by all its comparable columns, which the server scans for), through
+// FreeTDS against the test server.
 //
 //   bench_cell_write [rows] [writes]   (defaults 100000 and 200; build as Release)
 
 #include "db/connection.h"
 #include "db/recordset.h"
 #include "db/rowwriter.h"
-#include "sample/provider/sampleprovider.h"
+#include "sample/sampleserver.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
@@ -21,11 +22,13 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 const QString kCatalog = QStringLiteral("bench");
+quint16 serverPort = 0;
 
 void createTable(const QString& folder, const QString& name, const QString& key, int rows) {
     sample::executeScript(
         sample::databaseFile(folder, kCatalog),
-        {QStringLiteral("CREATE TABLE %1 (id int%2, name varchar(40), price float, qty int)")
+        {QStringLiteral("CREATE TABLE %1 (id int NOT NULL%2, name varchar(40) NULL, price float "
+                        "NULL, qty int NULL)")
              .arg(name, key),
          QStringLiteral("WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < "
                         "%1) INSERT INTO %2 SELECT x, 'Customer ' || x, x / 7.0, x % 1000 FROM c")
@@ -37,7 +40,7 @@ void measure(const QString& table, int writes) {
     db::Connection connection;
     connection.Open(
         QStringLiteral("Provider=ASEOLEDB;Data Source=%1:%2;User Id=%3;Password=%4;Catalog=%5")
-            .arg(QLatin1String(sample::kServer), QLatin1String(sample::kPort),
+            .arg(QLatin1String(sample::kServer), QString::number(serverPort),
                  QLatin1String(sample::kUser), QLatin1String(sample::kPassword), kCatalog));
     db::Recordset recordset;
     recordset.Open(QStringLiteral("SELECT * FROM [%1]").arg(table), connection, db::adOpenDynamic,
@@ -67,7 +70,8 @@ int main(int argc, char** argv) {
     const int rows = argc > 1 ? std::atoi(argv[1]) : 100000;
     const int writes = argc > 2 ? std::atoi(argv[2]) : 200;
     QTemporaryDir folder;
-    sample::installSampleProvider(folder.path());
+    const std::unique_ptr<tds::Server> server = sample::startServer(folder.path(), 0);
+    serverPort = server->port();
     createTable(folder.path(), QStringLiteral("keyed"), QStringLiteral(" PRIMARY KEY"), rows);
     createTable(folder.path(), QStringLiteral("keyless"), QString(), rows);
     measure(QStringLiteral("keyed"), writes);

@@ -1,8 +1,11 @@
 // Opening a big table in the editor: the time from Recordset::Open until every row is
 // in the grid's model, against a bare ODBC block-fetch loop over the same query on the
-// same driver, and the memory the rows take against their text size.
+// same driver (FreeTDS, from the test server in this process), and the memory the rows
+// take against their text size.
 //
-//   bench_editor_load [rows]      (default 1000000; build with CMAKE_BUILD_TYPE=Release)
+//   bench_editor_load [rows] [packet size] [bare block rows]
+//       (defaults 1000000, the size the driver asks for, 1024; build with
+//        CMAKE_BUILD_TYPE=Release)
 
 #include "db/connection.h"
 #include "db/connectionstring.h"
@@ -10,7 +13,8 @@
 #include "db/provider.h"
 #include "db/recordset.h"
 #include "pages/editor/datagrid.h"
-#include "sample/provider/sampleprovider.h"
+#include "sample/sampleserver.h"
+#include "sample/server/sqlite/sqlitebackend.h"
 
 #include <QApplication>
 #include <QFile>
@@ -29,9 +33,12 @@ const QString kCatalog = QStringLiteral("bench");
 const QString kQuery = QStringLiteral("SELECT * FROM [big]");
 constexpr int kRounds = 5; // the machine may be busy: the median counts
 
+quint16 serverPort = 0;
+SQLULEN bareBlock = 1024;
+
 QString adoConnectionString() {
     return QStringLiteral("Provider=ASEOLEDB;Data Source=%1:%2;User Id=%3;Password=%4;;Catalog=%5")
-        .arg(QLatin1String(sample::kServer), QLatin1String(sample::kPort),
+        .arg(QLatin1String(sample::kServer), QString::number(serverPort),
              QLatin1String(sample::kUser), QLatin1String(sample::kPassword), kCatalog);
 }
 
@@ -52,13 +59,14 @@ long residentKiB() {
 void createTable(const QString& folder, int rows) {
     sample::executeScript(
         sample::databaseFile(folder, kCatalog),
-        {QStringLiteral("CREATE TABLE big (id INTEGER PRIMARY KEY, name VARCHAR(40), "
-                        "city VARCHAR(40), amount TEXT, day DATE, qty INTEGER)"),
+        {QStringLiteral("CREATE TABLE big (id int NOT NULL PRIMARY KEY, name varchar(40) NULL, "
+                        "city varchar(40) NULL, amount numeric(12,2) NULL, day date NULL, "
+                        "qty int NULL)"),
          QStringLiteral("WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < "
                         "%1) INSERT INTO big SELECT x, 'Customer ' || x, 'City ' || (x % 977), "
-                        "printf('%d.%02d', x % 100000, x % 100), date('2000-01-01', '+' || (x % "
-                        "9000) || ' days'), CASE WHEN x % 7 = 0 THEN NULL ELSE x % 1000 END "
-                        "FROM c")
+                        "CAST(printf('%d.%02d', x % 100000, x % 100) AS BLOB), "
+                        "date('2000-01-01', '+' || (x % 9000) || ' days'), "
+                        "CASE WHEN x % 7 = 0 THEN NULL ELSE x % 1000 END FROM c")
              .arg(rows)});
 }
 
@@ -72,7 +80,7 @@ struct Bare {
 Bare bareFetch(const QString& odbcString) {
     db::odbc::DriverConnection connection(std::make_shared<db::odbc::Environment>());
     connection.connect(odbcString, 30);
-    constexpr SQLULEN kBlock = 1024;
+    const SQLULEN kBlock = bareBlock;
     constexpr SQLLEN kWidth = 161;
     Bare result;
     const Clock::time_point start = Clock::now();
@@ -146,7 +154,18 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     const int rows = argc > 1 ? std::max(1, atoi(argv[1])) : 1000000;
     QTemporaryDir folder;
-    sample::installSampleProvider(folder.path());
+    tds::sqlite::BackendOptions backend;
+    backend.folder = folder.path().toStdString();
+    tds::ServerOptions options;
+    options.accounts = {{sample::kUser, sample::kPassword}};
+    options.packetSize = argc > 2 ? std::clamp(atoi(argv[2]), 0, 65535) : 0;
+    if (argc > 3)
+        bareBlock = SQLULEN(std::max(1, atoi(argv[3])));
+    tds::Server server(std::make_shared<tds::sqlite::SqliteBackend>(backend), options);
+    serverPort = server.port();
+    std::printf("server packet size: %s; bare block: %lu rows\n",
+                options.packetSize ? std::to_string(options.packetSize).c_str() : "the driver's",
+                (unsigned long)bareBlock);
     const Clock::time_point made = Clock::now();
     createTable(folder.path(), rows);
     std::printf("table: %d rows x 6 columns, made in %.2f s\n", rows, seconds(made));

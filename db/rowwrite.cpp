@@ -128,6 +128,13 @@ CellWriteResult RowWriter::failed(int row, int column, const CellValue& original
                 notSaved(QStringLiteral("the write did not finish in time; another user may "
                                         "be holding this row. Nothing was changed.\n\n%1")
                              .arg(error.description()))};
+    // FreeTDS's 2402: the text has characters the server's character set lacks.
+    if (error.nativeCode() == 2402 ||
+        error.description().contains(QLatin1String("server's character set")))
+        return {WriteStatus::DoesNotFit,
+                notSaved(QStringLiteral("the server's character set cannot hold every character "
+                                        "of this text. Nothing was changed.\n\n%1")
+                             .arg(error.description()))};
     return {WriteStatus::Rejected,
             QStringLiteral("The change was not saved. The server answered:\n\n") +
                 error.description()};

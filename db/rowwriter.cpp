@@ -128,9 +128,9 @@ void RowWriter::appendCondition(BoundQuery& query, bool& first, int column,
         // The driver showed the number rounded: every number that rounds so answers,
         // and the count of rows that answer decides.
         const auto [low, high] = approximateRange(*number, approximateDigits_);
-        query.sql += QStringLiteral(" BETWEEN ");
+        query.sql += QStringLiteral(" >= ");
         query.appendParameter(info, approximateText(low));
-        query.sql += QStringLiteral(" AND ");
+        query.sql += QStringLiteral(" AND ") + bracketed(info.name) + QStringLiteral(" <= ");
         query.appendParameter(info, approximateText(high));
         return;
     }

@@ -157,7 +157,7 @@ TableKeys discoverTableKeys(odbc::DriverConnection& connection, const QString& t
             }
         });
 
-    // The description of the query itself: identity and computed columns, type names.
+    // The description of the query itself: identity columns and type names.
     std::vector<QString> typeNames(columns.size());
     try {
         odbc::Statement statement(connection);
@@ -168,19 +168,18 @@ TableKeys discoverTableKeys(odbc::DriverConnection& connection, const QString& t
         SQLNumResultCols(statement.handle().get(), &count);
         for (SQLUSMALLINT c = 1; c <= SQLUSMALLINT(count) && c <= columns.size(); ++c) {
             SQLLEN autoUnique = 0;
-            SQLLEN updatable = SQL_ATTR_READWRITE_UNKNOWN;
             SQLHSTMT h = statement.handle().get();
             SQLColAttributeW(h, c, SQL_DESC_AUTO_UNIQUE_VALUE, nullptr, 0, nullptr, &autoUnique);
-            SQLColAttributeW(h, c, SQL_DESC_UPDATABLE, nullptr, 0, nullptr, &updatable);
             SQLWCHAR typeName[128] = {};
             SQLSMALLINT length = 0;
             SQLColAttributeW(h, c, SQL_DESC_TYPE_NAME, typeName, sizeof typeName, &length, nullptr);
             typeNames[c - 1u] = odbc::fromWide(typeName, length / SQLSMALLINT(sizeof(SQLWCHAR)));
             ColumnRole& role = keys.roles[c - 1u];
+            // The driver's "updatable" attribute is no guide: FreeTDS reports read-only
+            // for every column of a plain select. A computed column the server refuses
+            // to write fails the write, which is then rolled back.
             if (role == ColumnRole::Plain && autoUnique == SQL_TRUE)
                 role = ColumnRole::Identity;
-            else if (role == ColumnRole::Plain && updatable == SQL_ATTR_READONLY)
-                role = ColumnRole::Computed;
         }
         drainResults(statement);
     } catch (const DbError&) {

@@ -2,35 +2,31 @@
 #include "app/settingsstore.h"
 #include "app/startup.h"
 #include "db/dberror.h"
-#include "sample/provider/sampleprovider.h"
+#include "sample/sampleserver.h"
 
 #include <QApplication>
 #include <cstdio>
 
 namespace {
 
-// On the first start the sample's own store gets the values that log in to it.
-void seedSettings() {
-    const QString missing = QStringLiteral("\x01");
-    if (app::GetSetting(app::ApplicationKey, app::ProductName, QStringLiteral("Server"), missing) !=
-        missing)
-        return;
-    app::SaveSetting(app::ApplicationKey, app::ProductName, QStringLiteral("Server"),
-                     QLatin1String(sample::kServer));
-    app::SaveSetting(app::ApplicationKey, app::ProductName, QStringLiteral("Port"),
-                     QLatin1String(sample::kPort));
-    app::SaveSetting(app::ApplicationKey, app::ProductName, QStringLiteral("User"),
-                     QLatin1String(sample::kUser));
-    app::SaveSetting(app::ApplicationKey, app::ProductName, QStringLiteral("Password"),
-                     QLatin1String(sample::kPassword));
-    app::SaveSetting(app::ApplicationKey, app::ProductName, QStringLiteral("Database"),
-                     QLatin1String(sample::kDatabase));
+// On every start the store gets the values that log in to this start's server: its port
+// may differ from the last one when another program holds the preferred port.
+void storeSettings(quint16 port) {
+    const std::pair<const char*, QString> values[] = {
+        {"Server", QLatin1String(sample::kServer)},
+        {"Port", QString::number(port)},
+        {"User", QLatin1String(sample::kUser)},
+        {"Password", QLatin1String(sample::kPassword)},
+        {"Database", QLatin1String(sample::kDatabase)}};
+    for (const auto& [key, value] : values)
+        app::SaveSetting(app::ApplicationKey, app::ProductName, QString::fromLatin1(key), value);
 }
 
 } // namespace
 
 // The program over the bundled sample database: the same pages and start-up, its own
-// settings, and the sample provider answering for ASE.
+// settings, and the test server on 127.0.0.1 answering for Adaptive Server through the
+// real provider and driver.
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     try {
@@ -39,10 +35,18 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "quorvane-sample: the sample database could not be created: %s\n",
                      e.what());
     }
-    sample::installSampleProvider();
-    return app::runProgram(application, app::ProgramKind::Sample, [] {
+    std::unique_ptr<tds::Server> server;
+    try {
+        server = sample::startServer(sample::defaultSampleFolder(),
+                                     quint16(QByteArray(sample::kPort).toUShort()));
+    } catch (const std::exception& e) {
+        // The connection page then shows that nothing answers.
+        std::fprintf(stderr, "quorvane-sample: the sample server could not start: %s\n", e.what());
+    }
+    return app::runProgram(application, app::ProgramKind::Sample, [&] {
         try {
-            seedSettings();
+            if (server)
+                storeSettings(server->port());
         } catch (...) {
             // An unreadable store shows at start-up like any other.
         }

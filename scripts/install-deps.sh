@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   unixodbc unixodbc-dev odbcinst
   tdsodbc freetds-bin
-  libsqliteodbc
+  libsqlite3-dev
   xvfb xauth fonts-liberation2
   imagemagick
 )
@@ -49,4 +49,3 @@ register_driver() {
   fi
 }
 register_driver FreeTDS libtdsodbc.so
-register_driver SQLite3 libsqlite3odbc.so

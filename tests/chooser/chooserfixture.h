@@ -73,10 +73,10 @@ inline QString reportText(const char* object, const char* procedure, int line,
 }
 
 inline const QStringList kLabTables = {
-    QStringLiteral("CREATE TABLE Physics (id INTEGER PRIMARY KEY, title TEXT)"),
+    QStringLiteral("CREATE TABLE Physics (id int NOT NULL PRIMARY KEY, title varchar(255) NULL)"),
     QStringLiteral("INSERT INTO Physics VALUES (1, 'Optics'), (2, 'Mechanics')"),
-    QStringLiteral("CREATE TABLE SYSLOG (x)"),
-    QStringLiteral("CREATE TABLE \"Order Details\" (id INTEGER PRIMARY KEY, qty INTEGER)"),
+    QStringLiteral("CREATE TABLE SYSLOG (x int NULL)"),
+    QStringLiteral("CREATE TABLE \"Order Details\" (id int NOT NULL PRIMARY KEY, qty int NULL)"),
     QStringLiteral("INSERT INTO \"Order Details\" VALUES (7, 3)"),
     QStringLiteral("CREATE VIEW PhysicsView AS SELECT * FROM Physics"),
 };

@@ -3,7 +3,7 @@
 #include "pages/chooser/form2.h"
 #include "pages/connection/form1.h"
 #include "pages/wizard.h"
-#include "sample/provider/sampleprovider.h"
+#include "sample/sampleserver.h"
 #include "support/fakeplatform.h"
 #include "support/sampledb.h"
 

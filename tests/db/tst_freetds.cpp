@@ -3,8 +3,8 @@
 #include "db/provider.h"
 #include "db/recordset.h"
 #include "db/sybasease.h"
+#include "support/loginbackend.h"
 #include "support/sampledb.h"
-#include "support/tdspeer.h"
 
 #include <QElapsedTimer>
 #include <QTest>
@@ -13,8 +13,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-// The layer against the real FreeTDS driver, talking to a TDS 5.0 peer on 127.0.0.1 (or
-// to nothing at all). Every wait is bounded.
+// The layer against the real FreeTDS driver, talking to the test server on 127.0.0.1 (or
+// to nothing at all), which can also misbehave as broken servers do. Every wait is
+// bounded.
 class FreeTdsTest : public QObject {
     Q_OBJECT
   private slots:
@@ -83,35 +84,42 @@ void FreeTdsTest::shouldFailFastOnAClosedPort() {
 }
 
 void FreeTdsTest::shouldAnswerFalseWhenTheServerHangsUp() {
-    testing::TdsPeer peer(testing::TdsPeer::Mode::CloseAtOnce);
+    const auto server = testing::startLoginServer();
+    tds::Faults faults;
+    faults.closeAtOnce = true;
+    server->setFaults(faults);
     QElapsedTimer timer;
     timer.start();
-    QVERIFY(!db::TestSybaseASEConnection(peerFields(peer.port())));
+    QVERIFY(!db::TestSybaseASEConnection(peerFields(server->port())));
     QVERIFY2(timer.elapsed() < 5000, qPrintable(QString::number(timer.elapsed())));
-    QCOMPARE(peer.connectionsAccepted(), 1);
+    QCOMPARE(server->connectionsAccepted(), 1); // counted before it hung up
 }
 
 void FreeTdsTest::shouldAnswerFalseForAnEmptyUserName() {
     // TDS 5.0 has no login without a name; the driver gives up before sending one.
-    testing::TdsPeer peer;
+    const auto server = testing::startLoginServer("", "");
     QElapsedTimer timer;
     timer.start();
-    QVERIFY(!db::TestSybaseASEConnection(peerFields(peer.port(), "", "")));
+    QVERIFY(!db::TestSybaseASEConnection(peerFields(server->port(), "", "")));
     QVERIFY2(timer.elapsed() < 5000, qPrintable(QString::number(timer.elapsed())));
-    QVERIFY(peer.logins().empty());
+    for (const tds::ConnectionLog& log : server->logs())
+        QVERIFY(!log.loggedIn);
 }
 
 void FreeTdsTest::shouldGiveUpAtTheDeadlineAndStillConnectAfterwards() {
     QVERIFY(waitForAbandonedAttempts(5000));
     {
-        testing::TdsPeer silent(testing::TdsPeer::Mode::NeverAnswer);
+        const auto silent = testing::startLoginServer();
+        tds::Faults faults;
+        faults.neverAnswer = true;
+        silent->setFaults(faults);
         for (int round = 1; round <= 2; ++round) {
             db::Connection connection;
             connection.setConnectionTimeout(2);
             QElapsedTimer timer;
             timer.start();
             try {
-                connection.Open(db::BuildSybaseASEConnectionString(peerFields(silent.port())));
+                connection.Open(db::BuildSybaseASEConnectionString(peerFields(silent->port())));
                 QFAIL("a server that never answers cannot log in");
             } catch (const db::DbError& e) {
                 QCOMPARE(e.description(), QString("Login timeout expired"));
@@ -119,7 +127,7 @@ void FreeTdsTest::shouldGiveUpAtTheDeadlineAndStillConnectAfterwards() {
             const qint64 waited = timer.elapsed();
             QVERIFY2(waited >= 1900 && waited < 3500, qPrintable(QString::number(waited)));
             QVERIFY(!connection.isOpen());
-            QCOMPARE(silent.connectionsAccepted(), round);
+            QCOMPARE(silent->connectionsAccepted(), round);
         }
         QCOMPARE(db::connectAttemptsUnderWay(), 2); // abandoned, still waiting on the server
 
@@ -175,17 +183,20 @@ void FreeTdsTest::shouldCarryEveryValueUnchanged() {
     QFETCH(QString, user);
     QFETCH(QString, password);
     QFETCH(QString, database);
-    testing::TdsPeer peer;
-    QVERIFY(db::TestSybaseASEConnection(peerFields(peer.port(), user, password, database)));
-    const auto logins = peer.logins();
-    QCOMPARE(logins.size(), std::size_t(1));
-    const auto& login = logins.front();
-    QCOMPARE(login.protocol, QByteArray("\x05\0\0\0", 4));
-    QCOMPARE(login.user, user);
-    QCOMPARE(login.password, password);
-    QCOMPARE(login.remotePassword, password);
-    QCOMPARE(login.databaseUsed, !database.isEmpty());
-    QCOMPARE(login.database, database);
+    // The server takes this one account only: a value that arrived altered is refused.
+    const auto server = testing::startLoginServer(user.toStdString(), password.toStdString());
+    QVERIFY(db::TestSybaseASEConnection(peerFields(server->port(), user, password, database)));
+    const auto logs = server->logs();
+    QCOMPARE(logs.size(), std::size_t(1));
+    const auto& login = logs.front();
+    QVERIFY(login.loggedIn);
+    QCOMPARE(login.protocol, std::string("\x05\0\0\0", 4));
+    QCOMPARE(QString::fromStdString(login.user), user);
+    QCOMPARE(QString::fromStdString(login.password), password);
+    QCOMPARE(QString::fromStdString(login.remotePassword), password);
+    bool used = false;
+    QCOMPARE(QString::fromStdString(testing::usedDatabase(login, used)), database);
+    QCOMPARE(used, !database.isEmpty());
 }
 
 void FreeTdsTest::shouldSendNothingForAValueItCannotCarry_data() {
@@ -208,24 +219,27 @@ void FreeTdsTest::shouldSendNothingForAValueItCannotCarry() {
     QFETCH(QString, user);
     QFETCH(QString, password);
     QFETCH(QString, database);
-    testing::TdsPeer peer;
+    const auto server = testing::startLoginServer();
     try {
         db::Connection connection;
-        connection.Open(
-            db::BuildSybaseASEConnectionString(peerFields(peer.port(), user, password, database)));
+        connection.Open(db::BuildSybaseASEConnectionString(
+            peerFields(server->port(), user, password, database)));
         QFAIL("the value must be refused");
     } catch (const db::DbError& e) {
         QVERIFY2(e.description().contains("it was not sent"), qPrintable(e.description()));
     }
-    QVERIFY(!peer.waitForConnections(1, 200));
-    QCOMPARE(peer.connectionsAccepted(), 0);
+    QVERIFY(!server->waitForConnections(1, 200));
+    QCOMPARE(server->connectionsAccepted(), 0);
 }
 
 void FreeTdsTest::shouldStopACommandAtItsTimeout() {
-    testing::TdsPeer peer(testing::TdsPeer::Mode::SilentAfterLogin);
+    const auto server = testing::startLoginServer();
+    tds::Faults faults;
+    faults.silentAfterLogin = true;
+    server->setFaults(faults);
     db::Connection connection;
     connection.setCommandTimeout(1);
-    connection.Open(db::BuildSybaseASEConnectionString(peerFields(peer.port())));
+    connection.Open(db::BuildSybaseASEConnectionString(peerFields(server->port())));
     db::Recordset rs;
     QElapsedTimer timer;
     timer.start();
@@ -237,7 +251,9 @@ void FreeTdsTest::shouldStopACommandAtItsTimeout() {
     }
     QVERIFY2(timer.elapsed() >= 900 && timer.elapsed() < 5000,
              qPrintable(QString::number(timer.elapsed())));
-    QVERIFY(peer.logins().front().requests.contains("SELECT * FROM [titles]"));
+    const auto requests = server->logs().front().requests;
+    QVERIFY(std::find(requests.begin(), requests.end(), "SELECT * FROM [titles]") !=
+            requests.end());
 }
 
 QTEST_GUILESS_MAIN(FreeTdsTest)

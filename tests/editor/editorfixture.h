@@ -3,9 +3,11 @@
 // Tables on a private sample server for the editor's tests: open a table as the chooser
 // does, and look at or change it through a second connection.
 
+#include "db/boundquery.h"
 #include "db/connection.h"
+#include "db/odbc.h"
 #include "db/recordset.h"
-#include "sample/provider/sampleprovider.h"
+#include "sample/sampleserver.h"
 #include "support/sampledb.h"
 
 #include <QString>
@@ -33,9 +35,14 @@ inline QString valueOf(const QString& sql) {
     return testing::SampleServer::firstValue(kCatalog, sql);
 }
 
-// Runs a statement through a connection of its own (someone else's change).
-inline void changeElsewhere(const testing::SampleServer& server, const QString& sql) {
-    sample::executeScript(server.file(kCatalog), {sql});
+// Runs a statement on the server through a connection of its own (someone else's
+// change).
+inline void changeElsewhere(const testing::SampleServer&, const QString& sql) {
+    db::Connection connection;
+    connection.Open(testing::SampleServer::connectionString(kCatalog));
+    db::odbc::Statement statement(*connection.driver());
+    statement.execDirect(sql);
+    db::drainResults(statement);
 }
 
 } // namespace editor

@@ -137,8 +137,9 @@ void Form3Test::shouldLeaveEverythingWhereItWasWhileMinimized() {
 
 void Form3Test::shouldCommitAnOpenEditOnBackAndOnClose() {
     testing::SampleServer server;
-    server.createDatabase(editor::kCatalog, {"CREATE TABLE t (id INTEGER PRIMARY KEY, name TEXT)",
-                                             "INSERT INTO t VALUES (1, 'a'), (2, 'b')"});
+    server.createDatabase(editor::kCatalog,
+                          {"CREATE TABLE t (id int NOT NULL PRIMARY KEY, name varchar(255) NULL)",
+                           "INSERT INTO t VALUES (1, 'a'), (2, 'b')"});
     pages::form1().Load();
     const db::ConnectionFields fields = testing::SampleServer::fields(editor::kCatalog);
     pages::form1().Text1->setText(fields.server);

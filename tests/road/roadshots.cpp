@@ -21,7 +21,7 @@
 #include "pages/connection/form1.h"
 #include "pages/editor/form3.h"
 #include "pages/wizard.h"
-#include "sample/provider/sampleprovider.h"
+#include "sample/sampleserver.h"
 
 #include <QApplication>
 #include <QFile>
@@ -61,15 +61,15 @@ class ShotPlatform : public app::Platform {
     QString folder_;
 };
 
-void saveSampleValues() {
-    const std::pair<const char*, const char*> values[] = {{"Server", sample::kServer},
-                                                          {"Port", sample::kPort},
-                                                          {"User", sample::kUser},
-                                                          {"Password", sample::kPassword},
-                                                          {"Database", sample::kDatabase}};
+void saveSampleValues(quint16 port) {
+    const std::pair<const char*, QString> values[] = {
+        {"Server", QLatin1String(sample::kServer)},
+        {"Port", QString::number(port)},
+        {"User", QLatin1String(sample::kUser)},
+        {"Password", QLatin1String(sample::kPassword)},
+        {"Database", QLatin1String(sample::kDatabase)}};
     for (const auto& [key, value] : values)
-        app::SaveSetting(app::ApplicationKey, app::ProductName, QString::fromLatin1(key),
-                         QString::fromLatin1(value));
+        app::SaveSetting(app::ApplicationKey, app::ProductName, QString::fromLatin1(key), value);
 }
 
 // Goes from the chooser to the page; answers the page, or null when the road failed.
@@ -123,11 +123,11 @@ int main(int argc, char* argv[]) {
     QFile::remove(readyFile);
 
     sample::ensureSampleDatabase();
-    sample::installSampleProvider();
+    const auto server = sample::startServer(sample::defaultSampleFolder(), 0);
     app::setPlatform(std::make_unique<ShotPlatform>(args[2]));
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setWindowIcon(app::programIcon());
-    saveSampleValues();
+    saveSampleValues(server->port());
     app::startProgram();
 
     QTimer::singleShot(300, [&] {

@@ -1,18 +1,25 @@
 #include "support/sampledb.h"
 
 #include "db/connection.h"
-#include "db/provider.h"
 #include "db/recordset.h"
-#include "sample/provider/sampleprovider.h"
+#include "sample/sampleserver.h"
+
+#include <stdexcept>
 
 namespace testing {
+namespace {
 
-SampleServer::SampleServer() {
-    sample::installSampleProvider(dir_.path());
+SampleServer* current = nullptr;
+
+} // namespace
+
+SampleServer::SampleServer(tds::Charset charset)
+    : server_(sample::startServer(dir_.path(), 0, charset)), previous_(current) {
+    current = this;
 }
 
 SampleServer::~SampleServer() {
-    db::restoreDefaultProviders();
+    current = previous_;
 }
 
 void SampleServer::createDatabase(const QString& catalog, const QStringList& statements) {
@@ -28,7 +35,9 @@ QString SampleServer::file(const QString& catalog) const {
 }
 
 db::ConnectionFields SampleServer::fields(const QString& catalog) {
-    return {QLatin1String(sample::kServer), QLatin1String(sample::kPort),
+    if (!current)
+        throw std::logic_error("no test server is running");
+    return {QLatin1String(sample::kServer), QString::number(current->server_->port()),
             QLatin1String(sample::kUser), QLatin1String(sample::kPassword), catalog};
 }
 

@@ -1,28 +1,44 @@
 #pragma once
 
-// A private sample provider for one test: a temporary folder of SQLite database files
-// behind the "ASEOLEDB" provider, and the connection values that log in to it.
+// A private test server for one test: a temporary folder of SQLite database files served
+// on an ephemeral port of 127.0.0.1, and the connection values that log in to it through
+// the real "ASEOLEDB" provider and the FreeTDS driver.
 
 #include "db/sybasease.h"
+#include "sample/server/server.h"
 
 #include <QStringList>
 #include <QTemporaryDir>
+#include <memory>
 
 namespace testing {
 
+// The driver's words for a login the server refused.
+inline const QString kLoginFailedText =
+    QStringLiteral("[FreeTDS][SQL Server]Login failed.\n[FreeTDS][SQL Server]Unable to connect to "
+                   "data source");
+
 class SampleServer {
   public:
-    SampleServer();  // installs the sample provider over a fresh folder
-    ~SampleServer(); // puts the real provider back
+    // Starts the server over a fresh folder, with the character set given.
+    explicit SampleServer(tds::Charset charset = tds::Charset::Utf8);
+    ~SampleServer(); // stops it; the connection values reach the one started before
 
-    // Creates (or extends) database `catalog` with the statements.
+    SampleServer(const SampleServer&) = delete;
+    SampleServer& operator=(const SampleServer&) = delete;
+
+    // Creates (or extends) database `catalog` with the statements (SQLite's dialect,
+    // Adaptive Server's type names), written to its file directly.
     void createDatabase(const QString& catalog, const QStringList& statements);
     // Creates the bundled sample database as "pubs".
     void createSampleDatabase();
 
     QString folder() const { return dir_.path(); }
     QString file(const QString& catalog) const;
-    // Values that log in to `catalog`.
+    // The server itself, for its fault modes and what it was sent.
+    tds::Server& server() { return *server_; }
+
+    // Values that log in to `catalog` on the server started last.
     static db::ConnectionFields fields(const QString& catalog);
     static QString connectionString(const QString& catalog);
     // The first value of a query on `catalog`, read through a connection of its own:
@@ -31,6 +47,8 @@ class SampleServer {
 
   private:
     QTemporaryDir dir_;
+    std::unique_ptr<tds::Server> server_;
+    SampleServer* previous_ = nullptr;
 };
 
 } // namespace testing

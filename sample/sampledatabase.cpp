@@ -1,8 +1,10 @@
 // The bundled sample database: a small publishing house, with tables keyed and not,
-// several column types and NULLs, a view, a table whose name holds "sys" and one whose
-// name holds a blank.
+// Adaptive Server's column types and NULLs, an identity and a timestamp column, a table
+// with a trigger, a view, a table whose name holds "sys" and one whose name holds a
+// blank. Exact numbers are kept as their decimal text (the server's own storage), so
+// none passes through a floating-point value.
 
-#include "sample/provider/sampleprovider.h"
+#include "sample/sampleserver.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -56,24 +58,24 @@ void ensureSampleDatabase(const QString& folder) {
             QStringLiteral(
                 "CREATE TABLE titles (title_id VARCHAR(6) NOT NULL PRIMARY KEY, "
                 "title VARCHAR(80) NOT NULL, type CHAR(12) NOT NULL, pub_id CHAR(4) NULL, "
-                "price NUMERIC(10,2) NULL, advance NUMERIC(12,2) NULL, ytd_sales INT NULL, "
-                "pubdate DATE NOT NULL)"),
+                "price money NULL, advance numeric(12,2) NULL, ytd_sales int NULL, "
+                "pubdate datetime NOT NULL)"),
             QStringLiteral(
                 "INSERT INTO titles VALUES "
                 "('BU1032', 'The Busy Executive''s Database Guide', 'business', '1389', "
-                "19.99, 5000.00, 4095, '1985-06-12'), "
-                "('BU1111', 'Cooking with Computers', 'business', '1389', 11.95, 5000.00, "
-                "3876, '1985-06-09'), "
+                "CAST('19.9900' AS BLOB), 5000, 4095, '1985-06-12 00:00:00.000'), "
+                "('BU1111', 'Cooking with Computers', 'business', '1389', CAST('11.9500' AS BLOB), "
+                "5000, 3876, '1985-06-09 00:00:00.000'), "
                 "('MC2222', 'Silicon Valley Gastronomic Treats', 'mod_cook', '0877', "
-                "19.99, 0, 2032, '1985-06-09'), "
+                "CAST('19.9900' AS BLOB), 0, 2032, '1985-06-09 00:00:00.000'), "
                 "('MC3026', 'The Psychology of Computer Cooking', 'UNDECIDED', '0877', "
-                "NULL, NULL, NULL, '1987-01-01'), "
-                "('PC1035', 'But Is It User Friendly?', 'popular_comp', '1389', 22.95, "
-                "7000.00, 8780, '1986-06-30'), "
-                "('PS2091', 'Is Anger the Enemy?', 'psychology', '0736', 10.95, 2275.00, "
-                "2045, '1985-06-15'), "
-                "('TC7777', 'Sushi, Anyone?', 'trad_cook', '0877', 14.99, 8000.00, 4095, "
-                "'1985-06-12')"),
+                "NULL, NULL, NULL, '1987-01-01 00:00:00.000'), "
+                "('PC1035', 'But Is It User Friendly?', 'popular_comp', '1389', "
+                "CAST('22.9500' AS BLOB), 7000, 8780, '1986-06-30 00:00:00.000'), "
+                "('PS2091', 'Is Anger the Enemy?', 'psychology', '0736', CAST('10.9500' AS BLOB), "
+                "2275, 2045, '1985-06-15 00:00:00.000'), "
+                "('TC7777', 'Sushi, Anyone?', 'trad_cook', '0877', CAST('14.9900' AS BLOB), 8000, "
+                "4095, '1985-06-12 00:00:00.000')"),
             QStringLiteral(
                 "CREATE TABLE stores (stor_id CHAR(4) NOT NULL, stor_name VARCHAR(40) NULL, "
                 "city VARCHAR(20) NULL, state CHAR(2) NULL)"),
@@ -89,27 +91,54 @@ void ensureSampleDatabase(const QString& folder) {
                 "PRIMARY KEY (stor_id, ord_num, title_id))"),
             QStringLiteral(
                 "INSERT INTO sales VALUES "
-                "('7066', 'A2976', '1993-05-24 00:00:00', 50, 'Net 30', 'PC1035'), "
-                "('7066', 'QA7442.3', '1994-09-13 00:00:00', 75, 'ON invoice', 'PS2091'), "
-                "('7067', 'D4482', '1994-09-14 00:00:00', 10, 'Net 60', 'PS2091'), "
-                "('7131', 'N914008', '1994-09-14 00:00:00', 20, 'Net 30', 'PS2091'), "
-                "('8042', '423LL922', '1994-09-14 00:00:00', 15, 'ON invoice', 'MC3026')"),
+                "('7066', 'A2976', '1993-05-24 00:00:00.000', 50, 'Net 30', 'PC1035'), "
+                "('7066', 'QA7442.3', '1994-09-13 00:00:00.000', 75, 'ON invoice', 'PS2091'), "
+                "('7067', 'D4482', '1994-09-14 00:00:00.000', 10, 'Net 60', 'PS2091'), "
+                "('7131', 'N914008', '1994-09-14 00:00:00.000', 20, 'Net 30', 'PS2091'), "
+                "('8042', '423LL922', '1994-09-14 00:00:00.000', 15, 'ON invoice', 'MC3026')"),
             QStringLiteral(
                 "CREATE TABLE discounts (discounttype VARCHAR(40) NOT NULL, stor_id CHAR(4) "
-                "NULL, lowqty SMALLINT NULL, highqty SMALLINT NULL, discount NUMERIC(4,2) "
+                "NULL, lowqty SMALLINT NULL, highqty SMALLINT NULL, discount numeric(4,2) "
                 "NOT NULL)"),
-            QStringLiteral(
-                "INSERT INTO discounts VALUES ('Initial Customer', NULL, NULL, NULL, 10.5), "
-                "('Volume Discount', NULL, 100, 1000, 6.7), "
-                "('Customer Discount', '8042', NULL, NULL, 5), "
-                "('Customer Discount', '8042', NULL, NULL, 5)"),
+            QStringLiteral("INSERT INTO discounts VALUES ('Initial Customer', NULL, NULL, NULL, "
+                           "CAST('10.50' AS BLOB)), "
+                           "('Volume Discount', NULL, 100, 1000, CAST('6.70' AS BLOB)), "
+                           "('Customer Discount', '8042', NULL, NULL, 5), "
+                           "('Customer Discount', '8042', NULL, NULL, 5)"),
             QStringLiteral("CREATE TABLE [order notes] (ord_num VARCHAR(20) NOT NULL PRIMARY KEY, "
                            "note TEXT NULL, urgent BIT NOT NULL DEFAULT 0)"),
             QStringLiteral("INSERT INTO [order notes] VALUES ('A2976', 'Deliver before noon', 1), "
                            "('D4482', NULL, 0), ('N914008', '', 0)"),
-            QStringLiteral("CREATE TABLE mysysdata (id INTEGER NOT NULL PRIMARY KEY, setting "
+            QStringLiteral("CREATE TABLE mysysdata (id int NOT NULL PRIMARY KEY, setting "
                            "VARCHAR(30) NOT NULL)"),
             QStringLiteral("INSERT INTO mysysdata VALUES (1, 'hidden from the table list')"),
+            QStringLiteral(
+                "CREATE TABLE orders (order_id numeric identity(10,0) NOT NULL PRIMARY KEY, "
+                "title_id varchar(6) NOT NULL, quantity smallint NOT NULL, unit_price "
+                "smallmoney NOT NULL, discount real NULL, weight float NULL, ordered "
+                "smalldatetime NOT NULL, ship_date date NULL, ship_time time NULL, received "
+                "bigdatetime NULL, running_total bigint NULL, priority tinyint NOT NULL, "
+                "customer unichar(12) NULL, remark univarchar(60) NULL, region binary(2) NULL, "
+                "barcode varbinary(16) NULL, label image NULL, version timestamp NULL)"),
+            QStringLiteral(
+                "INSERT INTO orders VALUES "
+                "(1, 'BU1032', 5, CAST('19.9900' AS BLOB), 0.05, 1.25, '2024-02-28 09:30:00', "
+                "'2024-03-01', '14:15:00.000', '2024-03-04 08:00:00.250000', 99, 1, "
+                "'Zoë', 'Deliver to the back door — ring twice', X'0102', X'DEADBEEF', NULL, "
+                "X'00000000000007D1'), "
+                "(2, 'PS2091', 12, CAST('10.9500' AS BLOB), NULL, NULL, '2024-02-29 17:05:00', "
+                "NULL, NULL, NULL, NULL, 3, '中文', NULL, NULL, NULL, NULL, "
+                "X'00000000000007D2')"),
+            QStringLiteral(
+                "CREATE TABLE inventory (title_id varchar(6) NOT NULL PRIMARY KEY, on_hand int "
+                "NOT NULL, shelf char(3) NULL)"),
+            QStringLiteral("INSERT INTO inventory VALUES ('BU1032', 12, 'A1'), "
+                           "('BU1111', 3, 'A2'), ('PS2091', 0, NULL)"),
+            QStringLiteral("CREATE TABLE inventory_log (title_id varchar(6) NOT NULL, "
+                           "old_on_hand int NULL, new_on_hand int NULL)"),
+            QStringLiteral("CREATE TRIGGER inventory_changed AFTER UPDATE ON inventory BEGIN "
+                           "INSERT INTO inventory_log VALUES (old.title_id, old.on_hand, "
+                           "new.on_hand); END"),
             QStringLiteral(
                 "CREATE VIEW titleview AS SELECT title, au_lname, price, ytd_sales, pub_id "
                 "FROM titles, authors WHERE titles.pub_id = '1389'"),

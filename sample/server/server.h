@@ -1,0 +1,95 @@
+#pragma once
+
+// A test server that speaks TDS 5.0 as Adaptive Server does, on 127.0.0.1 only, over a
+// Backend that runs the statements. One thread per connection answers requests while a
+// second one keeps reading the socket, so attentions are seen while a statement runs.
+// It can also misbehave on purpose (Faults), as broken servers and networks do.
+
+#include "sample/server/backend.h"
+#include "sample/server/charset.h"
+
+#include <condition_variable>
+#include <list>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace tds {
+
+struct Account {
+    std::string user;
+    std::string password;
+};
+
+struct ServerOptions {
+    std::uint16_t port = 0; // 0: an ephemeral port
+    std::vector<Account> accounts;
+    Charset charset = Charset::Utf8;
+    int packetSize = 0; // 0: the size the client asks for
+    std::string name = "QUORVANE_TEST";
+};
+
+struct Faults {
+    bool neverAnswer = false;      // reads everything, never writes a byte
+    bool closeAtOnce = false;      // hangs up as soon as a connection is accepted
+    bool silentAfterLogin = false; // answers the login and the set-up batch, then nothing
+    std::string stallOn;           // a request whose text holds this (case-sensitive) ...
+    int stallMs = 0;               // ... waits this long before it runs
+    int dropAfterRows = -1;        // hangs up after this many rows of a result
+    bool ignoreAttentions = false; // never acknowledges nor obeys an attention
+    int rowDelayMs = 0;            // sends each row on its own, this long after the last
+};
+
+// What one connection carried, for tests that check what the client sent.
+struct ConnectionLog {
+    std::string user, password, remotePassword, protocol;
+    bool loggedIn = false;
+    std::vector<std::string> requests; // language texts and procedure names, in order
+};
+
+class Server {
+  public:
+    // Throws std::runtime_error when it cannot listen on the port.
+    Server(std::shared_ptr<Backend> backend, ServerOptions options);
+    ~Server(); // closes every connection and stops
+
+    Server(const Server&) = delete;
+    Server& operator=(const Server&) = delete;
+
+    std::uint16_t port() const { return port_; }
+    void setFaults(const Faults& faults);
+    Faults faults() const;
+
+    int connectionsAccepted() const;
+    // Waits at most timeoutMs until at least `count` connections were accepted.
+    bool waitForConnections(int count, int timeoutMs) const;
+    std::vector<ConnectionLog> logs() const; // one per accepted connection
+    // Closes every open connection; the server goes on listening.
+    void dropConnections();
+
+    struct Connection;
+
+  private:
+    void acceptLoop();
+    void reap(bool all);
+
+    std::shared_ptr<Backend> backend_;
+    ServerOptions options_;
+    std::uint16_t port_ = 0;
+    int listenFd_ = -1;
+    int wakePipe_[2] = {-1, -1};
+    mutable std::mutex mutex_;
+    mutable std::condition_variable changed_;
+    Faults faults_;
+    bool stopping_ = false;
+    int accepted_ = 0;
+    std::vector<std::shared_ptr<ConnectionLog>> logs_;
+    std::list<std::shared_ptr<Connection>> connections_;
+    std::thread acceptThread_;
+
+    friend struct Connection;
+};
+
+} // namespace tds

@@ -1,0 +1,65 @@
+#pragma once
+
+// One client's session: its SQLite connection, current database and transaction.
+
+#include "handles.h"
+#include "schema.h"
+#include "sqlitebackend.h"
+#include "statements.h"
+
+#include <chrono>
+#include <memory>
+#include <string>
+
+namespace tds::sqlite {
+
+class SqliteSession final : public Session {
+  public:
+    SqliteSession(std::shared_ptr<Shared> shared, const std::string& database);
+    ~SqliteSession() override;
+
+    void language(const std::string& batch, ResultSink& sink) override;
+    void rpc(const std::string& procedure, const std::vector<RpcParameter>& parameters,
+             ResultSink& sink) override;
+    void close() override;
+
+  private:
+    // What the batch does after a statement.
+    enum class Flow { Next, StopBatch, Cancelled };
+    enum class Busy { None, Cancelled, TimedOut };
+
+    Flow run(const Statement& statement, ResultSink& sink);
+    Flow runControl(const Statement& statement, ResultSink& sink);
+    Flow runSelect(const Select& select, ResultSink& sink);
+    Flow runVariables(const Select& select, ResultSink& sink);
+    Flow runUpdate(const Update& update, ResultSink& sink);
+    Flow runInsert(const Insert& insert, ResultSink& sink);
+    Flow runDelete(const Delete& remove, ResultSink& sink);
+    // Runs one INSERT/UPDATE/DELETE on `table` as an atomic statement, with its triggers.
+    Flow runWrite(const Sql& sql, const TableInfo& table, const char* event, ResultSink& sink);
+    Flow fail(const Message& message, ResultSink& sink, Flow flow = Flow::StopBatch);
+    Flow conversionFailed(const Message& message, ResultSink& sink);
+    void procedure(const std::string& name, const std::vector<RpcParameter>& parameters,
+                   ResultSink& sink);
+
+    bool open(const std::string& database);
+    bool exec(const char* sql);
+    void rollbackAll();
+    void startStatement(ResultSink* sink);
+    static int busyHandler(void* self, int attempts);
+    static int progressHandler(void* self);
+
+    std::shared_ptr<Shared> shared_;
+    Connection db_;
+    std::string database_;
+    int spid_ = 0;
+    int trancount_ = 0;
+    bool wrote_ = false; // the open transaction has changed something
+    std::int64_t rowcount_ = 0;
+    int lockWaitSeconds_ = -1;
+    ResultSink* sink_ = nullptr; // while a statement runs
+    Busy busy_ = Busy::None;
+    std::chrono::steady_clock::time_point started_;
+};
+
+} // namespace tds::sqlite

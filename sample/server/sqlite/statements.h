@@ -1,0 +1,101 @@
+#pragma once
+
+// The statements the server runs, as parsed from a batch.
+
+#include "../backend.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <variant>
+#include <vector>
+
+namespace tds::sqlite {
+
+struct Literal {
+    enum Kind { Null, String, Number, Hex } kind = Null;
+    std::string text; // String/Hex: the value; Number: as written, with its sign
+};
+
+struct Operand {
+    bool column = false;
+    std::string name; // the column, when `column`
+    Literal literal;
+};
+
+struct Condition {
+    enum Kind { Compare, IsNull, And, Or, Not } kind = Compare;
+    std::string op; // Compare: = <> != < > <= >= !< !>
+    Operand left, right;
+    bool negated = false; // IsNull: IS NOT NULL
+    std::vector<Condition> parts;
+};
+
+struct SelectItem {
+    enum Kind { Star, Column, CountStar, Variable, Constant } kind = Star;
+    std::string name;
+    Literal literal;
+};
+
+struct Select {
+    std::vector<SelectItem> items;
+    std::string table; // empty: no FROM
+    std::optional<Condition> where;
+    std::vector<std::pair<std::string, bool>> orderBy; // column, descending
+};
+
+struct Update {
+    std::string table;
+    std::vector<std::pair<std::string, Literal>> set;
+    std::optional<Condition> where;
+};
+
+struct Insert {
+    std::string table;
+    std::vector<std::string> columns; // empty: every column but identity and timestamp
+    std::vector<Literal> values;
+};
+
+struct Delete {
+    std::string table;
+    std::optional<Condition> where;
+};
+
+struct Use {
+    std::string database;
+};
+struct Begin {};
+struct Commit {};
+struct Rollback {};
+struct SetOption {
+    std::vector<std::string> words; // lower-cased words and numbers after SET
+};
+struct Execute {
+    std::string procedure;
+    std::vector<RpcParameter> parameters;
+};
+
+struct Statement;
+struct If {
+    std::string variable; // "@@trancount"
+    std::string op;
+    std::int64_t value = 0;
+    std::shared_ptr<Statement> then;
+};
+
+struct Statement {
+    std::variant<Select, Update, Insert, Delete, Use, Begin, Commit, Rollback, SetOption, Execute,
+                 If>
+        body;
+};
+
+struct ParsedBatch {
+    std::vector<Statement> statements;
+    std::optional<std::string> syntaxErrorNear; // set: nothing in the batch runs
+};
+
+ParsedBatch parseBatch(const std::string& batch);
+
+} // namespace tds::sqlite

@@ -1,0 +1,140 @@
+#include "db/connection.h"
+#include "db/dberror.h"
+#include "db/provider.h"
+#include "db/recordset.h"
+#include "db/rowwriter.h"
+#include "support/sampledb.h"
+
+#include <QTest>
+
+// The data layer through FreeTDS against a server that breaks off, stalls, ignores
+// cancels or sends slowly, and one whose character set cannot hold every value: no
+// partial table is shown as whole, no edit is left half done, every wait ends, and what
+// the table holds afterwards is read over a second connection.
+class ServerFaultsTest : public QObject {
+    Q_OBJECT
+  private slots:
+    void init() { db::restoreDefaultProviders(); }
+    void shouldRefuseATableWhoseResultBreaksOffAndConnectAgain();
+    void shouldTakeRowsSentSlowlyWithinTheTimeout();
+    void shouldCancelAStalledEditAndLeaveTheRowAsItWas();
+    void shouldGiveUpOnAServerThatIgnoresTheCancel();
+    void shouldRefuseAValueTheServersCharacterSetCannotHold();
+};
+
+namespace {
+
+const QString kShop = QStringLiteral("shop");
+
+void createItems(testing::SampleServer& server, int rows) {
+    QStringList script = {
+        "CREATE TABLE items (id int NOT NULL PRIMARY KEY, name varchar(40) NULL)"};
+    for (int i = 1; i <= rows; ++i)
+        script << QString("INSERT INTO items VALUES (%1, 'item %1')").arg(i);
+    server.createDatabase(kShop, script);
+}
+
+std::shared_ptr<db::RecordsetData> openItems(int commandTimeout) {
+    db::Connection connection;
+    connection.setCommandTimeout(commandTimeout);
+    connection.Open(testing::SampleServer::connectionString(kShop));
+    db::Recordset recordset;
+    recordset.Open("SELECT * FROM [items]", connection, db::adOpenDynamic, db::adLockOptimistic);
+    return recordset.DataSource();
+}
+
+QString nameOf(int id) {
+    return testing::SampleServer::firstValue(
+        kShop, QString("SELECT name FROM items WHERE id = %1").arg(id));
+}
+
+} // namespace
+
+void ServerFaultsTest::shouldRefuseATableWhoseResultBreaksOffAndConnectAgain() {
+    testing::SampleServer server;
+    createItems(server, 50);
+    tds::Faults faults;
+    faults.dropAfterRows = 20;
+    server.server().setFaults(faults);
+    try {
+        openItems(5);
+        QFAIL("a result that broke off was taken as the whole table");
+    } catch (const db::DbError& e) {
+        // The driver's words for a connection that closed under it.
+        QCOMPARE(e.nativeCode(), 20017);
+        QVERIFY2(e.description().contains("Unexpected EOF from the server"),
+                 qPrintable(e.description()));
+    }
+    server.server().setFaults({});
+    QCOMPARE(openItems(5)->rows.rowCount(), 50);
+}
+
+void ServerFaultsTest::shouldTakeRowsSentSlowlyWithinTheTimeout() {
+    testing::SampleServer server;
+    createItems(server, 4);
+    tds::Faults faults;
+    faults.rowDelayMs = 300; // 1.2 s in all, never more than 0.3 s without a byte
+    server.server().setFaults(faults);
+    const auto rows = openItems(1);
+    QCOMPARE(rows->rows.rowCount(), 4);
+    QCOMPARE(rows->rows.text(3, 1), QString("item 4"));
+}
+
+void ServerFaultsTest::shouldCancelAStalledEditAndLeaveTheRowAsItWas() {
+    testing::SampleServer server;
+    createItems(server, 3);
+    const auto rows = openItems(1);
+    db::RowWriter writer(rows);
+    QVERIFY2(writer.readOnlyReason().isEmpty(), qPrintable(writer.readOnlyReason()));
+    tds::Faults faults;
+    faults.stallOn = "UPDATE";
+    faults.stallMs = 60000;
+    server.server().setFaults(faults);
+    writer.setWriteTimeout(1);
+    const db::CellWriteResult stalled = writer.write(1, 1, std::string("changed"));
+    QCOMPARE(stalled.status, db::WriteStatus::TimedOut);
+    server.server().setFaults({});
+    QCOMPARE(nameOf(2), QString("item 2"));
+    // The cancel was answered: the same connection writes the next edit.
+    QCOMPARE(writer.write(1, 1, std::string("changed")).status, db::WriteStatus::Written);
+    QCOMPARE(nameOf(2), QString("changed"));
+}
+
+void ServerFaultsTest::shouldGiveUpOnAServerThatIgnoresTheCancel() {
+    testing::SampleServer server;
+    createItems(server, 3);
+    const auto rows = openItems(1);
+    db::RowWriter writer(rows);
+    tds::Faults faults;
+    faults.stallOn = "UPDATE";
+    faults.stallMs = 60000;
+    faults.ignoreAttentions = true;
+    server.server().setFaults(faults);
+    writer.setWriteTimeout(1);
+    QCOMPARE(writer.write(0, 1, std::string("changed")).status, db::WriteStatus::TimedOut);
+    server.server().setFaults({});
+    QCOMPARE(nameOf(1), QString("item 1"));
+    QCOMPARE(openItems(1)->rows.rowCount(), 3); // a new connection is served
+}
+
+void ServerFaultsTest::shouldRefuseAValueTheServersCharacterSetCannotHold() {
+    testing::SampleServer server(tds::Charset::Iso1);
+    server.createDatabase(kShop, {"CREATE TABLE items (id int NOT NULL PRIMARY KEY, "
+                                  "name varchar(40) NULL)",
+                                  "INSERT INTO items VALUES (1, 'Zoë'), (2, 'plain')"});
+    const auto rows = openItems(5);
+    QCOMPARE(rows->rows.text(0, 1), QString("Zoë")); // Latin-1 on the wire, both ways
+    db::RowWriter writer(rows);
+    QCOMPARE(writer.write(1, 1, std::string("Straße")).status, db::WriteStatus::Written);
+    QCOMPARE(nameOf(2), QString("Straße"));
+    // The driver empties a literal the server's set cannot hold and says so; the write
+    // is rolled back, never stored emptied.
+    const db::CellWriteResult cjk = writer.write(1, 1, std::string("中文"));
+    QCOMPARE(cjk.status, db::WriteStatus::DoesNotFit);
+    QVERIFY2(cjk.message.contains("character set"), qPrintable(cjk.message));
+    QCOMPARE(nameOf(2), QString("Straße"));
+    QCOMPARE(nameOf(1), QString("Zoë"));
+}
+
+QTEST_GUILESS_MAIN(ServerFaultsTest)
+#include "tst_serverfaults.moc"
