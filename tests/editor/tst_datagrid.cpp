@@ -263,13 +263,18 @@ void DataGridTest::shouldShowTheHourglassAndLetTheUserCancelASlowWrite() {
 
     short pointer = -1;
     bool boxShown = false;
-    QTimer::singleShot(pages::kWriteBoxDelayMs + 500, [&] {
-        pointer = page.MousePointer();
+    // As the user would: wait for the box, then press its Cancel button.
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
         auto* box = page.findChild<QProgressDialog*>("WriteProgress");
-        boxShown = box && box->isVisible();
-        if (box)
-            emit box->canceled(); // the Cancel button
+        if (!box || !box->isVisible())
+            return;
+        watch.stop();
+        pointer = page.MousePointer();
+        boxShown = true;
+        emit box->canceled();
     });
+    watch.start(50);
     QVERIFY(!grid_->model()->setData(grid_->model()->index(0, 2), "8"));
     db::odbc::Statement(*other.driver()).execDirect("ROLLBACK TRANSACTION");
     QCOMPARE(pointer, app::kPointerHourglass);
