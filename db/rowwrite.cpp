@@ -149,6 +149,8 @@ CellWriteResult RowWriter::write(int row, int column, const CellValue& value) {
 }
 
 void RowWriter::apply(CellWriteResult& result) {
+    if (!result.stopReason.isEmpty())
+        reason_ = result.stopReason;
     if (result.row) {
         data_->rows.replaceRow(result.row->first, result.row->second);
         result.row.reset();
@@ -232,9 +234,9 @@ CellWriteResult RowWriter::talk(int row, int column, const CellValue& typed) {
         result = failed(row, column, original, error);
     }
     if (stillOpen) {
-        reason_ = QStringLiteral("Read-only: a transaction on the connection could not be "
-                                 "ended; reopen the table before editing again.");
-        result.message += QStringLiteral("\n\n") + reason_;
+        result.stopReason = QStringLiteral("Read-only: a transaction on the connection could "
+                                           "not be ended; reopen the table before editing again.");
+        result.message += QStringLiteral("\n\n") + result.stopReason;
     }
     return result;
 }

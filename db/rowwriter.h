@@ -44,6 +44,8 @@ struct CellWriteResult {
     QString message; // for the user, when nothing was written
     // The stored row to show afterwards (what the table holds), until applied.
     std::optional<std::pair<int, RowValues>> row;
+    // Set when the transaction could not be ended: writes stop once this is applied.
+    QString stopReason;
 };
 
 inline constexpr int kDefaultWriteTimeout = 30; // seconds
