@@ -39,14 +39,14 @@ bool Server::Connection::send(std::string_view bytes) {
 }
 
 bool Server::Connection::attentionPending() {
-    if (server_.faults().ignoreAttentions)
-        return false;
+    // A client gone counts as one: a statement that waits (for a lock, say) stops.
+    const bool obey = !server_.ignoreAttentions_;
     std::lock_guard lock(mutex_);
-    return attentions_ > 0;
+    return closed_ || (obey && attentions_ > 0);
 }
 
 bool Server::Connection::waitForAttention(int milliseconds) {
-    const bool obey = !server_.faults().ignoreAttentions;
+    const bool obey = !server_.ignoreAttentions_;
     std::unique_lock lock(mutex_);
     changed_.wait_for(lock, std::chrono::milliseconds(milliseconds),
                       [&] { return closed_ || (obey && attentions_ > 0); });

@@ -42,6 +42,9 @@ void ResultStream::sendAll(bool last) {
 void ResultStream::columns(const std::vector<ColumnInfo>& columns) {
     releaseHeld(true);
     columns_ = columns;
+    formats_.clear();
+    for (const ColumnInfo& c : columns_)
+        formats_.push_back(wireFormat(c));
     rows_ = 0;
     putRowFormat(out_, columns_, settings_.wideRowFormat, settings_.charset);
     sendFull();
@@ -57,7 +60,7 @@ bool ResultStream::row(const std::vector<Value>& values) {
     }
     const std::size_t before = out_.size();
     try {
-        putRow(out_, columns_, values, settings_.charset);
+        putRow(out_, columns_, formats_, values, settings_.charset);
     } catch (const WireError& e) {
         out_.data().resize(before);
         Message m;

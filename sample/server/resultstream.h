@@ -9,6 +9,7 @@
 #include "sample/server/charset.h"
 #include "sample/server/server.h"
 #include "sample/server/tokens.h"
+#include "sample/server/wirevalue.h"
 
 #include <string_view>
 
@@ -18,8 +19,8 @@ namespace tds {
 class Link {
   public:
     virtual ~Link() = default;
-    virtual bool send(std::string_view bytes) = 0; // false: the connection is gone
-    virtual bool attentionPending() = 0;
+    virtual bool send(std::string_view bytes) = 0;       // false: the connection is gone
+    virtual bool attentionPending() = 0;                 // also when the client is gone
     virtual bool waitForAttention(int milliseconds) = 0; // true when one arrived
     virtual void hangUp() = 0;
 };
@@ -58,6 +59,7 @@ class ResultStream : public ResultSink {
     Faults faults_;
     ByteWriter out_;
     std::vector<ColumnInfo> columns_;
+    std::vector<WireFormat> formats_;
     bool held_ = false;
     DoneKind heldKind_ = DoneKind::Done;
     std::uint16_t heldStatus_ = 0;

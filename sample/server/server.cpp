@@ -57,6 +57,7 @@ Server::~Server() {
 void Server::setFaults(const Faults& faults) {
     std::lock_guard lock(mutex_);
     faults_ = faults;
+    ignoreAttentions_ = faults.ignoreAttentions;
 }
 
 Faults Server::faults() const {

@@ -8,6 +8,7 @@
 #include "sample/server/backend.h"
 #include "sample/server/charset.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <list>
 #include <memory>
@@ -83,6 +84,7 @@ class Server {
     mutable std::mutex mutex_;
     mutable std::condition_variable changed_;
     Faults faults_;
+    std::atomic<bool> ignoreAttentions_{false}; // faults_.ignoreAttentions, read per row
     bool stopping_ = false;
     int accepted_ = 0;
     std::vector<std::shared_ptr<ConnectionLog>> logs_;

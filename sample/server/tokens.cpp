@@ -112,12 +112,13 @@ void putRowFormat(ByteWriter& out, const std::vector<ColumnInfo>& columns, bool 
 }
 
 void putRow(ByteWriter& out, const std::vector<ColumnInfo>& columns,
-            const std::vector<Value>& values, Charset charset) {
+            const std::vector<WireFormat>& formats, const std::vector<Value>& values,
+            Charset charset) {
     if (values.size() != columns.size())
         throw WireError("A row does not have one value for each column.");
     out.u8(kRow);
     for (std::size_t i = 0; i < columns.size(); ++i)
-        putValue(out, columns[i], values[i], charset);
+        putValue(out, columns[i], formats[i], values[i], charset);
 }
 
 } // namespace tds

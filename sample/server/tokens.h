@@ -5,6 +5,7 @@
 #include "sample/server/backend.h"
 #include "sample/server/bytes.h"
 #include "sample/server/charset.h"
+#include "sample/server/wirevalue.h"
 
 namespace tds {
 
@@ -32,7 +33,9 @@ void putReturnStatus(ByteWriter& out, std::int32_t status);
 // ROWFMT2 (wide) when the client can take it, else ROWFMT.
 void putRowFormat(ByteWriter& out, const std::vector<ColumnInfo>& columns, bool wide,
                   Charset charset);
+// One row; `formats` are the columns' wire formats (wireFormat), in column order.
 void putRow(ByteWriter& out, const std::vector<ColumnInfo>& columns,
-            const std::vector<Value>& values, Charset charset);
+            const std::vector<WireFormat>& formats, const std::vector<Value>& values,
+            Charset charset);
 
 } // namespace tds

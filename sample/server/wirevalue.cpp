@@ -246,8 +246,8 @@ WireFormat wireFormat(const ColumnInfo& c) {
     return f;
 }
 
-void putValue(ByteWriter& out, const ColumnInfo& c, const Value& v, Charset charset) {
-    const WireFormat f = wireFormat(c);
+void putValue(ByteWriter& out, const ColumnInfo& c, const WireFormat& f, const Value& v,
+              Charset charset) {
     const bool variable = !f.info.empty();
     if (v.null) {
         if (!(f.status & kStatusNullable))

@@ -29,7 +29,9 @@ struct WireFormat {
 
 WireFormat wireFormat(const ColumnInfo& column);
 
-// Appends one value of `column` in its wire form. Throws WireError.
-void putValue(ByteWriter& out, const ColumnInfo& column, const Value& value, Charset charset);
+// Appends one value of `column`, whose format is `format`, in its wire form. Throws
+// WireError.
+void putValue(ByteWriter& out, const ColumnInfo& column, const WireFormat& format,
+              const Value& value, Charset charset);
 
 } // namespace tds

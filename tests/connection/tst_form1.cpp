@@ -31,7 +31,7 @@ class Form1Test : public QObject {
     void shouldStoreEachKeystrokeAndProgramChange();
     void shouldShowHourglassThenCouldNotConnectOnRefusedLogin();
     void shouldSayCouldNotConnectForClosedPort();
-    void shouldSayConnectionSuccessfulWithSampleProvider();
+    void shouldSayConnectionSuccessfulWithTheTestServer();
     void shouldShowExactHelpText();
     void shouldDoNothingOnNextWhenTestFails();
     void shouldMoveToChooserOnNextWhenTestSucceeds();
@@ -199,7 +199,7 @@ void Form1Test::shouldSayCouldNotConnectForClosedPort() {
     QCOMPARE(page.MousePointer(), app::kPointerDefault);
 }
 
-void Form1Test::shouldSayConnectionSuccessfulWithSampleProvider() {
+void Form1Test::shouldSayConnectionSuccessfulWithTheTestServer() {
     testing::PlatformGuard guard;
     testing::SampleServer server;
     server.createSampleDatabase();

@@ -29,6 +29,7 @@ class RoadTest : public QObject {
     void shouldEditTwoTablesFromSavedValuesAndCommitTheOpenEditOnClose();
     void shouldStayOnConnectionPageUntilTheFixedValuesLogIn();
     void shouldListTheDatabaseTypedAfterGoingBack();
+    void shouldEditTablesWithServerSetColumnsAndATrigger();
 
   private:
     std::unique_ptr<testing::PlatformGuard> platform_;
@@ -235,6 +236,45 @@ void RoadTest::shouldListTheDatabaseTypedAfterGoingBack() {
     editCell(cell("1", 1), QStringLiteral("middle"));
     QCOMPARE(valueOf("SELECT label FROM shelves", QStringLiteral("shop")),
              QStringLiteral("middle"));
+    QVERIFY(platform_->fake().boxes.isEmpty());
+}
+
+void RoadTest::shouldEditTablesWithServerSetColumnsAndATrigger() {
+    saveValues(testing::SampleServer::fields(kPubs));
+    app::startProgram();
+    pages::Form2& chooser = pages::form2();
+    pages::Form3& editor = pages::form3();
+
+    // Identity and timestamp columns are the server's, binary ones are not typed in;
+    // every other column is editable.
+    choose(QStringLiteral("orders"));
+    QTest::mouseClick(chooser.PushButton3, Qt::LeftButton);
+    QCOMPARE(editor.DataGrid1->model()->rowCount(), 2);
+    const QAbstractItemModel* model = editor.DataGrid1->model();
+    const int columns = model->columnCount();
+    QCOMPARE(model->headerData(columns - 1, Qt::Horizontal).toString(), QStringLiteral("version"));
+    QVERIFY(!(model->flags(cell("1", 0)) & Qt::ItemIsEditable));
+    QVERIFY(!(model->flags(cell("1", columns - 1)) & Qt::ItemIsEditable));
+    const int firstBinary = 14; // region, barcode, label
+    for (int c = 1; c < columns - 1; ++c)
+        QVERIFY2(bool(model->flags(cell("1", c)) & Qt::ItemIsEditable) == (c < firstBinary),
+                 qPrintable(QString::number(c)));
+    const QString version = valueOf("SELECT version FROM orders WHERE order_id = 1");
+    editCell(cell("1", 2), QStringLiteral("7"));
+    QCOMPARE(valueOf("SELECT quantity FROM orders WHERE order_id = 1"), QStringLiteral("7"));
+    QVERIFY(valueOf("SELECT version FROM orders WHERE order_id = 1") != version);
+    QCOMPARE(valueOf("SELECT quantity FROM orders WHERE order_id = 2"), QStringLiteral("12"));
+
+    // A trigger's own row counts come before the edit's: the edit still lands once.
+    QTest::mouseClick(editor.PushButton1, Qt::LeftButton);
+    choose(QStringLiteral("inventory"));
+    QTest::mouseClick(chooser.PushButton3, Qt::LeftButton);
+    editCell(cell("BU1111", 1), QStringLiteral("30"));
+    QCOMPARE(valueOf("SELECT on_hand FROM inventory WHERE title_id = 'BU1111'"),
+             QStringLiteral("30"));
+    QCOMPARE(valueOf("SELECT COUNT(*) FROM inventory_log"), QStringLiteral("1"));
+    QCOMPARE(valueOf("SELECT new_on_hand FROM inventory_log WHERE title_id = 'BU1111'"),
+             QStringLiteral("30"));
     QVERIFY(platform_->fake().boxes.isEmpty());
 }
 

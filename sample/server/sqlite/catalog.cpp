@@ -110,7 +110,7 @@ class ProcedureResult {
 
 } // namespace
 
-void SqliteSession::procedure(const std::string& name, const std::vector<RpcParameter>& params,
+bool SqliteSession::procedure(const std::string& name, const std::vector<RpcParameter>& params,
                               ResultSink& sink) {
     std::string proc = name;
     if (const std::size_t dot = proc.rfind('.'); dot != std::string::npos)
@@ -120,7 +120,7 @@ void SqliteSession::procedure(const std::string& name, const std::vector<RpcPara
     if (!db) {
         sink.message(msg::noDatabase(database_));
         sink.done(false, std::nullopt, true);
-        return;
+        return false;
     }
     if (strcasecmp(proc.c_str(), "sp_tables") == 0) {
         const std::string pattern = args.get("@table_name", 0);
@@ -146,10 +146,10 @@ void SqliteSession::procedure(const std::string& name, const std::vector<RpcPara
                 types != r.type)
                 continue;
             if (!out.row({text(database_), text("dbo"), text(r.name), text(r.type), Value::Null()}))
-                return;
+                return stopped();
         }
         out.finish();
-        return;
+        return true;
     }
     const bool pkeys = strcasecmp(proc.c_str(), "sp_pkeys") == 0;
     const bool statistics = strcasecmp(proc.c_str(), "sp_statistics") == 0;
@@ -157,7 +157,7 @@ void SqliteSession::procedure(const std::string& name, const std::vector<RpcPara
     if (!pkeys && !statistics && !special) {
         sink.message(msg::noProcedure(proc));
         sink.done(false, std::nullopt, true);
-        return;
+        return false;
     }
     const std::optional<TableInfo> table = describeTable(db, args.get("@table_name", 0));
     const std::string tableName = table ? table->name : args.get("@table_name", 0);
@@ -171,9 +171,9 @@ void SqliteSession::procedure(const std::string& name, const std::vector<RpcPara
                 if (!out.row({text(database_), text("dbo"), text(tableName),
                               text(table->primaryKey[i]), integer(std::int64_t(i + 1)),
                               text(primaryKeyName(*table))}))
-                    return;
+                    return stopped();
         out.finish();
-        return;
+        return true;
     }
     if (statistics) {
         const bool uniqueOnly = strcasecmp(args.get("@is_unique", 4).c_str(), "Y") == 0;
@@ -188,7 +188,7 @@ void SqliteSession::procedure(const std::string& name, const std::vector<RpcPara
              column("cardinality", AseType::Int, 0, true), column("pages", AseType::Int, 0, true)});
         if (!table || table->view) {
             out.finish();
-            return;
+            return true;
         }
         std::int64_t rows = 0;
         Sql count{"SELECT count(*) FROM " + quoteName(table->name), {}};
@@ -199,7 +199,7 @@ void SqliteSession::procedure(const std::string& name, const std::vector<RpcPara
         if (!out.row({q, o, n, Value::Null(), Value::Null(), Value::Null(), integer(0),
                       Value::Null(), Value::Null(), Value::Null(), integer(rows),
                       integer((rows + 49) / 50)}))
-            return;
+            return stopped();
         std::vector<IndexInfo> indexes = tableIndexes(db, *table);
         // non_unique, type, index_name, seq_in_index: unique first, the clustered key first
         std::stable_sort(indexes.begin(), indexes.end(),
@@ -218,10 +218,10 @@ void SqliteSession::procedure(const std::string& name, const std::vector<RpcPara
                               integer(ix.primaryKey ? 1 : 3), integer(std::int64_t(i + 1)),
                               text(ix.columns[i]), text("A"), integer(rows),
                               integer((rows + 49) / 50)}))
-                    return;
+                    return stopped();
         }
         out.finish();
-        return;
+        return true;
     }
     // sp_special_columns: 'V' the row version (the timestamp column), 'R' the best row id.
     const bool version = strcasecmp(args.get("@col_type", 3).c_str(), "R") != 0;
@@ -248,10 +248,11 @@ void SqliteSession::procedure(const std::string& name, const std::vector<RpcPara
                           integer(odbcType(*c)), text(typeName(c->type)),
                           integer(odbcPrecision(*c)), integer(odbcLength(*c)),
                           exact ? integer(c->scale) : Value::Null(), integer(1)}))
-                return;
+                return stopped();
         }
     }
     out.finish();
+    return true;
 }
 
 } // namespace tds::sqlite

@@ -78,19 +78,11 @@ void cutUtf16(std::string& s, std::size_t limit) {
     s.resize(std::min(i, s.size()));
 }
 
-std::size_t utf16Units(const std::string& s) {
-    std::size_t units = 0;
-    for (unsigned char c : s)
-        if ((c & 0xC0) != 0x80)
-            units += c >= 0xF0 ? 2 : 1;
-    return units;
-}
-
 void stripBlanks(std::string& s) {
     const std::size_t end = s.find_last_not_of(' ');
     s.resize(end == std::string::npos ? 0 : end + 1);
     if (s.empty())
-        s = " "; // an empty string is kept as one blank
+        s.assign(1, ' '); // an empty string is kept as one blank
 }
 
 Converted integerValue(const Literal& l, const ColumnInfo& c, bool comparing) {
@@ -135,6 +127,8 @@ Converted exactValue(const Literal& l, const ColumnInfo& c, bool comparing) {
     const std::string from = approximate(l.text) ? "FLOAT" : "NUMERIC";
     const bool money = c.type == AseType::Money || c.type == AseType::SmallMoney;
     std::optional<Decimal> d = exactOf(l.text);
+    if (d && d->integerDigits() > c.precision - c.scale)
+        d.reset(); // more whole digits than the column holds: an overflow, below
     Decimal scaled;
     if (d && !d->rescale(c.scale, scaled) && !money) { // money rounds to 4 digits
         if (comparing)
@@ -185,8 +179,17 @@ Converted toStored(const Literal& l, const ColumnInfo& c, bool comparing) {
             return refused(l, c);
         r.value.kind = Stored::Real;
         r.value.real = std::strtod(l.text.c_str(), nullptr);
-        if (t == AseType::Real)
+        if (t == AseType::Real && std::fabs(r.value.real) <= 3.4028234663852886e38)
             r.value.real = double(float(r.value.real));
+        else if (t == AseType::Real)
+            r.value.real = HUGE_VAL;
+        if (!std::isfinite(r.value.real)) {
+            if (comparing)
+                r.neverEqual = true;
+            else
+                r.error =
+                    msg::overflow(approximate(l.text) ? "FLOAT" : "NUMERIC", l.text, upperName(t));
+        }
         return r;
     }
     if (isDateTime(t)) {
@@ -208,7 +211,7 @@ Converted toStored(const Literal& l, const ColumnInfo& c, bool comparing) {
         r.value.bytes = l.text;
         if (t == AseType::Text) { // kept as sent, but '' is one blank here too
             if (r.value.bytes.empty())
-                r.value.bytes = " ";
+                r.value.bytes.assign(1, ' ');
             return r;
         }
         if (!comparing) {
@@ -232,146 +235,6 @@ Converted toStored(const Literal& l, const ColumnInfo& c, bool comparing) {
     return r;
 }
 
-bool comparesCanonically(const ColumnInfo& c) {
-    return isDateTime(c.type) || (isExactNumeric(c.type) && (c.scale > 0 || c.precision > 18));
-}
-
-namespace {
-
-// `unscaled` / 10^scale as decimal text; scale <= 18.
-std::string scaledText(std::int64_t unscaled, int scale) {
-    char digits[24];
-    const bool negative = unscaled < 0;
-    std::uint64_t m = negative ? 0 - std::uint64_t(unscaled) : std::uint64_t(unscaled);
-    int n = 0;
-    do {
-        digits[n++] = char('0' + int(m % 10));
-        m /= 10;
-    } while (m != 0 || n <= scale);
-    std::string out;
-    out.reserve(std::size_t(n) + 2);
-    if (negative)
-        out += '-';
-    for (int i = n - 1; i >= 0; --i) {
-        out += digits[i];
-        if (i == scale && scale > 0)
-            out += '.';
-    }
-    return out;
-}
-
-constexpr std::int64_t powers[] = {1,
-                                   10,
-                                   100,
-                                   1000,
-                                   10000,
-                                   100000,
-                                   1000000,
-                                   10000000,
-                                   100000000,
-                                   1000000000,
-                                   10000000000,
-                                   100000000000,
-                                   1000000000000,
-                                   10000000000000,
-                                   100000000000000,
-                                   1000000000000000,
-                                   10000000000000000,
-                                   100000000000000000,
-                                   1000000000000000000};
-
-// Already in the canonical form of its type: the common case, returned as it is.
-bool canonicalShape(const std::string& t, AseType type) {
-    auto digitsAt = [&](std::size_t from, std::size_t to) {
-        for (std::size_t i = from; i < to; ++i)
-            if (t[i] < '0' || t[i] > '9')
-                return false;
-        return true;
-    };
-    auto date = [&] {
-        return digitsAt(0, 4) && t[4] == '-' && digitsAt(5, 7) && t[7] == '-' && digitsAt(8, 10);
-    };
-    auto time = [&](std::size_t at, std::size_t fraction) {
-        return digitsAt(at, at + 2) && t[at + 2] == ':' && digitsAt(at + 3, at + 5) &&
-               t[at + 5] == ':' && digitsAt(at + 6, at + 8) && t[at + 8] == '.' &&
-               digitsAt(at + 9, at + 9 + fraction);
-    };
-    switch (type) {
-    case AseType::Date:
-        return t.size() == 10 && date();
-    case AseType::Time:
-        return t.size() == 12 && time(0, 3);
-    case AseType::BigDateTime:
-        return t.size() == 26 && date() && t[10] == ' ' && time(11, 6);
-    case AseType::SmallDateTime:
-        return t.size() == 23 && date() && t[10] == ' ' && time(11, 3) &&
-               t.compare(17, 6, "00.000") == 0;
-    default: { // datetime: also only milliseconds that 1/300 s can show
-        if (t.size() != 23 || !date() || t[10] != ' ' || !time(11, 3))
-            return false;
-        const int ms = (t[20] - '0') * 100 + (t[21] - '0') * 10 + (t[22] - '0');
-        const int ticks = (ms * 300 + 500) / 1000;
-        return (ticks * 1000 + 150) / 300 == ms;
-    }
-    }
-}
-
-} // namespace
-
-std::optional<std::string> canonicalText(sqlite3_value* v, const ColumnInfo& c) {
-    const int kind = sqlite3_value_type(v);
-    if (kind == SQLITE_NULL)
-        return std::nullopt;
-    if (isExactNumeric(c.type)) {
-        std::optional<Decimal> d;
-        if (kind == SQLITE_INTEGER) {
-            const std::int64_t i = sqlite3_value_int64(v);
-            if (c.scale <= 15 && i > -powers[18 - c.scale] && i < powers[18 - c.scale])
-                return scaledText(i * powers[c.scale], c.scale);
-            d = Decimal::fromInteger(i);
-        } else if (kind == SQLITE_FLOAT) {
-            const double x = sqlite3_value_double(v);
-            if (c.scale <= 15 && std::fabs(x) * double(powers[c.scale]) < 9.0e15)
-                return scaledText(std::llround(x * double(powers[c.scale])), c.scale);
-            char b[512];
-            std::snprintf(b, sizeof b, "%.*f", c.scale, x);
-            d = Decimal::parse(b);
-        } else {
-            const char* p = static_cast<const char*>(sqlite3_value_blob(v));
-            d = Decimal::parse(std::string(p ? p : "", std::size_t(sqlite3_value_bytes(v))));
-        }
-        Decimal scaled;
-        if (!d)
-            return std::string();
-        d->rescale(c.scale, scaled);
-        return scaled.toString();
-    }
-    const char* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
-    std::string text(p ? p : "", std::size_t(sqlite3_value_bytes(v)));
-    if (isDateTime(c.type)) {
-        if (canonicalShape(text, c.type))
-            return text;
-        return canonicalDateTime(text, c.type).value_or(text);
-    }
-    return text;
-}
-
-void registerCanonicalFunction(sqlite3* db) {
-    auto canon = [](sqlite3_context* ctx, int, sqlite3_value** args) {
-        ColumnInfo c;
-        c.type = AseType(sqlite3_value_int(args[1]));
-        c.scale = sqlite3_value_int(args[2]);
-        c.precision = 38;
-        std::optional<std::string> text = canonicalText(args[0], c);
-        if (!text)
-            sqlite3_result_null(ctx);
-        else
-            sqlite3_result_text(ctx, text->data(), int(text->size()), SQLITE_TRANSIENT);
-    };
-    sqlite3_create_function(db, "qv_canon", 3, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, canon,
-                            nullptr, nullptr);
-}
-
 void bind(sqlite3_stmt* s, int i, const Stored& v) {
     switch (v.kind) {
     case Stored::Null:
@@ -390,42 +253,6 @@ void bind(sqlite3_stmt* s, int i, const Stored& v) {
         sqlite3_bind_blob(s, i, v.bytes.data(), int(v.bytes.size()), SQLITE_TRANSIENT);
         break;
     }
-}
-
-Value readValue(sqlite3_stmt* s, int i, const ColumnInfo& c) {
-    sqlite3_value* v = sqlite3_column_value(s, i);
-    const int kind = sqlite3_value_type(v);
-    if (kind == SQLITE_NULL)
-        return Value::Null();
-    const AseType t = c.type;
-    if (isInteger(t)) {
-        if (kind == SQLITE_FLOAT)
-            return Value::Integer(std::llround(sqlite3_value_double(v)));
-        return Value::Integer(sqlite3_value_int64(v));
-    }
-    if (t == AseType::Float || t == AseType::Real)
-        return Value::Real(sqlite3_value_double(v));
-    if (isExactNumeric(t) || isDateTime(t))
-        return Value::Text(canonicalText(v, c).value_or(std::string()));
-    if (isBinary(t)) {
-        const char* p = static_cast<const char*>(sqlite3_value_blob(v));
-        std::string bytes(p ? p : "", std::size_t(sqlite3_value_bytes(v)));
-        if (t == AseType::Binary && !c.nullable && bytes.size() < std::size_t(c.length))
-            bytes.resize(std::size_t(c.length), '\0');
-        return Value::Text(std::move(bytes));
-    }
-    const char* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
-    std::string text(p ? p : "", std::size_t(sqlite3_value_bytes(v)));
-    if (text.empty())
-        text = " ";
-    // A fixed-length column that allows nulls is kept as a variable-length one.
-    if (c.nullable)
-        return Value::Text(std::move(text));
-    if (t == AseType::Char && text.size() < std::size_t(c.length))
-        text.append(std::size_t(c.length) - text.size(), ' ');
-    else if (t == AseType::UniChar && utf16Units(text) < std::size_t(c.length))
-        text.append(std::size_t(c.length) - utf16Units(text), ' ');
-    return Value::Text(std::move(text));
 }
 
 } // namespace tds::sqlite

@@ -74,7 +74,7 @@ std::vector<Token> tokenize(const std::string& s) {
                 ++j;
             std::string digits = s.substr(i + 2, j - i - 2);
             if (digits.size() % 2)
-                digits.insert(0, "0");
+                digits.insert(digits.begin(), '0');
             for (std::size_t k = 0; k < digits.size(); k += 2)
                 t.text += char(hexDigit(digits[k]) * 16 + hexDigit(digits[k + 1]));
             i = j;

@@ -1,4 +1,6 @@
-#include "lexer.h"
+// Statements of a batch, parsed whole before any of them runs.
+
+#include "cursor.h"
 #include "statements.h"
 
 #include <algorithm>
@@ -9,32 +11,9 @@ namespace tds::sqlite {
 
 namespace {
 
-struct SyntaxError {
-    std::string near;
-};
-
-const char* const statementWords[] = {"select", "update",  "insert",   "delete", "use",
-                                      "begin",  "commit",  "rollback", "set",    "if",
-                                      "exec",   "execute", "else",     "end",    "go"};
-
-bool startsStatement(const Token& t) {
-    if (t.kind == Token::End || t.symbol(";"))
-        return true;
-    for (const char* w : statementWords)
-        if (t.is(w))
-            return true;
-    return false;
-}
-
-std::string lower(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(),
-                   [](unsigned char c) { return char(std::tolower(c)); });
-    return s;
-}
-
-class Parser {
+class Parser : public Cursor {
   public:
-    explicit Parser(std::vector<Token> tokens) : t_(std::move(tokens)) {}
+    using Cursor::Cursor;
 
     std::vector<Statement> batch() {
         std::vector<Statement> out;
@@ -47,177 +26,6 @@ class Parser {
     }
 
   private:
-    const Token& peek(std::size_t ahead = 0) const {
-        return t_[std::min(i_ + ahead, t_.size() - 1)];
-    }
-    const Token& next() {
-        const Token& t = peek();
-        if (i_ < t_.size() - 1)
-            ++i_;
-        return t;
-    }
-    [[noreturn]] void fail() const {
-        const Token& t = peek();
-        std::string near = t.kind == Token::End ? std::string() : t.text;
-        if (t.kind == Token::Bad)
-            near = t.text;
-        throw SyntaxError{near};
-    }
-    bool accept(const char* symbol) {
-        if (!peek().symbol(symbol))
-            return false;
-        next();
-        return true;
-    }
-    bool acceptWord(const char* word) {
-        if (!peek().is(word))
-            return false;
-        next();
-        return true;
-    }
-    void expect(const char* symbol) {
-        if (!accept(symbol))
-            fail();
-    }
-    void expectWord(const char* word) {
-        if (!acceptWord(word))
-            fail();
-    }
-
-    std::string name() {
-        const Token& t = peek();
-        if ((t.kind != Token::Word && t.kind != Token::Quoted) ||
-            (t.kind == Token::Word && startsStatement(t)))
-            fail();
-        return next().text;
-    }
-
-    // [db.][owner.]name, also db..name: the last part names the object.
-    std::string objectName() {
-        std::string n = name();
-        while (accept(".")) {
-            accept("."); // db..name
-            n = name();
-        }
-        return n;
-    }
-
-    Literal literal() {
-        Literal l;
-        const Token& t = peek();
-        if (t.is("null")) {
-            next();
-            return l;
-        }
-        if (t.kind == Token::String) {
-            l.kind = Literal::String;
-            l.text = next().text;
-            return l;
-        }
-        if (t.kind == Token::Hex) {
-            l.kind = Literal::Hex;
-            l.text = next().text;
-            return l;
-        }
-        std::string sign;
-        if (t.symbol("-") || t.symbol("+")) {
-            sign = next().text == "-" ? "-" : "";
-        }
-        if (peek().kind != Token::Number)
-            fail();
-        l.kind = Literal::Number;
-        l.text = sign + next().text;
-        return l;
-    }
-
-    bool atLiteral() const {
-        const Token& t = peek();
-        return t.is("null") || t.kind == Token::String || t.kind == Token::Hex ||
-               t.kind == Token::Number || t.symbol("-") || t.symbol("+");
-    }
-
-    Operand operand() {
-        Operand o;
-        if (atLiteral()) {
-            o.literal = literal();
-            return o;
-        }
-        o.column = true;
-        o.name = objectName();
-        return o;
-    }
-
-    Condition orCondition() {
-        Condition first = andCondition();
-        if (!peek().is("or"))
-            return first;
-        Condition c;
-        c.kind = Condition::Or;
-        c.parts.push_back(std::move(first));
-        while (acceptWord("or"))
-            c.parts.push_back(andCondition());
-        return c;
-    }
-
-    Condition andCondition() {
-        Condition first = primary();
-        if (!peek().is("and"))
-            return first;
-        Condition c;
-        c.kind = Condition::And;
-        c.parts.push_back(std::move(first));
-        while (acceptWord("and"))
-            c.parts.push_back(primary());
-        return c;
-    }
-
-    // Nesting deeper than any statement the clients send is refused, not recursed into.
-    struct Depth {
-        explicit Depth(Parser& p) : p_(p) {
-            if (++p_.depth_ > 64)
-                p_.fail();
-        }
-        ~Depth() { --p_.depth_; }
-        Parser& p_;
-    };
-
-    Condition primary() {
-        const Depth depth(*this);
-        if (acceptWord("not")) {
-            Condition c;
-            c.kind = Condition::Not;
-            c.parts.push_back(primary());
-            return c;
-        }
-        if (accept("(")) {
-            Condition c = orCondition();
-            expect(")");
-            return c;
-        }
-        Condition c;
-        c.left = operand();
-        if (acceptWord("is")) {
-            c.kind = Condition::IsNull;
-            c.negated = acceptWord("not");
-            expectWord("null");
-            return c;
-        }
-        static const char* const ops[] = {"=", "<>", "!=", "<", ">", "<=", ">=", "!<", "!>"};
-        for (const char* op : ops)
-            if (accept(op)) {
-                c.op = op;
-                c.right = operand();
-                return c;
-            }
-        fail();
-    }
-
-    std::optional<Condition> where() {
-        if (!acceptWord("where"))
-            return std::nullopt;
-        return orCondition();
-    }
-
     // holdlock, noholdlock, readpast, shared, (index i), (prefetch n) ... after a table.
     void tableHints() {
         for (;;) {
@@ -274,7 +82,7 @@ class Parser {
                 item.kind = SelectItem::CountStar;
             } else if (peek().kind == Token::Variable) {
                 item.kind = SelectItem::Variable;
-                item.name = lower(next().text);
+                item.name = lowerCase(next().text);
             } else if (atLiteral()) {
                 item.kind = SelectItem::Constant;
                 item.literal = literal();
@@ -287,7 +95,7 @@ class Parser {
         if (acceptWord("from")) {
             s.table = objectName();
             tableHints();
-            s.where = where();
+            s.where = parseWhere(*this);
             if (acceptWord("order")) {
                 expectWord("by");
                 do {
@@ -312,7 +120,7 @@ class Parser {
             expect("=");
             u.set.emplace_back(std::move(column), literal());
         } while (accept(","));
-        u.where = where();
+        u.where = parseWhere(*this);
         return u;
     }
 
@@ -339,7 +147,7 @@ class Parser {
         Delete d;
         acceptWord("from");
         d.table = objectName();
-        d.where = where();
+        d.where = parseWhere(*this);
         return d;
     }
 
@@ -403,7 +211,7 @@ class Parser {
             while (!startsStatement(peek())) {
                 if (peek().kind == Token::Bad)
                     fail();
-                s.words.push_back(lower(next().text));
+                s.words.push_back(lowerCase(next().text));
             }
             if (s.words.empty())
                 fail();
@@ -413,7 +221,7 @@ class Parser {
             const bool parenthesized = accept("(");
             if (peek().kind != Token::Variable)
                 fail();
-            branch.variable = lower(next().text);
+            branch.variable = lowerCase(next().text);
             static const char* const ops[] = {"=", "<>", "!=", "<", ">", "<=", ">="};
             for (const char* op : ops)
                 if (branch.op.empty() && accept(op))
@@ -427,17 +235,13 @@ class Parser {
             st.body = std::move(branch);
         } else if (acceptWord("exec") || acceptWord("execute")) {
             st.body = execute(objectName());
-        } else if (t.kind == Token::Word && lower(t.text).rfind("sp_", 0) == 0 && i_ == 0) {
+        } else if (t.kind == Token::Word && lowerCase(t.text).rfind("sp_", 0) == 0 && atStart()) {
             st.body = execute(next().text); // a procedure call first in its batch
         } else {
             fail();
         }
         return st;
     }
-
-    std::vector<Token> t_;
-    std::size_t i_ = 0;
-    int depth_ = 0;
 };
 
 } // namespace

@@ -116,6 +116,7 @@ SqliteSession::Flow SqliteSession::runSelect(const Select& select, ResultSink& s
     sink.columns(columns);
     std::vector<Value> row(columns.size());
     std::int64_t count = 0;
+    interruptible_ = true;
     while ((rc = sqlite3_step(statement.get())) == SQLITE_ROW) {
         if (counting) {
             row[0] = Value::Integer(sqlite3_column_int64(statement.get(), 0));
@@ -123,10 +124,13 @@ SqliteSession::Flow SqliteSession::runSelect(const Select& select, ResultSink& s
             for (std::size_t i = 0; i < columns.size(); ++i)
                 row[i] = readValue(statement.get(), int(i), columns[i]);
         }
-        if (!sink.row(row))
+        if (!sink.row(row)) {
+            interruptible_ = false;
             return Flow::Cancelled;
+        }
         ++count;
     }
+    interruptible_ = false;
     if (busy_ == Busy::Cancelled)
         return Flow::Cancelled;
     if (rc != SQLITE_DONE)

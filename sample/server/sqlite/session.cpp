@@ -106,7 +106,7 @@ int SqliteSession::busyHandler(void* p, int) {
 
 int SqliteSession::progressHandler(void* p) {
     auto* self = static_cast<SqliteSession*>(p);
-    if (self->sink_ && self->sink_->cancelled()) {
+    if (self->interruptible_ && self->sink_ && self->sink_->cancelled()) {
         self->busy_ = Busy::Cancelled;
         return 1;
     }
@@ -202,7 +202,10 @@ SqliteSession::Flow SqliteSession::runControl(const Statement& st, ResultSink& s
             lockWaitSeconds_ = shared_->options.lockWaitSeconds;
         // every other option is accepted and changes nothing here
     } else if (const auto* call = std::get_if<Execute>(&st.body)) {
-        procedure(call->procedure, call->parameters, sink);
+        if (!procedure(call->procedure, call->parameters, sink))
+            return Flow::StopBatch;
+        if (busy_ == Busy::Cancelled)
+            return Flow::Cancelled;
     }
     sink.done(false, std::nullopt, false);
     return Flow::Next;

@@ -39,9 +39,14 @@ class SqliteSession final : public Session {
     Flow runWrite(const Sql& sql, const TableInfo& table, const char* event, ResultSink& sink);
     Flow fail(const Message& message, ResultSink& sink, Flow flow = Flow::StopBatch);
     Flow conversionFailed(const Message& message, ResultSink& sink);
-    void procedure(const std::string& name, const std::vector<RpcParameter>& parameters,
+    // False when there is no such procedure (its error already sent).
+    bool procedure(const std::string& name, const std::vector<RpcParameter>& parameters,
                    ResultSink& sink);
 
+    bool stopped() { // the client cancelled while rows were going out
+        busy_ = Busy::Cancelled;
+        return true;
+    }
     bool open(const std::string& database);
     bool exec(const char* sql);
     void rollbackAll();
@@ -59,6 +64,9 @@ class SqliteSession final : public Session {
     int lockWaitSeconds_ = -1;
     ResultSink* sink_ = nullptr; // while a statement runs
     Busy busy_ = Busy::None;
+    // Only a SELECT's own steps end on an attention: an interrupted write would take
+    // SQLite's whole transaction with it, an interrupted catalog read would mislead.
+    bool interruptible_ = false;
     std::chrono::steady_clock::time_point started_;
 };
 

@@ -174,6 +174,14 @@ SqliteSession::Flow SqliteSession::runWrite(const Sql& sql, const TableInfo& tab
         if (statement)
             while ((rc = sqlite3_step(statement.get())) == SQLITE_ROW) {
             }
+        if (rc == SQLITE_DONE && sink.cancelled()) {
+            // The client cancelled while the statement ran: it is undone, as an attention
+            // aborts the command, and the transaction stays.
+            statement.reset();
+            exec("ROLLBACK TO qv_statement");
+            exec("RELEASE qv_statement");
+            return Flow::Cancelled;
+        }
         if (rc == SQLITE_DONE) {
             const sqlite3_int64 changed = sqlite3_changes64(db);
             const sqlite3_int64 byTriggers = sqlite3_total_changes64(db) - before - changed;
@@ -191,6 +199,11 @@ SqliteSession::Flow SqliteSession::runWrite(const Sql& sql, const TableInfo& tab
         const Message message = constraintMessage(db, extended, table, event, database_);
         const std::string engineText = sqlite3_errmsg(db);
         statement.reset();
+        if (busy_ == Busy::Cancelled) { // while it waited for a lock: nothing more is sent
+            exec("ROLLBACK TO qv_statement");
+            exec("RELEASE qv_statement");
+            return Flow::Cancelled;
+        }
         if (sqlite3_get_autocommit(db)) {
             // A trigger's RAISE(ROLLBACK) ended the whole transaction, as a trigger's
             // rollback transaction does: the batch ends with it.
@@ -200,8 +213,6 @@ SqliteSession::Flow SqliteSession::runWrite(const Sql& sql, const TableInfo& tab
         }
         exec("ROLLBACK TO qv_statement");
         exec("RELEASE qv_statement");
-        if (busy_ == Busy::Cancelled || (rc & 0xff) == SQLITE_INTERRUPT)
-            return Flow::Cancelled;
         if ((rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED) {
             if (busy_ == Busy::TimedOut) {
                 rollbackAll();

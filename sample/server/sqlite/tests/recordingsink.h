@@ -4,6 +4,7 @@
 
 #include "../../backend.h"
 
+#include <atomic>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -19,6 +20,7 @@ class RecordingSink : public ResultSink {
     int cancelAfterPolls = -1; // cancelled() answers true from this poll on
     int polls = 0;
     std::size_t stopAfterRows = std::size_t(-1);
+    std::atomic<int>* pollsSeen = nullptr; // counts the polls for another thread to watch
 
     void columns(const std::vector<ColumnInfo>& c) override {
         formats.push_back(c);
@@ -48,6 +50,8 @@ class RecordingSink : public ResultSink {
     }
     bool cancelled() override {
         ++polls;
+        if (pollsSeen)
+            ++*pollsSeen;
         return cancelAfterPolls >= 0 && polls >= cancelAfterPolls;
     }
 

@@ -9,6 +9,7 @@
 #include <iostream>
 #include <sqlite3.h>
 #include <string>
+#include <thread>
 #include <unistd.h>
 
 using namespace tds;
@@ -150,6 +151,39 @@ void shouldFindNoRowWhenASecondSessionChangedItFirst() {
     run(*first, "IF @@TRANCOUNT > 0 ROLLBACK");
     CHECK_EQ(column(*server.backend, "SELECT title FROM titles WHERE title_id = 'BU1032'"),
              std::string("Changed"));
+
+    // The change lands while the first session's transaction still holds its read of the
+    // row: its write looks at the row as it is now.
+    run(*first, "BEGIN TRANSACTION");
+    CHECK_EQ(run(*first, "SELECT title FROM titles WHERE title_id = 'BU1032'").cell(0, 0),
+             std::string("Changed"));
+    run(*second, "UPDATE titles SET title = 'Again' WHERE title_id = 'BU1032'");
+    CHECK_EQ(run(*first, "UPDATE [titles] SET [title] = 'Mine' WHERE [title_id] = 'BU1032' "
+                         "AND [title] = 'Changed'")
+                 .joined(),
+             std::string("done 0"));
+    run(*first, "IF @@TRANCOUNT > 0 ROLLBACK");
+
+    // The change commits while the first session waits for the second's lock.
+    run(*second, "BEGIN TRANSACTION");
+    run(*second, "UPDATE titles SET title = 'Third' WHERE title_id = 'BU1032'");
+    std::atomic<int> polls{0};
+    std::atomic<bool> finished{false};
+    RecordingSink waited;
+    waited.pollsSeen = &polls;
+    std::thread writer([&] {
+        first->language("UPDATE [titles] SET [title] = 'Mine' WHERE [title_id] = 'BU1032' AND "
+                        "[title] = 'Again'",
+                        waited);
+        finished = true;
+    });
+    while (polls < 20 && !finished)
+        std::this_thread::yield();
+    run(*second, "COMMIT");
+    writer.join();
+    CHECK_EQ(waited.joined(), std::string("done 0"));
+    CHECK_EQ(column(*server.backend, "SELECT title FROM titles WHERE title_id = 'BU1032'"),
+             std::string("Third"));
 
     // A timestamp column changes with every write, so a locator holding it goes stale too.
     const std::string before = column(*server.backend, "SELECT version FROM [order notes] "
@@ -312,7 +346,7 @@ void shouldPadCharsAndCompareThemIgnoringTrailingBlanks() {
     Server server;
     createDatabase(server.folder.path, "pubs", R"(
 CREATE TABLE codes (code char(6) NOT NULL PRIMARY KEY, label varchar(5) NULL, wide unichar(3) NULL,
-  memo text NULL, raw varbinary(4) NULL);
+  memo text NULL, raw varbinary(4) NULL, fixed binary(3) NOT NULL DEFAULT X'01', flag bit NOT NULL DEFAULT 0);
 INSERT INTO codes (code) VALUES ('AB');)");
     std::unique_ptr<Session> s = server.backend->openSession("pubs");
     // A char key matches with or without its padding.
@@ -335,6 +369,17 @@ INSERT INTO codes (code) VALUES ('AB');)");
     run(*s, "UPDATE codes SET label = 'ab  ' WHERE code = 'AB'");
     CHECK_EQ(column(*server.backend, "SELECT label FROM codes WHERE label = 'ab'"),
              std::string("ab"));
+    // unichar counts UTF-16 units, binary(n) is padded with zeros, bit takes any number.
+    CHECK_EQ(run(*s, "UPDATE codes /* a comment */ SET wide = '\xF0\x9F\x98\x80"
+                     "abc', flag = 5 "
+                     "-- and another\n WHERE code = 'AB'")
+                 .joined(),
+             std::string("done 1"));
+    RecordingSink more = run(*s, "SELECT wide, fixed, flag FROM codes");
+    CHECK_EQ(more.cell(0, 0), std::string("\xF0\x9F\x98\x80"
+                                          "a"));
+    CHECK_EQ(more.cell(0, 1), std::string("\x01\0\0", 3));
+    CHECK_EQ(more.cell(0, 2), std::string("1"));
     // text compares only with IS NULL.
     CHECK_EQ(run(*s, "SELECT * FROM codes WHERE memo = 'x'").messages.at(0).number, 306);
     CHECK_EQ(column(*server.backend, "SELECT count(*) FROM codes WHERE memo IS NULL"),
@@ -439,7 +484,81 @@ INSERT INTO many SELECT n FROM c;)");
     scan.cancelAfterPolls = 1;
     s->language("SELECT * FROM many WHERE n = -1", scan);
     CHECK_EQ(scan.joined(), std::string("columns 1"));
-    CHECK_EQ(run(*s, "SELECT count(*) FROM many").cell(0, 0), std::string("100000"));
+    // A long UPDATE cancelled in a transaction: nothing more is sent, the UPDATE is
+    // undone, and what the transaction did before stays in it.
+    run(*s, "BEGIN TRANSACTION");
+    run(*s, "INSERT INTO many VALUES (-5)");
+    RecordingSink update;
+    update.cancelAfterPolls = 1;
+    s->language("UPDATE many SET n = 0 SELECT count(*) FROM many", update);
+    CHECK_EQ(update.joined(), std::string(""));
+    CHECK_EQ(run(*s, "SELECT count(*) FROM many WHERE n = 0 OR n = -5").cell(0, 0),
+             std::string("1"));
+    CHECK_EQ(run(*s, "select @@trancount").cell(0, 0), std::string("1"));
+    CHECK_EQ(column(*server.backend, "SELECT count(*) FROM many WHERE n = 0"), std::string("0"));
+    run(*s, "IF @@TRANCOUNT > 0 ROLLBACK");
+    CHECK_EQ(run(*s, "SELECT count(*) FROM many WHERE n > 0").cell(0, 0), std::string("100000"));
+    // A procedure's rows stop the same way.
+    RecordingSink tables;
+    tables.stopAfterRows = 1;
+    s->language("exec sp_tables select 1", tables);
+    CHECK_EQ(tables.joined(), std::string("doneinproc; columns 5"));
+}
+
+void shouldLocateRowsSqliteWroteAndKeepTheirConstraints() {
+    Server server;
+    createDatabase(server.folder.path, "pubs", R"(
+CREATE TABLE stores (stor_id CHAR(4) NOT NULL PRIMARY KEY, name VARCHAR(20) NULL);
+CREATE TABLE sales (stor_id CHAR(4) NOT NULL REFERENCES stores (stor_id), ord_num VARCHAR(20) NOT NULL,
+  ord_date DATETIME NOT NULL, qty SMALLINT NOT NULL CHECK (qty > 0), discount NUMERIC(4,2) NOT NULL,
+  day DATE NULL, PRIMARY KEY (stor_id, ord_num));
+INSERT INTO stores VALUES ('7066', 'Barnum'), ('8042', 'Bookbeat');
+INSERT INTO sales VALUES ('7066', 'A2976', '1993-05-24 00:00:00', 50, 5, '1985-06-12'),
+  ('7066', 'QA7442.3', '1994-09-13 00:00:00', 75, 6.7, NULL);)");
+    std::unique_ptr<Session> s = server.backend->openSession("pubs");
+    // Every column as the locator, each in the literal form FreeTDS pastes for its type, on
+    // values SQLite stored in its own forms (5 as INTEGER, 6.7 as REAL, dates without
+    // fractions).
+    CHECK_EQ(run(*s, "UPDATE [sales] SET [qty] = 51 WHERE [stor_id] = '7066' AND [ord_num] = "
+                     "'A2976' AND [ord_date] = '1993-05-24 00:00:00.000000' AND [qty] = 50 AND "
+                     "[discount] = 5.00 AND [day] = '1985-06-12 00:00:00.000000'")
+                 .joined(),
+             std::string("done 1"));
+    CHECK_EQ(run(*s, "UPDATE [sales] SET [discount] = 6.75 WHERE [ord_num] = 'QA7442.3' AND "
+                     "[discount] = 6.70 AND [day] IS NULL")
+                 .joined(),
+             std::string("done 1"));
+    RecordingSink reread =
+        run(*s, "SELECT * FROM [sales] WHERE [stor_id] = '7066' ORDER BY ord_num");
+    CHECK_EQ(reread.rows.size(), std::size_t(2));
+    if (reread.rows.size() == 2) {
+        CHECK_EQ(reread.cell(0, 2) + " " + reread.cell(0, 3) + " " + reread.cell(0, 4) + " " +
+                     reread.cell(0, 5),
+                 std::string("1993-05-24 00:00:00.000 51 5.00 1985-06-12"));
+        CHECK_EQ(reread.cell(1, 4), std::string("6.75"));
+    }
+
+    // Declared constraints answer with Adaptive Server's numbers and leave the row alone.
+    auto number = [&](const std::string& batch) {
+        RecordingSink sink = run(*s, batch);
+        return sink.messages.empty() ? 0 : sink.messages.front().number;
+    };
+    CHECK_EQ(number("INSERT INTO sales VALUES ('9999', 'X1', '2020-01-01', 1, 0, NULL)"), 546);
+    CHECK_EQ(number("DELETE FROM stores WHERE stor_id = '7066'"), 547);
+    CHECK_EQ(number("UPDATE sales SET qty = 0 WHERE ord_num = 'A2976'"), 548);
+    CHECK_EQ(column(*server.backend, "SELECT qty FROM sales ORDER BY ord_num"),
+             std::string("51|75"));
+
+    // Deletes and inserts count their rows; a new database is reached with use.
+    CHECK_EQ(run(*s, "DELETE sales WHERE qty = 75").joined(), std::string("done 1"));
+    CHECK_EQ(run(*s, "INSERT sales (stor_id, ord_num, ord_date, qty, discount) VALUES "
+                     "('8042', 'N1', '2021-08-31 13:45:30.500000', 3, 1.5)")
+                 .joined(),
+             std::string("done 1"));
+    createDatabase(server.folder.path, "other", "CREATE TABLE only_here (v int);");
+    CHECK_EQ(run(*s, "use other select count(*) from only_here").joined(),
+             std::string("database other from pubs; done; columns 1; done 1"));
+    CHECK_EQ(run(*s, "SELECT * FROM sales").messages.at(0).number, 208);
 }
 
 } // namespace
@@ -462,6 +581,8 @@ int main() {
         {"shouldAnswerTheCatalogProceduresFromTheFile",
          shouldAnswerTheCatalogProceduresFromTheFile},
         {"shouldStopStreamingWhenTheClientStops", shouldStopStreamingWhenTheClientStops},
+        {"shouldLocateRowsSqliteWroteAndKeepTheirConstraints",
+         shouldLocateRowsSqliteWroteAndKeepTheirConstraints},
     };
     for (const auto& [name, test] : tests) {
         const int before = failures;

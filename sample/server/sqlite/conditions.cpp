@@ -1,0 +1,85 @@
+// Search conditions: comparisons, IS [NOT] NULL, AND, OR, NOT and parentheses.
+
+#include "cursor.h"
+
+namespace tds::sqlite {
+
+namespace {
+
+Condition orCondition(Cursor& c);
+
+Operand operand(Cursor& c) {
+    Operand o;
+    if (c.atLiteral()) {
+        o.literal = c.literal();
+        return o;
+    }
+    o.column = true;
+    o.name = c.objectName();
+    return o;
+}
+
+Condition primary(Cursor& c) {
+    const Cursor::Depth depth(c);
+    if (c.acceptWord("not")) {
+        Condition n;
+        n.kind = Condition::Not;
+        n.parts.push_back(primary(c));
+        return n;
+    }
+    if (c.accept("(")) {
+        Condition inner = orCondition(c);
+        c.expect(")");
+        return inner;
+    }
+    Condition cmp;
+    cmp.left = operand(c);
+    if (c.acceptWord("is")) {
+        cmp.kind = Condition::IsNull;
+        cmp.negated = c.acceptWord("not");
+        c.expectWord("null");
+        return cmp;
+    }
+    static const char* const ops[] = {"=", "<>", "!=", "<", ">", "<=", ">=", "!<", "!>"};
+    for (const char* op : ops)
+        if (c.accept(op)) {
+            cmp.op = op;
+            cmp.right = operand(c);
+            return cmp;
+        }
+    c.fail();
+}
+
+Condition andCondition(Cursor& c) {
+    Condition first = primary(c);
+    if (!c.peek().is("and"))
+        return first;
+    Condition all;
+    all.kind = Condition::And;
+    all.parts.push_back(std::move(first));
+    while (c.acceptWord("and"))
+        all.parts.push_back(primary(c));
+    return all;
+}
+
+Condition orCondition(Cursor& c) {
+    Condition first = andCondition(c);
+    if (!c.peek().is("or"))
+        return first;
+    Condition any;
+    any.kind = Condition::Or;
+    any.parts.push_back(std::move(first));
+    while (c.acceptWord("or"))
+        any.parts.push_back(andCondition(c));
+    return any;
+}
+
+} // namespace
+
+std::optional<Condition> parseWhere(Cursor& c) {
+    if (!c.acceptWord("where"))
+        return std::nullopt;
+    return orCondition(c);
+}
+
+} // namespace tds::sqlite
