@@ -209,6 +209,7 @@ CellWriteResult RowWriter::talk(int row, int column, const CellValue& typed) {
         odbc::DriverConnection& connection = data_->connection->open();
         WriteTransaction transaction(connection, timeout_);
         try {
+            transaction.begin();
             result = checkShownRow(transaction, row, column);
             if (result.status == WriteStatus::Written) {
                 transaction.execute(updateStatement(row, column, typed));

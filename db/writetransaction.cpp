@@ -32,16 +32,13 @@ BoundQuery plain(const QString& sql) {
 } // namespace
 
 WriteTransaction::WriteTransaction(odbc::DriverConnection& connection, int timeoutSeconds)
-    : connection_(connection), timeout_(timeoutSeconds), ase_(!isSqliteConnection(connection)) {
+    : connection_(connection), timeout_(timeoutSeconds), ase_(!isSqliteConnection(connection)) {}
+
+void WriteTransaction::begin() {
     // The transaction counts as open from before the request: a begin that times out may
     // still have reached the server.
     open_ = true;
-    try {
-        run(QStringLiteral("BEGIN TRANSACTION"));
-    } catch (const DbError&) {
-        rollback();
-        throw;
-    }
+    run(QStringLiteral("BEGIN TRANSACTION"));
 }
 
 WriteTransaction::~WriteTransaction() {

@@ -26,12 +26,13 @@ bool isSqliteConnection(odbc::DriverConnection& connection);
 
 class WriteTransaction {
   public:
-    // Begins at once. Throws DbError when the server refuses or the time-out passes.
     WriteTransaction(odbc::DriverConnection& connection, int timeoutSeconds);
     ~WriteTransaction(); // rolls back unless committed
     WriteTransaction(const WriteTransaction&) = delete;
     WriteTransaction& operator=(const WriteTransaction&) = delete;
 
+    // Throws DbError when the server refuses or the time-out passes.
+    void begin();
     SQLLEN execute(const BoundQuery& query);
     std::vector<RowValues> select(const BoundQuery& query, const std::vector<ColumnInfo>& columns,
                                   int maxRows);
