@@ -1,6 +1,9 @@
 #include "db/boundquery.h"
 
 #include "db/odbc.h"
+#include "db/tablekeys.h"
+#include "db/valuerules.h"
+#include "db/writetransaction.h"
 
 #include <sqlext.h>
 
@@ -35,7 +38,10 @@ SQLULEN parameterSize(const ColumnInfo& column, std::size_t length) {
 
 void BoundQuery::appendParameter(const ColumnInfo& column, std::string_view value) {
     sql += QLatin1Char('?');
-    parameters_.push_back({column, std::string(value)});
+    std::optional<double> number;
+    if (isApproximateType(column.sqlType))
+        number = parseApproximate(value);
+    parameters_.push_back({column, std::string(value), number});
 }
 
 void BoundQuery::bindAll(odbc::Statement& statement, std::vector<std::u16string>& texts,
@@ -45,7 +51,9 @@ void BoundQuery::bindAll(odbc::Statement& statement, std::vector<std::u16string>
     indicators.resize(parameters_.size());
     for (std::size_t i = 0; i < parameters_.size(); ++i) {
         const Parameter& p = parameters_[i];
-        if (!p.column.binary) {
+        if (p.number) {
+            indicators[i] = sizeof(double);
+        } else if (!p.column.binary) {
             texts[i] = odbc::toWide(QString::fromUtf8(p.value.data(), qsizetype(p.value.size())));
             indicators[i] = SQLLEN(texts[i].size() * sizeof(char16_t));
         } else {
@@ -54,6 +62,15 @@ void BoundQuery::bindAll(odbc::Statement& statement, std::vector<std::u16string>
     }
     for (std::size_t i = 0; i < parameters_.size(); ++i) {
         const Parameter& p = parameters_[i];
+        if (p.number) {
+            // Approximate numbers travel in binary, so the server compares the very bits
+            // that were read.
+            odbc::check(SQLBindParameter(statement.handle().get(), SQLUSMALLINT(i + 1),
+                                         SQL_PARAM_INPUT, SQL_C_DOUBLE, SQL_DOUBLE, 15, 0,
+                                         SQLPOINTER(&*p.number), 0, &indicators[i]),
+                        statement.handle(), "SQLBindParameter");
+            continue;
+        }
         const short sqlType = p.column.sqlType != 0 ? p.column.sqlType : SQL_WVARCHAR;
         const bool binary = p.column.binary;
         SQLPOINTER buffer = binary ? SQLPOINTER(p.value.data()) : SQLPOINTER(texts[i].data());
@@ -69,6 +86,7 @@ void BoundQuery::bindAll(odbc::Statement& statement, std::vector<std::u16string>
 SQLLEN BoundQuery::execute(odbc::DriverConnection& connection, int timeoutSeconds) const {
     odbc::Statement statement(connection);
     statement.setQueryTimeout(timeoutSeconds);
+    const CancelScope cancellable(statement.handle().get());
     std::vector<std::u16string> texts;
     std::vector<SQLLEN> indicators;
     bindAll(statement, texts, indicators);
@@ -84,6 +102,7 @@ std::vector<RowValues> BoundQuery::select(odbc::DriverConnection& connection,
                                           int timeoutSeconds, int maxRows) const {
     odbc::Statement statement(connection);
     statement.setQueryTimeout(timeoutSeconds);
+    const CancelScope cancellable(statement.handle().get());
     std::vector<std::u16string> texts;
     std::vector<SQLLEN> indicators;
     bindAll(statement, texts, indicators);
@@ -99,9 +118,11 @@ std::vector<RowValues> BoundQuery::select(odbc::DriverConnection& connection,
             for (std::size_t c = 0; c < columns.size(); ++c) {
                 if (columns[c].binary) {
                     row.push_back(readBytes(statement, int(c) + 1));
+                } else if (isApproximateType(columns[c].sqlType)) {
+                    row.push_back(readApproximate(statement, int(c) + 1, columns[c].sqlType));
                 } else {
-                    const std::optional<QString> text = readText(statement, int(c) + 1);
-                    row.push_back(text ? CellValue(text->toUtf8().toStdString()) : CellValue());
+                    // The bytes as the grid's rows hold them, so both compare alike.
+                    row.push_back(readChars(statement, int(c) + 1));
                 }
             }
             rows.push_back(std::move(row));
@@ -135,6 +156,43 @@ std::optional<QString> readText(const odbc::Statement& statement, int column) {
     if (text.isNull())
         text = QLatin1String("");
     return text;
+}
+
+std::optional<std::string> readApproximate(const odbc::Statement& statement, int column,
+                                           short sqlType) {
+    // Read in binary: the driver's own text of a double may stop short of its last digits.
+    double value = 0;
+    float single = 0;
+    const bool isReal = sqlType == SQL_REAL;
+    SQLLEN indicator = 0;
+    odbc::check(SQLGetData(statement.handle().get(), SQLUSMALLINT(column),
+                           isReal ? SQL_C_FLOAT : SQL_C_DOUBLE,
+                           isReal ? SQLPOINTER(&single) : SQLPOINTER(&value), 0, &indicator),
+                statement.handle(), "SQLGetData");
+    if (indicator == SQL_NULL_DATA)
+        return std::nullopt;
+    return isReal ? approximateText(single) : approximateText(value);
+}
+
+std::optional<std::string> readChars(const odbc::Statement& statement, int column) {
+    std::string chars;
+    char buffer[4096];
+    for (;;) {
+        SQLLEN indicator = 0;
+        const SQLRETURN rc = SQLGetData(statement.handle().get(), SQLUSMALLINT(column), SQL_C_CHAR,
+                                        buffer, sizeof buffer, &indicator);
+        if (rc == SQL_NO_DATA)
+            break;
+        odbc::check(rc, statement.handle(), "SQLGetData");
+        if (indicator == SQL_NULL_DATA)
+            return std::nullopt;
+        const SQLLEN room = SQLLEN(sizeof buffer) - 1; // the driver ends each piece with NUL
+        const SQLLEN got = (indicator == SQL_NO_TOTAL || indicator > room) ? room : indicator;
+        chars.append(buffer, std::size_t(got));
+        if (rc == SQL_SUCCESS)
+            break;
+    }
+    return chars;
 }
 
 std::optional<std::string> readBytes(const odbc::Statement& statement, int column) {

@@ -31,7 +31,8 @@ class BoundQuery {
   public:
     QString sql;
 
-    // Appends "?" to the SQL text and binds the value with the column's type.
+    // Appends "?" to the SQL text and binds the value with the column's type (an
+    // approximate number in binary).
     void appendParameter(const ColumnInfo& column, std::string_view value);
     int parameterCount() const { return int(parameters_.size()); }
 
@@ -49,6 +50,7 @@ class BoundQuery {
     struct Parameter {
         ColumnInfo column;
         std::string value;
+        std::optional<double> number; // an approximate number, bound in binary
     };
     void bindAll(odbc::Statement& statement, std::vector<std::u16string>& texts,
                  std::vector<SQLLEN>& indicators) const;
@@ -58,6 +60,11 @@ class BoundQuery {
 // Reading one column of the current row with SQLGetData, in pieces of any length.
 std::optional<QString> readText(const odbc::Statement& statement, int column);
 std::optional<std::string> readBytes(const odbc::Statement& statement, int column);
+// Text as the driver's bytes (UTF-8), as the recordset's rows keep it.
+std::optional<std::string> readChars(const odbc::Statement& statement, int column);
+// An approximate number read in binary, as the shortest text that reads back to it.
+std::optional<std::string> readApproximate(const odbc::Statement& statement, int column,
+                                           short sqlType);
 
 // Reads and drops what is left of every pending result of the statement.
 void drainResults(const odbc::Statement& statement);

@@ -1,6 +1,10 @@
 #include "db/resultreader.h"
 
+#include "db/tablekeys.h"
+#include "db/valuerules.h"
+
 #include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -19,11 +23,44 @@ SQLLEN numericAttribute(const odbc::Statement& statement, SQLUSMALLINT column, S
     return value;
 }
 
+// How a column's cells are read: bytes for binary columns, binary numbers for
+// approximate ones (the driver's text of a double may stop short of its last digits),
+// UTF-8 text for the rest.
+SQLSMALLINT cellType(const ColumnInfo& c) {
+    if (c.binary)
+        return SQL_C_BINARY;
+    if (isApproximateType(c.sqlType))
+        return c.sqlType == SQL_REAL ? SQL_C_FLOAT : SQL_C_DOUBLE;
+    return SQL_C_CHAR;
+}
+
+// A number read in binary, as the shortest text that reads back to the same number.
+std::string numberText(SQLSMALLINT cType, const char* data) {
+    if (cType == SQL_C_FLOAT) {
+        float value = 0;
+        std::memcpy(&value, data, sizeof value);
+        return approximateText(value);
+    }
+    double value = 0;
+    std::memcpy(&value, data, sizeof value);
+    return approximateText(value);
+}
+
 // Reads one cell with SQLGetData, in pieces when it is longer than the buffer.
 // Answers false for NULL.
 bool readCell(const odbc::Statement& statement, SQLUSMALLINT column, SQLSMALLINT cType,
               std::vector<char>& buffer, std::string& out) {
     out.clear();
+    if (cType == SQL_C_DOUBLE || cType == SQL_C_FLOAT) {
+        SQLLEN indicator = 0;
+        odbc::check(SQLGetData(statement.handle().get(), column, cType, buffer.data(),
+                               SQLLEN(buffer.size()), &indicator),
+                    statement.handle(), "SQLGetData");
+        if (indicator == SQL_NULL_DATA)
+            return false;
+        out = numberText(cType, buffer.data());
+        return true;
+    }
     for (;;) {
         SQLLEN indicator = 0;
         const SQLRETURN rc = SQLGetData(statement.handle().get(), column, cType, buffer.data(),
@@ -92,6 +129,8 @@ std::size_t blockWidth(const ColumnInfo& c) {
     default:
         break;
     }
+    if (cellType(c) != SQL_C_CHAR && !c.binary)
+        return sizeof(double);
     if (c.size == 0 || c.size > 2000)
         return kLong;
     if (c.binary)
@@ -105,7 +144,7 @@ void readCellByCell(odbc::Statement& statement, ResultTable& table) {
     const int columns = table.columnCount();
     std::vector<SQLSMALLINT> cTypes;
     for (const ColumnInfo& c : table.columns())
-        cTypes.push_back(c.binary ? SQL_C_BINARY : SQL_C_CHAR);
+        cTypes.push_back(cellType(c));
     std::vector<char> buffer(4096);
     std::string cell;
     for (;;) {
@@ -136,7 +175,7 @@ bool readBlocks(odbc::Statement& statement, ResultTable& table) {
     std::vector<BoundColumn> bound;
     std::size_t rowWidth = 0;
     for (const ColumnInfo& c : table.columns()) {
-        bound.push_back({SQLSMALLINT(c.binary ? SQL_C_BINARY : SQL_C_CHAR), blockWidth(c), {}, {}});
+        bound.push_back({cellType(c), blockWidth(c), {}, {}});
         rowWidth += bound.back().width;
     }
     const std::size_t rowsPerBlock = std::clamp<std::size_t>(
@@ -169,6 +208,8 @@ bool readBlocks(odbc::Statement& statement, ResultTable& table) {
                 const std::size_t room = b.cType == SQL_C_CHAR ? b.width - 1 : b.width;
                 if (length == SQL_NULL_DATA) {
                     table.appendNull(int(i));
+                } else if (b.cType == SQL_C_DOUBLE || b.cType == SQL_C_FLOAT) {
+                    table.append(int(i), numberText(b.cType, b.data.data() + r * b.width));
                 } else if (length == SQL_NO_TOTAL || length < 0 || std::size_t(length) > room) {
                     complete = false;
                     break;

@@ -2,54 +2,24 @@
 
 #include "db/connectionstate.h"
 #include "db/recordset.h"
+#include "db/writetransaction.h"
+
+#include <sqlext.h>
 
 #include <algorithm>
 
 namespace db {
 namespace {
 
-// Auto-commit off for the lifetime of the guard; rolled back unless committed.
-class Transaction {
-  public:
-    explicit Transaction(odbc::DriverConnection& connection) : connection_(connection) {
-        connection_.setAutoCommit(false);
-    }
-    ~Transaction() {
-        if (!done_) {
-            try {
-                connection_.rollback();
-            } catch (const DbError&) {
-            }
-        }
-        try {
-            connection_.setAutoCommit(true);
-        } catch (const DbError&) {
-        }
-    }
-    Transaction(const Transaction&) = delete;
-    Transaction& operator=(const Transaction&) = delete;
-
-    void commit() {
-        connection_.commit();
-        done_ = true;
-    }
-
-  private:
-    odbc::DriverConnection& connection_;
-    bool done_ = false;
-};
-
 bool contains(const std::vector<int>& columns, int column) {
     return std::find(columns.begin(), columns.end(), column) != columns.end();
-}
-
-QString notSaved(const QString& why) {
-    return QStringLiteral("The change was not saved: ") + why;
 }
 
 } // namespace
 
 RowWriter::RowWriter(std::shared_ptr<RecordsetData> data) : data_(std::move(data)) {
+    if (data_)
+        source_ = &data_->rows;
     if (!data_) {
         reason_ = QStringLiteral("Read-only: no rows are bound.");
         return;
@@ -68,6 +38,8 @@ RowWriter::RowWriter(std::shared_ptr<RecordsetData> data) : data_(std::move(data
             keys_ = discoverTableKeys(*data_->connection->driver, *table, columns,
                                       data_->connection->commandTimeout);
             reason_ = unlocatableReason(keys_);
+            if (isSqliteConnection(*data_->connection->driver))
+                approximateDigits_ = 15;
         } catch (const DbError& error) {
             reason_ = QStringLiteral("Read-only: the table's keys could not be read: ") +
                       error.description();
@@ -76,7 +48,13 @@ RowWriter::RowWriter(std::shared_ptr<RecordsetData> data) : data_(std::move(data
 }
 
 RowWriter::RowWriter(std::shared_ptr<RecordsetData> data, TableKeys keys)
-    : data_(std::move(data)), keys_(std::move(keys)), reason_(unlocatableReason(keys_)) {}
+    : data_(std::move(data)), keys_(std::move(keys)), reason_(unlocatableReason(keys_)) {
+    if (data_)
+        source_ = &data_->rows;
+    if (data_ && data_->connection && data_->connection->driver &&
+        isSqliteConnection(*data_->connection->driver))
+        approximateDigits_ = 15;
+}
 
 QString RowWriter::columnReadOnlyReason(int column) const {
     if (column < 0 || column >= int(keys_.roles.size()))
@@ -91,9 +69,35 @@ QString RowWriter::columnReadOnlyReason(int column) const {
     case ColumnRole::Plain:
         break;
     }
-    if (data_->rows.columns()[std::size_t(column)].binary)
+    const ColumnInfo& info = data_->rows.columns()[std::size_t(column)];
+    if (info.binary)
         return QStringLiteral("Read-only: binary values are shown in hexadecimal, not edited.");
+    if (info.sqlType == SQL_UNKNOWN_TYPE)
+        return QStringLiteral("Read-only: the driver cannot describe this column's type, so "
+                              "its values cannot be written back exactly.");
     return {};
+}
+
+QString RowWriter::cellReadOnlyReason(int row, int column) const {
+    if (const QString reason = columnReadOnlyReason(column); !reason.isEmpty())
+        return reason;
+    if (column < 0 || column >= data_->rows.columnCount() || row < 0 ||
+        row >= data_->rows.rowCount())
+        return {};
+    const ResultTable& rows = data_->rows;
+    const CellValue value =
+        rows.isNull(row, column) ? CellValue() : CellValue(std::string(rows.bytes(row, column)));
+    return uncarriableReason(rows.columns()[std::size_t(column)], value);
+}
+
+bool RowWriter::canWrite(int row, int column) const {
+    return canWrite(column) && cellReadOnlyReason(row, column).isEmpty();
+}
+
+ColumnType RowWriter::typeOf(int column) const {
+    const auto c = std::size_t(column);
+    return {data_->rows.columns()[c], c < keys_.typeNames.size() ? keys_.typeNames[c] : QString(),
+            approximateDigits_};
 }
 
 bool RowWriter::canWrite(int column) const {
@@ -102,7 +106,7 @@ bool RowWriter::canWrite(int column) const {
 }
 
 CellValue RowWriter::stored(int row, int column) const {
-    const ResultTable& rows = data_->rows;
+    const ResultTable& rows = *source_;
     if (rows.isNull(row, column))
         return std::nullopt;
     return std::string(rows.bytes(row, column));
@@ -118,8 +122,53 @@ void RowWriter::appendCondition(BoundQuery& query, bool& first, int column,
         query.sql += QStringLiteral(" IS NULL"); // "= ?" never matches a NULL
         return;
     }
+    const std::optional<double> number =
+        isApproximateType(info.sqlType) ? parseApproximate(*value) : std::nullopt;
+    if (number && approximateDigits_ > 0) {
+        // The driver showed the number rounded: every number that rounds so answers,
+        // and the count of rows that answer decides.
+        const auto [low, high] = approximateRange(*number, approximateDigits_);
+        query.sql += QStringLiteral(" >= ");
+        query.appendParameter(info, approximateText(low));
+        query.sql += QStringLiteral(" AND ") + bracketed(info.name) + QStringLiteral(" <= ");
+        query.appendParameter(info, approximateText(high));
+        return;
+    }
     query.sql += QStringLiteral(" = ");
     query.appendParameter(info, *value);
+}
+
+void RowWriter::appendShownRow(BoundQuery& query, int row, int column) const {
+    const RowLocator locator = locateRow(keys_, *source_, row);
+    bool first = true;
+    for (int c : locator.columns)
+        appendCondition(query, first, c, stored(row, c));
+    // The edited column as it was read, and the row's version: a change made by someone
+    // else since the read matches no row.
+    if (!contains(locator.columns, column) && keys_.equality[std::size_t(column)])
+        appendCondition(query, first, column, stored(row, column));
+    if (keys_.rowVersion >= 0 && !contains(locator.columns, keys_.rowVersion))
+        appendCondition(query, first, keys_.rowVersion, stored(row, keys_.rowVersion));
+}
+
+bool RowWriter::appendLocator(BoundQuery& query, int row, int column,
+                              const CellValue& value) const {
+    const RowLocator locator = locateRow(keys_, *source_, row);
+    bool first = true;
+    for (int c : locator.columns) {
+        // What the server sets itself may differ now; it does not find the row.
+        const ColumnRole role = keys_.roles[std::size_t(c)];
+        if (role == ColumnRole::RowVersion || role == ColumnRole::Computed)
+            continue;
+        appendCondition(query, first, c, c == column ? value : stored(row, c));
+    }
+    return !first;
+}
+
+BoundQuery RowWriter::selectAll() const {
+    BoundQuery query;
+    query.sql = QStringLiteral("SELECT * FROM ") + bracketed(keys_.table);
+    return query;
 }
 
 BoundQuery RowWriter::updateStatement(int row, int column, const CellValue& value) const {
@@ -131,93 +180,24 @@ BoundQuery RowWriter::updateStatement(int row, int column, const CellValue& valu
         update.appendParameter(info, *value);
     else
         update.sql += QStringLiteral("NULL");
-    const RowLocator locator = locateRow(keys_, data_->rows, row);
-    bool first = true;
-    for (int c : locator.columns)
-        appendCondition(update, first, c, stored(row, c));
-    // The edited column as it was read, and the row's version: a change made by someone
-    // else since the read matches no row.
-    if (!contains(locator.columns, column) && keys_.equality[std::size_t(column)])
-        appendCondition(update, first, column, stored(row, column));
-    if (keys_.rowVersion >= 0 && !contains(locator.columns, keys_.rowVersion))
-        appendCondition(update, first, keys_.rowVersion, stored(row, keys_.rowVersion));
+    appendShownRow(update, row, column);
     return update;
 }
 
 bool RowWriter::reread(int row, int column, const CellValue& value) {
-    const RowLocator locator = locateRow(keys_, data_->rows, row);
-    BoundQuery query;
-    query.sql = QStringLiteral("SELECT * FROM ") + bracketed(keys_.table);
-    bool first = true;
-    for (int c : locator.columns) {
-        // What the server sets itself may differ now; it does not find the row.
-        const ColumnRole role = keys_.roles[std::size_t(c)];
-        if (role == ColumnRole::RowVersion || role == ColumnRole::Computed)
-            continue;
-        appendCondition(query, first, c, c == column ? value : stored(row, c));
-    }
-    if (first)
+    BoundQuery query = selectAll();
+    if (!appendLocator(query, row, column, value))
         return false;
     try {
-        const std::vector<RowValues> found = query.select(
-            data_->connection->open(), data_->rows.columns(), data_->connection->commandTimeout, 2);
+        const std::vector<RowValues> found =
+            query.select(data_->connection->open(), data_->rows.columns(), timeout_, 2);
         if (found.size() != 1)
             return false;
-        data_->rows.replaceRow(row, found.front());
+        shown_ = {row, found.front()};
         return true;
     } catch (const DbError&) {
         return false;
     }
-}
-
-CellWriteResult RowWriter::write(int row, int column, const CellValue& value) {
-    if (!canWrite(column))
-        return {WriteStatus::ReadOnly, reason_.isEmpty() ? columnReadOnlyReason(column) : reason_};
-    const CellValue original = stored(row, column);
-    if (original == value)
-        return {};
-    if (locateRow(keys_, data_->rows, row).kind == LocatorKind::None)
-        return {WriteStatus::ReadOnly,
-                notSaved(QStringLiteral("nothing in this row tells it apart from others "
-                                        "(its key holds NULL)."))};
-    const BoundQuery update = updateStatement(row, column, value);
-    SQLLEN changed = 0;
-    try {
-        odbc::DriverConnection& connection = data_->connection->open();
-        Transaction transaction(connection);
-        changed = update.execute(connection, data_->connection->commandTimeout);
-        if (changed == 1)
-            transaction.commit();
-    } catch (const DbError& error) {
-        reread(row, column, original);
-        return {WriteStatus::Rejected,
-                QStringLiteral("The change was not saved. The server answered:\n\n") +
-                    error.description()};
-    }
-    if (changed == 0) {
-        if (reread(row, column, original))
-            return {WriteStatus::RowChanged,
-                    notSaved(QStringLiteral("someone else has changed this row since it was "
-                                            "read. The grid now shows the row as the table "
-                                            "holds it."))};
-        return {WriteStatus::RowVanished,
-                notSaved(QStringLiteral("the row can no longer be found as it was read; it "
-                                        "has been deleted or changed by someone else since."))};
-    }
-    if (changed > 1)
-        return {WriteStatus::Ambiguous,
-                notSaved(QStringLiteral("the table holds other rows exactly like this one, "
-                                        "and without a key they cannot be told apart. "
-                                        "Nothing was changed."))};
-    if (!reread(row, column, value)) {
-        // The row no longer answers its locator (a trigger changed it, or it now has
-        // twins): keep the written value.
-        RowValues values;
-        for (int c = 0; c < data_->rows.columnCount(); ++c)
-            values.push_back(c == column ? value : stored(row, c));
-        data_->rows.replaceRow(row, values);
-    }
-    return {};
 }
 
 } // namespace db

@@ -1,14 +1,19 @@
 #pragma once
 
-// Writes one edited cell of a recordset's rows back to its table: one UPDATE of that
-// column, with the values bound as parameters, inside a transaction. The row is found by
-// its locator (tablekeys.h) together with the edited column's value as it was read, so a
-// change someone else made in the meantime is caught. Exactly one row must change, or
-// the transaction is rolled back. After a write the row is read back, so values the
-// server set (defaults, triggers, timestamps) show.
+// Writes one edited cell of a recordset's rows back to its table. Inside one transaction
+// of its own the writer reads the row again by its locator (tablekeys.h) and by every
+// value the grid shows that the server can compare, and goes on only when exactly one
+// row answers and it holds what the grid shows in every column; it then updates that
+// column, reads the row once more and commits only when the server holds exactly the
+// typed value. Otherwise it rolls back, and the stored row shows what the table holds
+// now. The typed value is checked against the column before anything is sent
+// (valuerules.h). Counts the server reports for the UPDATE decide nothing: a trigger's
+// count may stand in for the statement's own.
 
 #include "db/boundquery.h"
+#include "db/dberror.h"
 #include "db/tablekeys.h"
+#include "db/valuerules.h"
 
 #include <QString>
 #include <memory>
@@ -16,20 +21,34 @@
 namespace db {
 
 struct RecordsetData;
+class WriteTransaction;
 
 enum class WriteStatus {
     Written,     // exactly one row changed (or there was nothing to change)
-    RowChanged,  // none matched; the row is there but holds other values now
-    RowVanished, // none matched; the row cannot be found as it was read
-    Ambiguous,   // more than one matched: duplicates without a key
+    RowChanged,  // the row is there but holds other values now
+    RowVanished, // the row cannot be found as it was read
+    Ambiguous,   // more than one row holds what the grid shows
     Rejected,    // the server or the driver refused the statement
     ReadOnly,    // the cell cannot be written at all
+    DoesNotFit,  // the typed value does not fit the column; nothing was sent
+    NotKept,     // the server would not hold the typed value (a trigger, a rule)
+    TimedOut,    // the write did not finish within its time-out (a lock, a stalled server)
+    Cancelled,   // the user stopped the write
 };
 
 struct CellWriteResult {
+    CellWriteResult() = default;
+    CellWriteResult(WriteStatus s, QString text) : status(s), message(std::move(text)) {}
+
     WriteStatus status = WriteStatus::Written;
     QString message; // for the user, when nothing was written
+    // The stored row to show afterwards (what the table holds), until applied.
+    std::optional<std::pair<int, RowValues>> row;
+    // Set when the transaction could not be ended: writes stop once this is applied.
+    QString stopReason;
 };
+
+inline constexpr int kDefaultWriteTimeout = 30; // seconds
 
 class RowWriter {
   public:
@@ -38,33 +57,77 @@ class RowWriter {
     explicit RowWriter(std::shared_ptr<RecordsetData> data);
     // Over keys already known (tests).
     RowWriter(std::shared_ptr<RecordsetData> data, TableKeys keys);
+    RowWriter(const RowWriter&) = delete;
+    RowWriter& operator=(const RowWriter&) = delete;
 
     // Why no cell can be written; empty when rows can be.
     const QString& readOnlyReason() const { return reason_; }
-    // Why this column cannot be written (identity, computed, timestamp, binary); empty
-    // when it can.
+    // Why this column cannot be written (identity, computed, timestamp, binary, a type
+    // the driver cannot describe); empty when it can.
     QString columnReadOnlyReason(int column) const;
+    // Why this one cell cannot be written back exactly; empty when it can.
+    QString cellReadOnlyReason(int row, int column) const;
     bool canWrite(int column) const;
+    bool canWrite(int row, int column) const;
     const TableKeys& keys() const { return keys_; }
+
+    // Seconds each write may take, begin and commit included (0: no limit).
+    void setWriteTimeout(int seconds) { timeout_ = seconds; }
+    int writeTimeout() const { return timeout_; }
 
     // Writes `value` (nothing for NULL) into one stored cell. The stored row is replaced
     // by what the table holds after the write, and after a failed write when the row
     // could be read again; a write that changes nothing sends nothing.
     CellWriteResult write(int row, int column, const CellValue& value);
+    // The same in three steps. `begin` checks the value and keeps a copy of the row, on
+    // the thread that owns the rows; it answers at once unless the server must be asked
+    // (then `pending` is true). `finish` talks to the server using only that copy, so it
+    // may run on a worker thread while the window paints and rows arrive. `apply` then
+    // replaces the stored row, again on the thread that owns the rows.
+    CellWriteResult begin(int row, int column, const CellValue& value);
+    bool pending() const { return pending_.has_value(); }
+    CellWriteResult finish();
+    void apply(CellWriteResult& result);
 
     // The UPDATE that `write` sends.
     BoundQuery updateStatement(int row, int column, const CellValue& value) const;
 
   private:
+    ColumnType typeOf(int column) const;
     CellValue stored(int row, int column) const;
     void appendCondition(BoundQuery& query, bool& first, int column, const CellValue& value) const;
+    // " WHERE ..." finding the row as the grid shows it.
+    void appendShownRow(BoundQuery& query, int row, int column) const;
+    // " WHERE ..." by the locator alone, with `column` holding `value`.
+    bool appendLocator(BoundQuery& query, int row, int column, const CellValue& value) const;
+    BoundQuery selectAll() const;
+    // The first column whose value differs between the grid's row and `found`; -1 if none.
+    int firstDifference(int row, const RowValues& found) const;
+    QString changedMessage(int row, const RowValues& found, int differs) const;
+    CellWriteResult checkShownRow(WriteTransaction& transaction, int row, int column);
+    CellWriteResult checkKept(WriteTransaction& transaction, int row, int column,
+                              const CellValue& original, const CellValue& typed);
+    CellWriteResult failed(int row, int column, const CellValue& original, const DbError& error);
+    CellWriteResult talk(int row, int column, const CellValue& typed);
     // Reads the row again by its locator, with `column` holding `value`; true when
-    // exactly one row answered and replaced the stored one.
+    // exactly one row answered (it is then the row to show).
     bool reread(int row, int column, const CellValue& value);
 
     std::shared_ptr<RecordsetData> data_;
     TableKeys keys_;
     QString reason_;
+    int timeout_ = kDefaultWriteTimeout;
+    int approximateDigits_ = 0;                      // see ColumnType
+    std::optional<std::pair<int, RowValues>> shown_; // the row to show after this write
+
+    struct Pending {
+        int row;
+        int column;
+        CellValue typed;
+    };
+    std::optional<Pending> pending_;
+    ResultTable snapshot_;                   // the row being written, as begun
+    const ResultTable* source_ = &snapshot_; // where the write reads stored values
 };
 
 } // namespace db

@@ -51,6 +51,45 @@ SQLSMALLINT readShort(const odbc::Statement& statement, int column) {
     return SQL_SUCCEEDED(rc) && indicator != SQL_NULL_DATA ? value : SQLSMALLINT(-1);
 }
 
+// A driver that describes numeric(10,2) as a double (SQLite's) still names its precision
+// and scale in the column catalog: they join the type name, "numeric(10,2)".
+void declaredPrecision(odbc::DriverConnection& connection, const QString& table,
+                       const std::vector<ColumnInfo>& columns, std::vector<QString>& typeNames,
+                       int timeoutSeconds) {
+    const auto needs = [&](std::size_t c) {
+        const QString name = typeNames[c].toLower();
+        return isApproximateType(columns[c].sqlType) && !name.contains(QLatin1Char('(')) &&
+               (name.startsWith(QLatin1String("numeric")) ||
+                name.startsWith(QLatin1String("decimal")));
+    };
+    bool any = false;
+    for (std::size_t c = 0; c < columns.size(); ++c)
+        any = any || needs(c);
+    if (!any)
+        return;
+    std::u16string name = odbc::toWide(table);
+    readCatalog(
+        connection, timeoutSeconds,
+        [&](SQLHSTMT h) {
+            return SQLColumnsW(h, nullptr, 0, nullptr, 0, reinterpret_cast<SQLWCHAR*>(name.data()),
+                               SQLSMALLINT(name.size()), nullptr, 0);
+        },
+        [&](const odbc::Statement& s) {
+            const int c = columnNamed(columns, readText(s, 4).value_or(QString()));
+            SQLINTEGER precision = 0;
+            SQLLEN indicator = 0;
+            SQLGetData(s.handle().get(), 7, SQL_C_SLONG, &precision, 0, &indicator);
+            SQLINTEGER scale = readShort(s, 9);
+            // A scale is never above its precision: a driver that answers so (SQLite's)
+            // has them the wrong way round.
+            if (scale > precision)
+                std::swap(precision, scale);
+            if (c >= 0 && needs(std::size_t(c)) && indicator != SQL_NULL_DATA && precision > 0 &&
+                scale >= 0)
+                typeNames[std::size_t(c)] += QStringLiteral("(%1,%2)").arg(precision).arg(scale);
+        });
+}
+
 } // namespace
 
 TableKeys discoverTableKeys(odbc::DriverConnection& connection, const QString& table,
@@ -168,6 +207,8 @@ TableKeys discoverTableKeys(odbc::DriverConnection& connection, const QString& t
             });
         keys.equality[c] = named.value_or(any && all);
     }
+    declaredPrecision(connection, table, columns, typeNames, timeoutSeconds);
+    keys.typeNames = std::move(typeNames);
     return keys;
 }
 

@@ -104,6 +104,9 @@ RowLocator locateRow(const TableKeys& keys, const ResultTable& rows, int row) {
             all.columns.push_back(int(c));
     if (all.columns.empty())
         return {};
+    for (std::size_t c = 0; c < keys.exact.size(); ++c)
+        if (isApproximateType(rows.columns()[c].sqlType) && !rows.isNull(row, int(c)))
+            all.columns.push_back(int(c));
     return all;
 }
 

@@ -29,9 +29,10 @@ struct TableKeys {
     std::vector<int> primaryKey;              // result columns, in key order
     std::vector<std::vector<int>> uniqueKeys; // other unique indexes, fewest columns first
     std::vector<ColumnRole> roles;            // one per result column
-    std::vector<bool> exact;    // may stand in an all-columns locator (see isExactType)
-    std::vector<bool> equality; // "column = ?" compares its stored value exactly
-    int rowVersion = -1;        // a timestamp column, checked on every write
+    std::vector<bool> exact;        // may stand in an all-columns locator (see isExactType)
+    std::vector<bool> equality;     // "column = ?" compares its stored value exactly
+    int rowVersion = -1;            // a timestamp column, checked on every write
+    std::vector<QString> typeNames; // declared type of each column, where the driver says
 
     bool writable(int column) const { return roles[std::size_t(column)] == ColumnRole::Plain; }
 };
@@ -60,7 +61,8 @@ struct RowLocator {
 };
 
 // The columns by which one stored row is found: the primary key; else the first unique
-// key whose columns all hold a value in this row; else every exactly comparable column.
+// key whose columns all hold a value in this row; else every exactly comparable column,
+// with the approximate numbers that hold a value (compared in binary).
 RowLocator locateRow(const TableKeys& keys, const ResultTable& rows, int row);
 
 // Why no row of the table can be found again; empty when rows can be.

@@ -5,6 +5,7 @@
 #include "db/recordset.h"
 #include "pages/editor/celldelegate.h"
 #include "pages/editor/recordsetmodel.h"
+#include "pages/editor/writewait.h"
 
 #include <QAction>
 #include <QContextMenuEvent>
@@ -77,15 +78,16 @@ void DataGrid::setDataSource(std::shared_ptr<db::RecordsetData> source) {
     if (source_) {
         model_ = std::make_unique<RecordsetModel>(source_);
         model_->setFailureHandler([this](const QString& message) { showFailure(message); });
+        model_->setWriteRunner([this](const std::function<db::CellWriteResult()>& write) {
+            return waitForWrite(this, write);
+        });
     }
     setModel(model_.get());
     delete previousSelection; // the view does not delete the one it replaces
     previous.reset();         // the earlier rows, and with them their connection, go now
 
-    const QString reason = readOnlyReason();
-    notice_->setText(reason);
-    notice_->setVisible(!reason.isEmpty());
-    setToolTip(reason);
+    setToolTip(readOnlyReason());
+    showNotice({});
     if (model_ && model_->columnCount() > 0) {
         verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
         resizeColumnsToContents();
@@ -136,8 +138,20 @@ void DataGrid::contextMenuEvent(QContextMenuEvent* event) {
     menu->popup(event->globalPos());
 }
 
+void DataGrid::showNotice(const QModelIndex& current) {
+    // The table's reason, else the current cell's own (a value it cannot carry back).
+    const QString reason =
+        model_ && current.isValid() ? model_->cellReadOnlyReason(current) : readOnlyReason();
+    notice_->setText(reason);
+    if (notice_->isHidden() != reason.isEmpty()) {
+        notice_->setVisible(!reason.isEmpty());
+        updateGeometries();
+    }
+}
+
 void DataGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
     QTableView::currentChanged(current, previous);
+    showNotice(current);
     setNull_->setEnabled(model_ && current.isValid() &&
                          (model_->flags(current) & Qt::ItemIsEditable));
 }

@@ -3,7 +3,9 @@
 // The editor's grid: a table view over the rows of a recordset, writing each committed
 // edit back to the table (Enter, or leaving the cell, commits). Ctrl+0 or the context
 // menu's "Set to NULL" sets the current cell to NULL. A table whose rows cannot be
-// written shows read-only, with the reason in a band under the cells.
+// written shows read-only, with the reason in a band under the cells; so does a cell
+// whose value cannot be written back exactly, while it is the current one. A write runs
+// while the window repaints, with the hourglass, and can be cancelled (writewait.h).
 
 #include <QTableView>
 #include <memory>
@@ -51,6 +53,7 @@ class DataGrid : public QTableView {
 
   private:
     void showFailure(const QString& message);
+    void showNotice(const QModelIndex& current);
 
     std::shared_ptr<db::RecordsetData> source_;
     std::unique_ptr<RecordsetModel> model_;

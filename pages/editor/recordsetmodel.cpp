@@ -77,7 +77,7 @@ QVariant RecordsetModel::data(const QModelIndex& index, int role) const {
             return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
         return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
     case Qt::ToolTipRole: {
-        const QString reason = writer_->columnReadOnlyReason(column);
+        const QString reason = writer_->cellReadOnlyReason(row, column);
         if (rows.isNull(row, column))
             return reason.isEmpty() ? QStringLiteral("NULL: no value") : reason;
         return reason.isEmpty() ? QVariant() : QVariant(reason);
@@ -107,7 +107,7 @@ Qt::ItemFlags RecordsetModel::flags(const QModelIndex& index) const {
     if (!index.isValid())
         return Qt::NoItemFlags;
     Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
-    if (writer_->canWrite(index.column()))
+    if (writer_->canWrite(index.row(), index.column()))
         flags |= Qt::ItemIsEditable;
     return flags;
 }
@@ -119,7 +119,12 @@ bool RecordsetModel::setData(const QModelIndex& index, const QVariant& value, in
     const db::CellValue cell =
         value.isValid() ? db::CellValue(value.toString().toUtf8().toStdString()) : db::CellValue();
     writing_ = true;
-    const db::CellWriteResult result = writer_->write(index.row(), index.column(), cell);
+    db::CellWriteResult result = writer_->begin(index.row(), index.column(), cell);
+    if (writer_->pending()) {
+        const auto finish = [this] { return writer_->finish(); };
+        result = runner_ ? runner_(finish) : finish();
+    }
+    writer_->apply(result);
     // The whole row may have been read again, whatever the outcome.
     emit dataChanged(this->index(index.row(), 0), this->index(index.row(), columnCount() - 1));
     if (result.status != db::WriteStatus::Written && onFailure_)
@@ -130,6 +135,18 @@ bool RecordsetModel::setData(const QModelIndex& index, const QVariant& value, in
 
 QString RecordsetModel::readOnlyReason() const {
     return writer_->readOnlyReason();
+}
+
+QString RecordsetModel::cellReadOnlyReason(const QModelIndex& index) const {
+    if (!index.isValid() || !data_)
+        return {};
+    if (const QString reason = writer_->readOnlyReason(); !reason.isEmpty())
+        return reason;
+    return writer_->cellReadOnlyReason(index.row(), index.column());
+}
+
+void RecordsetModel::setWriteRunner(WriteRunner runner) {
+    runner_ = std::move(runner);
 }
 
 void RecordsetModel::setFailureHandler(std::function<void(const QString&)> handler) {

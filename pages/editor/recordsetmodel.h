@@ -11,6 +11,7 @@
 namespace db {
 struct RecordsetData;
 class RowWriter;
+struct CellWriteResult;
 } // namespace db
 
 namespace pages {
@@ -41,13 +42,21 @@ class RecordsetModel : public QAbstractTableModel {
 
     // Why no cell can be edited; empty when the table's rows can be written.
     QString readOnlyReason() const;
+    // Why this cell cannot be edited; empty when it can.
+    QString cellReadOnlyReason(const QModelIndex& index) const;
     // Called with a message for the user when a write is refused.
     void setFailureHandler(std::function<void(const QString&)> handler);
+    // Runs each write's talk with the server (on a worker thread, say); by default the
+    // write runs at once.
+    using WriteRunner =
+        std::function<db::CellWriteResult(const std::function<db::CellWriteResult()>&)>;
+    void setWriteRunner(WriteRunner runner);
 
   private:
     std::shared_ptr<db::RecordsetData> data_;
     std::unique_ptr<db::RowWriter> writer_;
     std::function<void(const QString&)> onFailure_;
+    WriteRunner runner_;
     bool writing_ = false;
 };
 

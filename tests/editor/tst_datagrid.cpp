@@ -1,14 +1,20 @@
 #include "app/mainmodule.h"
+#include "app/page.h"
 #include "app/platform.h"
+#include "db/odbc.h"
 #include "db/recordset.h"
 #include "editor/editorfixture.h"
 #include "pages/editor/datagrid.h"
 #include "pages/editor/recordsetmodel.h"
+#include "pages/editor/writewait.h"
 #include "support/fakeplatform.h"
 
 #include <QAction>
 #include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressDialog>
 #include <QTest>
+#include <QTimer>
 
 // The grid over a table's rows: what it shows, and when and what it writes.
 class DataGridTest : public QObject {
@@ -22,6 +28,9 @@ class DataGridTest : public QObject {
     void shouldShowTheServersMessageAndWhatTheTableHoldsWhenRefused();
     void shouldShowAReadOnlyTableWithItsReason();
     void shouldLetTheRowsGoWhenUnbound();
+    void shouldEditLongTextsWholeAndKeepAnErasedNullNull();
+    void shouldKeepCellsItCannotCarryBackReadOnlyWithTheReason();
+    void shouldShowTheHourglassAndLetTheUserCancelASlowWrite();
 
   private:
     QLineEdit* openEditor(int row, int column);
@@ -180,6 +189,102 @@ void DataGridTest::shouldLetTheRowsGoWhenUnbound() {
     QVERIFY(rows.expired());
     QCOMPARE(grid_->model(), nullptr);
     QCOMPARE(valueOf("SELECT name FROM t WHERE id = 1"), QString("kept"));
+}
+
+void DataGridTest::shouldEditLongTextsWholeAndKeepAnErasedNullNull() {
+    const QString longText = QString(50000, 'a') + QString(50000, 'b');
+    server_->createDatabase(editor::kCatalog,
+                            {"CREATE TABLE notes (id int NOT NULL PRIMARY KEY, body text NULL)",
+                             "INSERT INTO notes VALUES (1, '" + longText + "'), (2, NULL)"});
+    grid_->setDataSource(editor::openTable("notes"));
+    const QModelIndex cell = grid_->model()->index(0, 1);
+    grid_->setCurrentIndex(cell);
+    grid_->edit(cell);
+    auto* editor = grid_->viewport()->findChild<QPlainTextEdit*>("CellTextEditor");
+    QVERIFY(editor);
+    QCOMPARE(editor->toPlainText().size(), 100000);
+    QTextCursor cursor = editor->textCursor();
+    cursor.setPosition(50000);
+    editor->setTextCursor(cursor);
+    QTest::keyClicks(editor, "MIDDLE");
+    QTest::keyClick(editor, Qt::Key_Return); // a line break, not the end of the edit
+    QVERIFY(grid_->isEditing());
+    grid_->commitPendingEdit();
+    QCOMPARE(valueOf("SELECT body FROM notes WHERE id = 1"),
+             QString(50000, 'a') + "MIDDLE\n" + QString(50000, 'b'));
+
+    // A NULL cell typed into and erased again stays NULL.
+    QLineEdit* line = openEditor(1, 1);
+    QVERIFY(line);
+    QTest::keyClicks(line, "x");
+    QTest::keyClick(line, Qt::Key_Backspace);
+    grid_->commitPendingEdit();
+    QCOMPARE(valueOf("SELECT count(*) FROM notes WHERE id = 2 AND body IS NULL"), QString("1"));
+    QVERIFY(platform_->fake().boxes.isEmpty());
+}
+
+void DataGridTest::shouldKeepCellsItCannotCarryBackReadOnlyWithTheReason() {
+    server_->createDatabase(editor::kCatalog,
+                            {"UPDATE t SET name = CAST(X'41FF42' AS TEXT) WHERE id = 3",
+                             "UPDATE t SET name = CAST(X'61006263' AS TEXT) WHERE id = 2"});
+    grid_->setDataSource(editor::openTable("t"));
+    grid_->show();
+    auto* model = grid_->model();
+    for (int row : {1, 2}) {
+        const QModelIndex cell = model->index(row, 1);
+        QVERIFY(!(model->flags(cell) & Qt::ItemIsEditable));
+        grid_->setCurrentIndex(cell);
+        QVERIFY(grid_->readOnlyNotice()->isVisible());
+        QCOMPARE(grid_->readOnlyNotice()->toolTip(), cell.data(Qt::ToolTipRole).toString());
+    }
+    QVERIFY(model->index(1, 1).data(Qt::ToolTipRole).toString().contains("NUL character"));
+    QVERIFY(model->index(2, 1).data(Qt::ToolTipRole).toString().contains("UTF-8"));
+    // Other cells of those rows stay editable, the band goes with the cell, and a write
+    // there leaves the value that cannot be carried as it is.
+    grid_->setCurrentIndex(model->index(2, 2));
+    QVERIFY(model->flags(model->index(2, 2)) & Qt::ItemIsEditable);
+    QVERIFY(grid_->readOnlyNotice()->isHidden());
+    QVERIFY(model->setData(model->index(2, 2), "4"));
+    QVERIFY(model->setData(model->index(1, 2), "5"));
+    QCOMPARE(valueOf("SELECT count(*) FROM t WHERE id = 3 AND n = 4"), QString("1"));
+    QCOMPARE(valueOf("SELECT name FROM t WHERE id = 2"), QString("a") + QChar(0) + "bc");
+}
+
+void DataGridTest::shouldShowTheHourglassAndLetTheUserCancelASlowWrite() {
+    struct HostPage : app::Page {
+        void Form_Load() override {}
+    } page;
+    grid_->setParent(&page);
+    page.show();
+    db::Connection other;
+    other.Open(testing::SampleServer::connectionString(editor::kCatalog));
+    db::odbc::Statement(*other.driver()).execDirect("BEGIN TRANSACTION");
+    db::odbc::Statement(*other.driver()).execDirect("UPDATE t SET n = 5 WHERE id = 1");
+
+    short pointer = -1;
+    bool boxShown = false;
+    // As the user would: wait for the box, then press its Cancel button.
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        auto* box = page.findChild<QProgressDialog*>("WriteProgress");
+        if (!box || !box->isVisible())
+            return;
+        watch.stop();
+        pointer = page.MousePointer();
+        boxShown = true;
+        emit box->canceled();
+    });
+    watch.start(50);
+    QVERIFY(!grid_->model()->setData(grid_->model()->index(0, 2), "8"));
+    db::odbc::Statement(*other.driver()).execDirect("ROLLBACK TRANSACTION");
+    QCOMPARE(pointer, app::kPointerHourglass);
+    QVERIFY(boxShown);
+    QCOMPARE(page.MousePointer(), app::kPointerDefault);
+    QCOMPARE(platform_->fake().boxes.size(), 1);
+    QVERIFY2(platform_->fake().boxes.first().text.contains("cancelled"),
+             qPrintable(platform_->fake().boxes.first().text));
+    QCOMPARE(valueOf("SELECT n FROM t WHERE id = 1"), QString("1"));
+    grid_->setParent(nullptr);
 }
 
 QTEST_MAIN(DataGridTest)
