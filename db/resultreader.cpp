@@ -1,6 +1,7 @@
 #include "db/resultreader.h"
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -78,6 +79,12 @@ std::vector<ColumnInfo> describeColumns(const odbc::Statement& statement) {
 
 namespace {
 
+using Row = std::vector<std::optional<std::string>>;
+
+constexpr std::size_t kFirstRows = 128;        // the first block: what a screen shows
+constexpr std::size_t kDeliverBytes = 1 << 20; // later blocks are handed over about
+constexpr int kDeliverRows = 8192;             // this large
+
 // Buffer width for a column in the block read; long columns get a modest buffer and the
 // rare longer value sends the read to the cell-by-cell path.
 std::size_t blockWidth(const ColumnInfo& c) {
@@ -99,26 +106,104 @@ std::size_t blockWidth(const ColumnInfo& c) {
     return std::max<std::size_t>(std::size_t(c.size) * 4, 64) + 1;
 }
 
-void readCellByCell(odbc::Statement& statement, ResultTable& table) {
-    const int columns = table.columnCount();
-    std::vector<SQLSMALLINT> cTypes;
-    for (const ColumnInfo& c : table.columns())
-        cTypes.push_back(c.binary ? SQL_C_BINARY : SQL_C_CHAR);
+// Collects rows into blocks and hands them on: the first at once, later ones when large.
+class Batcher {
+  public:
+    Batcher(RowSink& sink, int columns) : sink_(sink), columns_(columns), block_(columns) {}
+
+    RowBlock& block() { return block_; }
+    void rowDone(bool atRowsetEnd) {
+        block_.finishRow();
+        ++handed_;
+        if (atRowsetEnd &&
+            (first_ || block_.rowCount() >= kDeliverRows || block_.bytes() >= kDeliverBytes))
+            flush();
+    }
+    void flush() {
+        if (block_.rowCount() == 0)
+            return;
+        first_ = false;
+        sink_.deliver(std::move(block_));
+        block_ = RowBlock(columns_);
+    }
+    long long handed() const { return handed_; }
+
+  private:
+    RowSink& sink_;
+    int columns_;
+    RowBlock block_;
+    bool first_ = true;
+    long long handed_ = 0; // rows finished, delivered or not
+};
+
+void setArraySize(const odbc::Statement& statement, std::size_t rows) {
+    odbc::check(
+        SQLSetStmtAttr(statement.handle().get(), SQL_ATTR_ROW_ARRAY_SIZE, SQLPOINTER(rows), 0),
+        statement.handle(), "SQLSetStmtAttr(ROW_ARRAY_SIZE)");
+}
+
+Row readRowByCells(odbc::Statement& statement, const std::vector<SQLSMALLINT>& cTypes,
+                   std::vector<char>& buffer) {
+    Row row;
+    std::string cell;
+    for (std::size_t c = 0; c < cTypes.size(); ++c) {
+        if (readCell(statement, SQLUSMALLINT(c + 1), cTypes[c], buffer, cell))
+            row.emplace_back(cell);
+        else
+            row.emplace_back(std::nullopt);
+    }
+    return row;
+}
+
+// Fetches row by row, every cell read whole. Answers false when asked to stop.
+bool readCellByCell(odbc::Statement& statement, const std::vector<SQLSMALLINT>& cTypes,
+                    Batcher& batcher, RowSink& sink) {
     std::vector<char> buffer(4096);
     std::string cell;
-    for (;;) {
+    for (int n = 1;; ++n) {
+        if (n % 256 == 0 && sink.stopRequested())
+            return false;
         const SQLRETURN rc = SQLFetch(statement.handle().get());
+        if (rc == SQL_NO_DATA)
+            return true;
+        odbc::check(rc, statement.handle(), "SQLFetch");
+        for (std::size_t c = 0; c < cTypes.size(); ++c) {
+            if (readCell(statement, SQLUSMALLINT(c + 1), cTypes[c], buffer, cell))
+                batcher.block().append(int(c), cell);
+            else
+                batcher.block().appendNull(int(c));
+        }
+        batcher.rowDone(n % 256 == 0);
+    }
+}
+
+// Runs the statement again and passes by the `count` rows already handed over, of
+// which `last` is the last.
+void passBy(odbc::Statement& statement, long long count, const Row& last,
+            const std::vector<SQLSMALLINT>& cTypes, const std::function<void()>& reexecute) {
+    reexecute();
+    long long left = count - 1;
+    while (left > 0) {
+        const std::size_t rows = std::size_t(std::min<long long>(left, 1024));
+        setArraySize(statement, rows);
+        SQLULEN fetched = 0;
+        SQLSetStmtAttr(statement.handle().get(), SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0);
+        const SQLRETURN rc = SQLFetch(statement.handle().get());
+        SQLSetStmtAttr(statement.handle().get(), SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0);
         if (rc == SQL_NO_DATA)
             break;
         odbc::check(rc, statement.handle(), "SQLFetch");
-        for (int c = 0; c < columns; ++c) {
-            if (readCell(statement, SQLUSMALLINT(c + 1), cTypes[std::size_t(c)], buffer, cell))
-                table.append(c, cell);
-            else
-                table.appendNull(c);
-        }
-        table.finishRow();
+        left -= (long long)fetched;
     }
+    setArraySize(statement, 1);
+    std::vector<char> buffer(4096);
+    const SQLRETURN rc = left == 0 ? SQLFetch(statement.handle().get()) : SQL_NO_DATA;
+    if (rc != SQL_NO_DATA)
+        odbc::check(rc, statement.handle(), "SQLFetch");
+    if (rc == SQL_NO_DATA || readRowByCells(statement, cTypes, buffer) != last)
+        throw DbError(QStringLiteral("The table changed while its rows were read. Open it again "
+                                     "to see all of its rows."),
+                      QStringLiteral("HY000"));
 }
 
 struct BoundColumn {
@@ -128,12 +213,14 @@ struct BoundColumn {
     std::vector<SQLLEN> indicators;
 };
 
-// Answers false when a value did not fit its buffer (nothing of that block is kept).
-bool readBlocks(odbc::Statement& statement, ResultTable& table) {
+enum class BlockEnd { Done, Stopped, Truncated };
+
+BlockEnd readBlocks(odbc::Statement& statement, const std::vector<ColumnInfo>& columns,
+                    Batcher& batcher, RowSink& sink, Row& last) {
     const SQLHSTMT h = statement.handle().get();
     std::vector<BoundColumn> bound;
     std::size_t rowWidth = 0;
-    for (const ColumnInfo& c : table.columns()) {
+    for (const ColumnInfo& c : columns) {
         bound.push_back({SQLSMALLINT(c.binary ? SQL_C_BINARY : SQL_C_CHAR), blockWidth(c), {}, {}});
         rowWidth += bound.back().width;
     }
@@ -142,8 +229,7 @@ bool readBlocks(odbc::Statement& statement, ResultTable& table) {
     SQLULEN fetched = 0;
     odbc::check(SQLSetStmtAttr(h, SQL_ATTR_ROW_BIND_TYPE, SQLPOINTER(SQL_BIND_BY_COLUMN), 0),
                 statement.handle(), "SQLSetStmtAttr(ROW_BIND_TYPE)");
-    odbc::check(SQLSetStmtAttr(h, SQL_ATTR_ROW_ARRAY_SIZE, SQLPOINTER(rowsPerBlock), 0),
-                statement.handle(), "SQLSetStmtAttr(ROW_ARRAY_SIZE)");
+    setArraySize(statement, std::min(kFirstRows, rowsPerBlock));
     odbc::check(SQLSetStmtAttr(h, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0), statement.handle(),
                 "SQLSetStmtAttr(ROWS_FETCHED_PTR)");
     for (std::size_t i = 0; i < bound.size(); ++i) {
@@ -154,49 +240,111 @@ bool readBlocks(odbc::Statement& statement, ResultTable& table) {
                                b.indicators.data()),
                     statement.handle(), "SQLBindCol");
     }
-    bool complete = true;
-    for (;;) {
+    const auto keepRow = [&](std::size_t r) {
+        last.clear();
+        for (const BoundColumn& b : bound) {
+            const SQLLEN length = b.indicators[r];
+            if (length == SQL_NULL_DATA)
+                last.emplace_back(std::nullopt);
+            else
+                last.emplace_back(std::string(b.data.data() + r * b.width, std::size_t(length)));
+        }
+    };
+    BlockEnd end = BlockEnd::Done;
+    for (std::size_t arraySize = std::min(kFirstRows, rowsPerBlock);;) {
+        if (sink.stopRequested()) {
+            end = BlockEnd::Stopped;
+            break;
+        }
         const SQLRETURN rc = SQLFetch(h);
         if (rc == SQL_NO_DATA)
             break;
         odbc::check(rc, statement.handle(), "SQLFetch");
-        for (std::size_t r = 0; r < fetched && complete; ++r) {
+        for (std::size_t r = 0; r < fetched && end == BlockEnd::Done; ++r) {
             for (std::size_t i = 0; i < bound.size(); ++i) {
                 const BoundColumn& b = bound[i];
                 const SQLLEN length = b.indicators[r];
                 const std::size_t room = b.cType == SQL_C_CHAR ? b.width - 1 : b.width;
-                if (length == SQL_NULL_DATA) {
-                    table.appendNull(int(i));
-                } else if (length == SQL_NO_TOTAL || length < 0 || std::size_t(length) > room) {
-                    complete = false;
-                    break;
-                } else {
-                    table.append(int(i), {b.data.data() + r * b.width, std::size_t(length)});
-                }
+                if (length == SQL_NO_TOTAL ||
+                    (length != SQL_NULL_DATA && (length < 0 || std::size_t(length) > room)))
+                    end = BlockEnd::Truncated;
             }
-            if (complete)
-                table.finishRow();
+            if (end == BlockEnd::Truncated) {
+                // Nothing of this row is kept: it is read again, whole, after the restart.
+                if (r > 0)
+                    keepRow(r - 1);
+                break;
+            }
+            for (std::size_t i = 0; i < bound.size(); ++i) {
+                const BoundColumn& b = bound[i];
+                const SQLLEN length = b.indicators[r];
+                if (length == SQL_NULL_DATA)
+                    batcher.block().appendNull(int(i));
+                else
+                    batcher.block().append(int(i),
+                                           {b.data.data() + r * b.width, std::size_t(length)});
+            }
+            batcher.rowDone(r + 1 == fetched);
         }
-        if (!complete)
+        if (end != BlockEnd::Done)
             break;
+        if (fetched > 0)
+            keepRow(fetched - 1);
+        if (fetched < arraySize) // a short block is the last one
+            break;
+        if (arraySize < rowsPerBlock) {
+            arraySize = rowsPerBlock;
+            setArraySize(statement, arraySize);
+        }
     }
+    batcher.flush();
     SQLFreeStmt(h, SQL_UNBIND);
     SQLSetStmtAttr(h, SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0);
     SQLSetStmtAttr(h, SQL_ATTR_ROW_ARRAY_SIZE, SQLPOINTER(1), 0);
-    return complete;
+    return end;
 }
+
+class TableSink : public RowSink {
+  public:
+    explicit TableSink(ResultTable& table) : table_(table) {}
+    void deliver(RowBlock&& block) override { table_.appendBlock(block); }
+
+  private:
+    ResultTable& table_;
+};
 
 } // namespace
 
-void readRows(odbc::Statement& statement, ResultTable& table,
-              const std::function<void()>& reexecute) {
-    if (table.columnCount() > 0 && !readBlocks(statement, table)) {
+bool streamRows(odbc::Statement& statement, const std::vector<ColumnInfo>& columns, RowSink& sink,
+                const std::function<void()>& reexecute) {
+    if (columns.empty()) {
         statement.closeCursor();
-        table.clearRows();
-        reexecute();
-        readCellByCell(statement, table);
+        return true;
+    }
+    std::vector<SQLSMALLINT> cTypes;
+    for (const ColumnInfo& c : columns)
+        cTypes.push_back(c.binary ? SQL_C_BINARY : SQL_C_CHAR);
+    Batcher batcher(sink, int(columns.size()));
+    Row last;
+    BlockEnd end = readBlocks(statement, columns, batcher, sink, last);
+    if (end == BlockEnd::Truncated) {
+        statement.closeCursor();
+        const long long handed = batcher.handed();
+        if (handed > 0)
+            passBy(statement, handed, last, cTypes, reexecute);
+        else
+            reexecute();
+        end = readCellByCell(statement, cTypes, batcher, sink) ? BlockEnd::Done : BlockEnd::Stopped;
+        batcher.flush();
     }
     statement.closeCursor();
+    return end == BlockEnd::Done;
+}
+
+void readRows(odbc::Statement& statement, ResultTable& table,
+              const std::function<void()>& reexecute) {
+    TableSink sink(table);
+    streamRows(statement, table.columns(), sink, reexecute);
 }
 
 } // namespace db

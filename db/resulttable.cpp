@@ -91,19 +91,29 @@ QString ResultTable::text(int row, int column) const {
     return result;
 }
 
-void ResultTable::appendCell(Column& column, std::optional<std::string_view> value) {
-    char prefix[10];
-    const std::size_t prefixLength = putVarint(prefix, value ? value->size() + 1 : 0);
-    const std::size_t need = prefixLength + (value ? value->size() : 0);
+std::vector<char>& ResultTable::chunkFor(Column& column, std::size_t need) {
     if (need > UINT32_MAX)
         throw DbError(QStringLiteral("A value of column %1 is too large to be held.")
                           .arg(columns_[std::size_t(&column - store_.data())].name));
     if (column.chunks.empty() ||
         column.chunks.back().size() + need > column.chunks.back().capacity()) {
+        // Small tables stay small: chunks double up to their full size.
+        const std::size_t size =
+            column.chunks.empty()
+                ? kFirstChunkBytes
+                : std::min(kChunkBytes,
+                           std::max(kFirstChunkBytes, column.chunks.back().capacity() * 2));
         column.chunks.emplace_back();
-        column.chunks.back().reserve(std::max(kChunkBytes, need));
+        column.chunks.back().reserve(std::max(size, need));
     }
-    std::vector<char>& chunk = column.chunks.back();
+    return column.chunks.back();
+}
+
+void ResultTable::appendCell(Column& column, std::optional<std::string_view> value) {
+    char prefix[10];
+    const std::size_t prefixLength = putVarint(prefix, value ? value->size() + 1 : 0);
+    const std::size_t need = prefixLength + (value ? value->size() : 0);
+    std::vector<char>& chunk = chunkFor(column, need);
     if (column.cells % kGroup == 0)
         column.index.push_back(
             {std::uint32_t(column.chunks.size() - 1), std::uint32_t(chunk.size())});
@@ -123,6 +133,65 @@ void ResultTable::append(int column, std::string_view value) {
 
 void ResultTable::finishRow() {
     ++rows_;
+}
+
+void ResultTable::appendBlock(const RowBlock& block) {
+    for (int col = 0; col < columnCount() && col < block.columnCount(); ++col) {
+        Column& column = store_[std::size_t(col)];
+        const std::string& cells = block.encoded(col);
+        const char* next = cells.data();
+        const char* const end = next + cells.size();
+        // Copies runs of whole cells that fit the current chunk.
+        while (next < end) {
+            std::size_t prefix = 0;
+            std::uint64_t marker = getVarint(next, prefix);
+            std::vector<char>* chunk = &chunkFor(column, prefix + (marker ? marker - 1 : 0));
+            const char* const run = next;
+            const std::size_t room = chunk->capacity() - chunk->size();
+            for (;;) {
+                const std::size_t length = prefix + (marker ? marker - 1 : 0);
+                if (std::size_t(next - run) + length > room)
+                    break;
+                if (column.cells % kGroup == 0)
+                    column.index.push_back(
+                        {std::uint32_t(column.chunks.size() - 1),
+                         std::uint32_t(chunk->size() + std::size_t(next - run))});
+                ++column.cells;
+                next += length;
+                if (next >= end)
+                    break;
+                marker = getVarint(next, prefix);
+            }
+            chunk->insert(chunk->end(), run, next);
+        }
+    }
+    rows_ += block.rowCount();
+}
+
+void ResultTable::squeeze() {
+    for (Column& c : store_) {
+        c.index.shrink_to_fit();
+        if (!c.chunks.empty())
+            c.chunks.back().shrink_to_fit();
+    }
+}
+
+void RowBlock::appendNull(int column) {
+    cells_[std::size_t(column)].push_back('\0');
+}
+
+void RowBlock::append(int column, std::string_view value) {
+    std::string& cells = cells_[std::size_t(column)];
+    char prefix[10];
+    cells.append(prefix, putVarint(prefix, value.size() + 1));
+    cells.append(value);
+}
+
+std::size_t RowBlock::bytes() const {
+    std::size_t total = 0;
+    for (const std::string& c : cells_)
+        total += c.size();
+    return total;
 }
 
 void ResultTable::replaceRow(int row, const std::vector<std::optional<std::string>>& values) {

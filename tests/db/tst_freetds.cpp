@@ -8,6 +8,7 @@
 
 #include <QElapsedTimer>
 #include <QTest>
+#include <algorithm>
 
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -237,7 +238,11 @@ void FreeTdsTest::shouldStopACommandAtItsTimeout() {
     }
     QVERIFY2(timer.elapsed() >= 900 && timer.elapsed() < 5000,
              qPrintable(QString::number(timer.elapsed())));
-    QVERIFY(peer.logins().front().requests.contains("SELECT * FROM [titles]"));
+    // The rows are read over a login of their own; the recordset's stays free for writes.
+    const auto logins = peer.logins();
+    QVERIFY(std::any_of(logins.begin(), logins.end(), [](const auto& login) {
+        return login.requests.contains("SELECT * FROM [titles]");
+    }));
 }
 
 QTEST_GUILESS_MAIN(FreeTdsTest)

@@ -1,0 +1,93 @@
+#pragma once
+
+// What the benchmarks share: a private sample server with the real pages over it (the
+// settings go to a temporary folder), clocks, memory readings and waiting on the event
+// loop.
+
+#include "db/connectionstring.h"
+#include "db/provider.h"
+#include "db/sybasease.h"
+#include "pages/connection/form1.h"
+#include "pages/wizard.h"
+#include "sample/provider/sampleprovider.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <chrono>
+#include <functional>
+#include <vector>
+
+namespace bench {
+
+using Clock = std::chrono::steady_clock;
+
+inline double seconds(Clock::time_point since, Clock::time_point until = Clock::now()) {
+    return std::chrono::duration<double>(until - since).count();
+}
+
+inline double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+// A /proc/self/status figure in KiB (VmRSS now, VmHWM the peak so far).
+inline long statusKiB(const char* key) {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith(key))
+            return line.mid(qsizetype(qstrlen(key))).trimmed().split(' ').first().toLong();
+    return 0;
+}
+
+// Lets the peak reading start again from what the process holds now.
+inline void resetPeak() {
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    if (clear.open(QIODevice::WriteOnly))
+        clear.write("5");
+}
+
+// Runs the event loop until `done` answers true.
+inline void runUntil(const std::function<bool()>& done) {
+    while (!done())
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 5);
+}
+
+// Settings in a folder of their own; the sample server in another; the connection page
+// filled with values that log in to `catalog`.
+class Server {
+  public:
+    explicit Server(const QString& catalog) : catalog_(catalog) {
+        qputenv("XDG_CONFIG_HOME", settings_.path().toLocal8Bit());
+        sample::installSampleProvider(folder_.path());
+    }
+    QString file() const { return sample::databaseFile(folder_.path(), catalog_); }
+    QString adoString() const {
+        return db::BuildSybaseASEConnectionString(
+            {QLatin1String(sample::kServer), QLatin1String(sample::kPort),
+             QLatin1String(sample::kUser), QLatin1String(sample::kPassword), catalog_});
+    }
+    QString odbcString() const {
+        return db::findProvider(QStringLiteral("ASEOLEDB"))
+            ->odbcConnectionString(db::ConnectionProperties::parse(adoString()));
+    }
+    void fillConnectionPage() const {
+        pages::Form1& page = pages::form1();
+        page.Text1->setText(QLatin1String(sample::kServer));
+        page.Text2->setText(QLatin1String(sample::kPort));
+        page.Text3->setText(QLatin1String(sample::kUser));
+        page.Text4->setText(QLatin1String(sample::kPassword));
+        page.Text5->setText(catalog_);
+    }
+
+  private:
+    QTemporaryDir settings_;
+    QTemporaryDir folder_;
+    QString catalog_;
+};
+
+} // namespace bench
