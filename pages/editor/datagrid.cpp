@@ -123,6 +123,11 @@ void DataGrid::setCurrentCellNull() {
     model_->setData(index, QVariant(), Qt::EditRole);
 }
 
+void DataGrid::stopLoading() {
+    if (model_)
+        model_->stopLoading();
+}
+
 QWidget* DataGrid::readOnlyNotice() const {
     return notice_;
 }

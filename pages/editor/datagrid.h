@@ -44,6 +44,8 @@ class DataGrid : public QTableView {
     QString readOnlyReason() const;
     // The band under the cells that shows that reason (hidden when there is none).
     QWidget* readOnlyNotice() const;
+    // Stops reading the bound rows, if they are still being read: those read so far stay.
+    void stopLoading();
     // The band under the cells that follows the read of the rows (see LoadBand).
     LoadBand* loadBand() const { return load_; }
 

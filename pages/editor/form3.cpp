@@ -114,6 +114,7 @@ void Form3::changeEvent(QEvent* event) {
 
 void Form3::Form_Unload() {
     DataGrid1->commitPendingEdit();
+    DataGrid1->stopLoading();
     app::Page::Form_Unload();
 }
 

@@ -14,12 +14,15 @@ namespace {
 
 QString sqliteConnectionString(const QString& file) {
     // The driver's own lock wait is about 200 s; a file locked that long is better
-    // reported. StepAPI streams rows instead of loading the whole result at execute.
+    // reported. StepAPI streams rows instead of loading the whole result at execute. In
+    // the write-ahead journal, readers and a writer go side by side, as on the server: a
+    // table's rows are read over one connection while edits are written over another (in
+    // the default journal every write would wait until the read has ended).
     if (file.contains(QLatin1Char(';')) || file.contains(QLatin1Char('{')) ||
         file.contains(QLatin1Char('}')))
         throw db::DbError(
             QStringLiteral("The sample folder's path cannot be given to the driver: %1").arg(file));
-    return QStringLiteral("Driver=SQLite3;Database=%1;Timeout=%2;StepAPI=1;")
+    return QStringLiteral("Driver=SQLite3;Database=%1;Timeout=%2;StepAPI=1;JournalMode=WAL;")
         .arg(file)
         .arg(kLockTimeoutMs);
 }
