@@ -153,13 +153,15 @@ int main(int argc, char** argv) {
 
     std::vector<double> paints, ratios;
     Bare bare;
-    Ours ours;
+    Ours ours, firstRound;
     for (int round = 0; round < rounds; ++round) {
         bare = bareFetch(server.odbcString());
         pages::form3().Hide();
         chooser.show();
         QCoreApplication::processEvents();
         ours = nextClick();
+        if (round == 0) // memory the process had not held before
+            firstRound = ours;
         paints.push_back(ours.firstPaint);
         ratios.push_back(ours.allStored / bare.seconds);
         std::printf("round %d: bare fetch %.3f s (%lld rows); Next > to first rows painted "
@@ -178,5 +180,6 @@ int main(int argc, char** argv) {
                 double(ours.storeBytes) / text, double(ours.residentGrowthKiB) / 1024.0,
                 double(ours.residentGrowthKiB) * 1024.0 / text, double(ours.peakGrowthKiB) / 1024.0,
                 double(ours.peakGrowthKiB) * 1024.0 / text);
+    pages::resetPages(); // before the application goes
     return 0;
 }

@@ -51,10 +51,11 @@ inline void resetPeak() {
         clear.write("5");
 }
 
-// Runs the event loop until `done` answers true.
+// Runs the event loop until `done` answers true, sleeping while nothing happens (as the
+// program's own loop does).
 inline void runUntil(const std::function<bool()>& done) {
     while (!done())
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 5);
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
 }
 
 // Settings in a folder of their own; the sample server in another; the connection page

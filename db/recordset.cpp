@@ -55,6 +55,8 @@ RecordsetData::~RecordsetData() {
 RecordsetData::Load RecordsetData::load() const {
     if (!stream)
         return Load::Complete;
+    if (!settled) // rows may still wait to be appended
+        return Load::Reading;
     switch (stream->state()) {
     case RecordsetStream::State::Reading:
         return Load::Reading;
@@ -75,7 +77,9 @@ QString RecordsetData::loadMessage() const {
 int RecordsetData::appendArrived(bool wait) {
     if (!stream)
         return 0;
-    const std::vector<RowBlock> blocks = stream->take(wait);
+    // Blocks all come before the end is told: taken after it is seen, none is left behind.
+    const bool ended = stream->state() != RecordsetStream::State::Reading;
+    const std::vector<RowBlock> blocks = stream->take(wait && !ended);
     int count = 0;
     for (const RowBlock& block : blocks)
         count += block.rowCount();
@@ -88,7 +92,7 @@ int RecordsetData::appendArrived(bool wait) {
         if (rowsAppended)
             rowsAppended();
     }
-    if (!settled && stream->state() != RecordsetStream::State::Reading) {
+    if (!settled && ended) {
         rows.squeeze();
         settled = true;
     }

@@ -225,7 +225,7 @@ BlockEnd readBlocks(odbc::Statement& statement, const std::vector<ColumnInfo>& c
         rowWidth += bound.back().width;
     }
     const std::size_t rowsPerBlock = std::clamp<std::size_t>(
-        (std::size_t(4) << 20) / std::max<std::size_t>(rowWidth, 1), 1, 1024);
+        (std::size_t(1) << 20) / std::max<std::size_t>(rowWidth, 1), 1, 1024);
     SQLULEN fetched = 0;
     odbc::check(SQLSetStmtAttr(h, SQL_ATTR_ROW_BIND_TYPE, SQLPOINTER(SQL_BIND_BY_COLUMN), 0),
                 statement.handle(), "SQLSetStmtAttr(ROW_BIND_TYPE)");
