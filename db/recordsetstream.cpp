@@ -135,53 +135,64 @@ class StreamSink : public RowSink {
     std::shared_ptr<RecordsetStream::Shared> shared_;
 };
 
+// Registers the statement for a cancel from another thread while it lives.
+class CancelSlot {
+  public:
+    CancelSlot(RecordsetStream::Shared& shared, const odbc::Statement& statement,
+               const odbc::DriverConnection& connection)
+        : shared_(shared) {
+        std::lock_guard lock(shared_.cancelMutex);
+        shared_.statement = statement.handle().get();
+        shared_.cancellable = cancelsFromAnotherThread(connection);
+    }
+    ~CancelSlot() {
+        std::lock_guard lock(shared_.cancelMutex);
+        shared_.statement = SQL_NULL_HSTMT;
+    }
+    CancelSlot(const CancelSlot&) = delete;
+    CancelSlot& operator=(const CancelSlot&) = delete;
+
+  private:
+    RecordsetStream::Shared& shared_;
+};
+
+// Connects, runs the query and streams its rows; answers whether it read to the end.
+// The statement and the connection are closed when it returns.
+bool readAll(const std::shared_ptr<RecordsetStream::Shared>& shared, const QString& odbcString,
+             const Provider& provider, const QString& source, int timeoutSeconds) {
+    odbc::DriverConnection connection(std::make_shared<odbc::Environment>());
+    connection.connect(odbcString, 0);
+    provider.afterConnect(connection);
+    odbc::Statement statement(connection);
+    statement.setQueryTimeout(timeoutSeconds);
+    const CancelSlot slot(*shared, statement, connection);
+    if (shared->stopRequested)
+        return false;
+    statement.execDirect(source);
+    std::vector<ColumnInfo> columns = describeColumns(statement);
+    {
+        std::lock_guard lock(shared->mutex);
+        shared->columns = columns;
+        shared->described = true;
+        shared->wake(shared);
+    }
+    StreamSink sink(shared);
+    return streamRows(statement, columns, sink, [&] { statement.execDirect(source); });
+}
+
 void read(std::shared_ptr<RecordsetStream::Shared> shared, QString odbcString,
           std::shared_ptr<const Provider> provider, QString source, int timeoutSeconds) {
     using State = RecordsetStream::State;
+    // The end is told once the connection is closed: nothing of the read is left then.
     try {
-        auto connection =
-            std::make_shared<odbc::DriverConnection>(std::make_shared<odbc::Environment>());
-        connection->connect(odbcString, 0);
-        provider->afterConnect(*connection);
-        odbc::Statement statement(*connection);
-        statement.setQueryTimeout(timeoutSeconds);
-        {
-            std::lock_guard lock(shared->cancelMutex);
-            shared->statement = statement.handle().get();
-            shared->cancellable = cancelsFromAnotherThread(*connection);
-        }
-        bool complete = false;
-        try {
-            if (!shared->stopRequested) {
-                statement.execDirect(source);
-                std::vector<ColumnInfo> columns = describeColumns(statement);
-                {
-                    std::lock_guard lock(shared->mutex);
-                    shared->columns = columns;
-                    shared->described = true;
-                    shared->wake(shared);
-                }
-                StreamSink sink(shared);
-                complete =
-                    streamRows(statement, columns, sink, [&] { statement.execDirect(source); });
-            }
-        } catch (...) {
-            std::lock_guard lock(shared->cancelMutex);
-            shared->statement = SQL_NULL_HSTMT;
-            throw;
-        }
-        {
-            std::lock_guard lock(shared->cancelMutex);
-            shared->statement = SQL_NULL_HSTMT;
-        }
+        const bool complete = readAll(shared, odbcString, *provider, source, timeoutSeconds);
         shared->finish(shared, complete ? State::Complete : State::Stopped);
     } catch (const DbError& e) {
         shared->fail(shared, std::current_exception(), e.description());
     } catch (const std::exception& e) {
         shared->fail(shared, std::current_exception(), QString::fromLocal8Bit(e.what()));
     }
-    // The statement and the connection are closed by now; the caller may be long gone.
-    shared.reset();
+    shared.reset(); // the caller may be long gone
     provider.reset();
     odbcString.clear();
     --readsUnderWay;
