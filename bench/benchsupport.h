@@ -17,6 +17,7 @@
 #include <QTemporaryDir>
 #include <algorithm>
 #include <chrono>
+#include <ctime>
 #include <functional>
 #include <vector>
 
@@ -31,6 +32,13 @@ inline double seconds(Clock::time_point since, Clock::time_point until = Clock::
 inline double median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     return values[values.size() / 2];
+}
+
+// Processor time the whole process has used, all threads.
+inline double cpuSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
 }
 
 // A /proc/self/status figure in KiB (VmRSS now, VmHWM the peak so far).

@@ -82,8 +82,8 @@ namespace {
 using Row = std::vector<std::optional<std::string>>;
 
 constexpr std::size_t kFirstRows = 128;        // the first block: what a screen shows
-constexpr std::size_t kDeliverBytes = 1 << 20; // later blocks are handed over about
-constexpr int kDeliverRows = 8192;             // this large
+constexpr std::size_t kDeliverBytes = 4 << 20; // later blocks are handed over about
+constexpr int kDeliverRows = 65536;            // this large
 
 // Buffer width for a column in the block read; long columns get a modest buffer and the
 // rare longer value sends the read to the cell-by-cell path.
@@ -123,8 +123,12 @@ class Batcher {
         if (block_.rowCount() == 0)
             return;
         first_ = false;
+        // The next block will take about as much room as this one.
+        std::vector<std::size_t> sizes = block_.columnBytes();
+        for (std::size_t& size : sizes)
+            size += size / 8;
         sink_.deliver(std::move(block_));
-        block_ = RowBlock(columns_);
+        block_ = RowBlock(columns_, sizes);
     }
     long long handed() const { return handed_; }
 

@@ -3,6 +3,7 @@
 #include "db/dberror.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace db {
 namespace {
@@ -138,7 +139,7 @@ void ResultTable::finishRow() {
 void ResultTable::appendBlock(const RowBlock& block) {
     for (int col = 0; col < columnCount() && col < block.columnCount(); ++col) {
         Column& column = store_[std::size_t(col)];
-        const std::string& cells = block.encoded(col);
+        const std::string_view cells = block.encoded(col);
         const char* next = cells.data();
         const char* const end = next + cells.size();
         // Copies runs of whole cells that fit the current chunk.
@@ -176,21 +177,42 @@ void ResultTable::squeeze() {
     }
 }
 
-void RowBlock::appendNull(int column) {
-    cells_[std::size_t(column)].push_back('\0');
+RowBlock::RowBlock(int columns, const std::vector<std::size_t>& reserve)
+    : cells_(std::size_t(columns)) {
+    for (std::size_t c = 0; c < cells_.size() && c < reserve.size(); ++c)
+        if (reserve[c] > 0)
+            grow(cells_[c], reserve[c]);
+}
+
+void RowBlock::grow(Cells& cells, std::size_t need) {
+    const std::size_t capacity =
+        std::max({cells.size + need, cells.capacity * 2, std::size_t(256)});
+    auto data = std::make_unique_for_overwrite<char[]>(capacity);
+    if (cells.size > 0)
+        std::memcpy(data.get(), cells.data.get(), cells.size);
+    cells.data = std::move(data);
+    cells.capacity = capacity;
 }
 
 void RowBlock::append(int column, std::string_view value) {
-    std::string& cells = cells_[std::size_t(column)];
-    char prefix[10];
-    cells.append(prefix, putVarint(prefix, value.size() + 1));
-    cells.append(value);
+    char* out = room(column, value.size() + 10);
+    const std::size_t prefix = putVarint(out, value.size() + 1);
+    if (!value.empty())
+        std::memcpy(out + prefix, value.data(), value.size());
+    cells_[std::size_t(column)].size += prefix + value.size();
+}
+
+std::vector<std::size_t> RowBlock::columnBytes() const {
+    std::vector<std::size_t> sizes;
+    for (const Cells& c : cells_)
+        sizes.push_back(c.size);
+    return sizes;
 }
 
 std::size_t RowBlock::bytes() const {
     std::size_t total = 0;
-    for (const std::string& c : cells_)
-        total += c.size();
+    for (const Cells& c : cells_)
+        total += c.size;
     return total;
 }
 

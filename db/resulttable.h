@@ -8,6 +8,7 @@
 
 #include <QString>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -30,18 +31,38 @@ struct ColumnInfo {
 // thread) and appended to a table in one go.
 class RowBlock {
   public:
-    explicit RowBlock(int columns = 0) : cells_(std::size_t(columns)) {}
-    void appendNull(int column);
+    // `reserve`: bytes to set aside per column (a read passes what its last block took).
+    explicit RowBlock(int columns = 0, const std::vector<std::size_t>& reserve = {});
+    void appendNull(int column) { *room(column, 1) = 0, ++cells_[std::size_t(column)].size; }
     void append(int column, std::string_view value);
     void finishRow() { ++rows_; }
     int rowCount() const { return rows_; }
     int columnCount() const { return int(cells_.size()); }
     std::size_t bytes() const;
+    // Per column, the bytes each column's cells took.
+    std::vector<std::size_t> columnBytes() const;
     // One column's cells, one after another.
-    const std::string& encoded(int column) const { return cells_[std::size_t(column)]; }
+    std::string_view encoded(int column) const {
+        const Cells& c = cells_[std::size_t(column)];
+        return {c.data.get(), c.size};
+    }
 
   private:
-    std::vector<std::string> cells_;
+    struct Cells {
+        std::unique_ptr<char[]> data;
+        std::size_t size = 0;
+        std::size_t capacity = 0;
+    };
+    // Where `need` more bytes of the column go.
+    char* room(int column, std::size_t need) {
+        Cells& c = cells_[std::size_t(column)];
+        if (c.size + need > c.capacity)
+            grow(c, need);
+        return c.data.get() + c.size;
+    }
+    static void grow(Cells& cells, std::size_t need);
+
+    std::vector<Cells> cells_;
     int rows_ = 0;
 };
 

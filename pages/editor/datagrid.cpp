@@ -17,7 +17,7 @@
 namespace pages {
 namespace {
 constexpr int kWidestColumn = 320; // pixels, when sizing columns to their contents
-constexpr int kSampledRows = 200;  // rows looked at when sizing columns
+constexpr int kSampledRows = 40;   // rows looked at when sizing columns (a screenful)
 } // namespace
 
 // One line of text in the colours of a tool tip, under the cells. Not a label: the
