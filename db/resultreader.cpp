@@ -1,11 +1,16 @@
 #include "db/resultreader.h"
 
+#include "db/resultreadercells.h"
+
 #include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace db {
+
+using namespace reading; // the row-by-row pieces (resultreadercells.h)
+
 namespace {
 
 bool isBinaryType(SQLSMALLINT type) {
@@ -18,33 +23,6 @@ SQLLEN numericAttribute(const odbc::Statement& statement, SQLUSMALLINT column, S
             SQLColAttributeW(statement.handle().get(), column, field, nullptr, 0, nullptr, &value)))
         return -1;
     return value;
-}
-
-// Reads one cell with SQLGetData, in pieces when it is longer than the buffer.
-// Answers false for NULL.
-bool readCell(const odbc::Statement& statement, SQLUSMALLINT column, SQLSMALLINT cType,
-              std::vector<char>& buffer, std::string& out) {
-    out.clear();
-    for (;;) {
-        SQLLEN indicator = 0;
-        const SQLRETURN rc = SQLGetData(statement.handle().get(), column, cType, buffer.data(),
-                                        SQLLEN(buffer.size()), &indicator);
-        if (rc == SQL_NO_DATA)
-            return true;
-        odbc::check(rc, statement.handle(), "SQLGetData");
-        if (indicator == SQL_NULL_DATA)
-            return false;
-        const std::size_t room = cType == SQL_C_CHAR ? buffer.size() - 1 : buffer.size();
-        const bool truncated =
-            rc == SQL_SUCCESS_WITH_INFO && (indicator == SQL_NO_TOTAL || SQLLEN(room) < indicator);
-        if (!truncated) {
-            out.append(buffer.data(), std::size_t(indicator));
-            return true;
-        }
-        out.append(buffer.data(), room);
-        if (indicator != SQL_NO_TOTAL && buffer.size() < std::size_t(indicator) + 1)
-            buffer.resize(std::size_t(indicator) + 1);
-    }
 }
 
 } // namespace
@@ -79,12 +57,6 @@ std::vector<ColumnInfo> describeColumns(const odbc::Statement& statement) {
 
 namespace {
 
-using Row = std::vector<std::optional<std::string>>;
-
-constexpr std::size_t kFirstRows = 128;        // the first block: what a screen shows
-constexpr std::size_t kDeliverBytes = 4 << 20; // later blocks are handed over about
-constexpr int kDeliverRows = 65536;            // this large
-
 // Buffer width for a column in the block read; long columns get a modest buffer and the
 // rare longer value sends the read to the cell-by-cell path.
 std::size_t blockWidth(const ColumnInfo& c) {
@@ -104,110 +76,6 @@ std::size_t blockWidth(const ColumnInfo& c) {
     // Characters may take up to four bytes in UTF-8; numbers and dates carry signs,
     // points and fractions beyond their precision.
     return std::max<std::size_t>(std::size_t(c.size) * 4, 64) + 1;
-}
-
-// Collects rows into blocks and hands them on: the first at once, later ones when large.
-class Batcher {
-  public:
-    Batcher(RowSink& sink, int columns) : sink_(sink), columns_(columns), block_(columns) {}
-
-    RowBlock& block() { return block_; }
-    void rowDone(bool atRowsetEnd) {
-        block_.finishRow();
-        ++handed_;
-        if (atRowsetEnd &&
-            (first_ || block_.rowCount() >= kDeliverRows || block_.bytes() >= kDeliverBytes))
-            flush();
-    }
-    void flush() {
-        if (block_.rowCount() == 0)
-            return;
-        first_ = false;
-        // The next block will take about as much room as this one.
-        std::vector<std::size_t> sizes = block_.columnBytes();
-        for (std::size_t& size : sizes)
-            size += size / 8;
-        sink_.deliver(std::move(block_));
-        block_ = RowBlock(columns_, sizes);
-    }
-    long long handed() const { return handed_; }
-
-  private:
-    RowSink& sink_;
-    int columns_;
-    RowBlock block_;
-    bool first_ = true;
-    long long handed_ = 0; // rows finished, delivered or not
-};
-
-void setArraySize(const odbc::Statement& statement, std::size_t rows) {
-    odbc::check(
-        SQLSetStmtAttr(statement.handle().get(), SQL_ATTR_ROW_ARRAY_SIZE, SQLPOINTER(rows), 0),
-        statement.handle(), "SQLSetStmtAttr(ROW_ARRAY_SIZE)");
-}
-
-Row readRowByCells(odbc::Statement& statement, const std::vector<SQLSMALLINT>& cTypes,
-                   std::vector<char>& buffer) {
-    Row row;
-    std::string cell;
-    for (std::size_t c = 0; c < cTypes.size(); ++c) {
-        if (readCell(statement, SQLUSMALLINT(c + 1), cTypes[c], buffer, cell))
-            row.emplace_back(cell);
-        else
-            row.emplace_back(std::nullopt);
-    }
-    return row;
-}
-
-// Fetches row by row, every cell read whole. Answers false when asked to stop.
-bool readCellByCell(odbc::Statement& statement, const std::vector<SQLSMALLINT>& cTypes,
-                    Batcher& batcher, RowSink& sink) {
-    std::vector<char> buffer(4096);
-    std::string cell;
-    for (int n = 1;; ++n) {
-        if (n % 256 == 0 && sink.stopRequested())
-            return false;
-        const SQLRETURN rc = SQLFetch(statement.handle().get());
-        if (rc == SQL_NO_DATA)
-            return true;
-        odbc::check(rc, statement.handle(), "SQLFetch");
-        for (std::size_t c = 0; c < cTypes.size(); ++c) {
-            if (readCell(statement, SQLUSMALLINT(c + 1), cTypes[c], buffer, cell))
-                batcher.block().append(int(c), cell);
-            else
-                batcher.block().appendNull(int(c));
-        }
-        batcher.rowDone(n % 256 == 0);
-    }
-}
-
-// Runs the statement again and passes by the `count` rows already handed over, of
-// which `last` is the last.
-void passBy(odbc::Statement& statement, long long count, const Row& last,
-            const std::vector<SQLSMALLINT>& cTypes, const std::function<void()>& reexecute) {
-    reexecute();
-    long long left = count - 1;
-    while (left > 0) {
-        const std::size_t rows = std::size_t(std::min<long long>(left, 1024));
-        setArraySize(statement, rows);
-        SQLULEN fetched = 0;
-        SQLSetStmtAttr(statement.handle().get(), SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0);
-        const SQLRETURN rc = SQLFetch(statement.handle().get());
-        SQLSetStmtAttr(statement.handle().get(), SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0);
-        if (rc == SQL_NO_DATA)
-            break;
-        odbc::check(rc, statement.handle(), "SQLFetch");
-        left -= (long long)fetched;
-    }
-    setArraySize(statement, 1);
-    std::vector<char> buffer(4096);
-    const SQLRETURN rc = left == 0 ? SQLFetch(statement.handle().get()) : SQL_NO_DATA;
-    if (rc != SQL_NO_DATA)
-        odbc::check(rc, statement.handle(), "SQLFetch");
-    if (rc == SQL_NO_DATA || readRowByCells(statement, cTypes, buffer) != last)
-        throw DbError(QStringLiteral("The table changed while its rows were read. Open it again "
-                                     "to see all of its rows."),
-                      QStringLiteral("HY000"));
 }
 
 struct BoundColumn {
