@@ -4,6 +4,7 @@
 #include "app/platform.h"
 #include "db/recordset.h"
 #include "pages/editor/celldelegate.h"
+#include "pages/editor/loadband.h"
 #include "pages/editor/recordsetmodel.h"
 
 #include <QAction>
@@ -16,7 +17,7 @@
 namespace pages {
 namespace {
 constexpr int kWidestColumn = 320; // pixels, when sizing columns to their contents
-constexpr int kSampledRows = 200;  // rows looked at when sizing columns
+constexpr int kSampledRows = 40;   // rows looked at when sizing columns (a screenful)
 } // namespace
 
 // One line of text in the colours of a tool tip, under the cells. Not a label: the
@@ -62,6 +63,9 @@ DataGrid::DataGrid(QWidget* parent) : QTableView(parent) {
     notice_ = new NoticeBand(this);
     notice_->setObjectName(QStringLiteral("ReadOnlyNotice"));
     notice_->hide();
+
+    load_ = new LoadBand(this);
+    connect(load_, &LoadBand::shownChanged, this, &DataGrid::updateGeometries);
 }
 
 DataGrid::~DataGrid() {
@@ -79,6 +83,7 @@ void DataGrid::setDataSource(std::shared_ptr<db::RecordsetData> source) {
         model_->setFailureHandler([this](const QString& message) { showFailure(message); });
     }
     setModel(model_.get());
+    load_->follow(model_.get());
     delete previousSelection; // the view does not delete the one it replaces
     previous.reset();         // the earlier rows, and with them their connection, go now
 
@@ -118,6 +123,11 @@ void DataGrid::setCurrentCellNull() {
     model_->setData(index, QVariant(), Qt::EditRole);
 }
 
+void DataGrid::stopLoading() {
+    if (model_)
+        model_->stopLoading();
+}
+
 QWidget* DataGrid::readOnlyNotice() const {
     return notice_;
 }
@@ -148,7 +158,9 @@ void DataGrid::updateGeometries() {
         return;
     placingNotice_ = true;
     QTableView::updateGeometries();
-    const int band = notice_->isHidden() ? 0 : notice_->sizeHint().height();
+    const int noticeBand = notice_->isHidden() ? 0 : notice_->sizeHint().height();
+    const int loadBand = load_->isHidden() ? 0 : load_->sizeHint().height();
+    const int band = noticeBand + loadBand;
     QMargins margins = viewportMargins();
     if (margins.bottom() != band) {
         margins.setBottom(band);
@@ -156,9 +168,17 @@ void DataGrid::updateGeometries() {
     }
     if (band > 0) {
         const QRect cells = viewport()->geometry();
-        notice_->setGeometry(frameWidth(), cells.bottom() + 1, cells.right() + 1 - frameWidth(),
-                             band);
-        notice_->raise();
+        const int width = cells.right() + 1 - frameWidth();
+        int top = cells.bottom() + 1;
+        if (loadBand > 0) {
+            load_->setGeometry(frameWidth(), top, width, loadBand);
+            load_->raise();
+            top += loadBand;
+        }
+        if (noticeBand > 0) {
+            notice_->setGeometry(frameWidth(), top, width, noticeBand);
+            notice_->raise();
+        }
     }
     placingNotice_ = false;
 }

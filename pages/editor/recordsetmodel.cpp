@@ -3,6 +3,7 @@
 #include "db/recordset.h"
 #include "db/rowwriter.h"
 
+#include <QCoreApplication>
 #include <sqlext.h>
 
 namespace pages {
@@ -16,6 +17,32 @@ QString hexText(std::string_view bytes) {
         QStringLiteral("0x") +
         QString::fromLatin1(QByteArray(bytes.data(), qsizetype(shown)).toHex().toUpper());
     if (shown < bytes.size())
+        text += QChar(0x2026); // an ellipsis: there is more
+    return text;
+}
+
+// At most `ShownCharacters` of a value, read from its first bytes only, so a cell costs
+// the same to show whatever it holds.
+QString shownText(std::string_view bytes) {
+    constexpr std::size_t kBytes = RecordsetModel::ShownCharacters * 4;
+    if (bytes.size() <= std::size_t(RecordsetModel::ShownCharacters)) {
+        QString text = QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
+        return text.isNull() ? QString(QLatin1String("")) : text; // empty, not NULL
+    }
+    std::size_t take = std::min(bytes.size(), kBytes);
+    while (take < bytes.size() && take > 0 &&
+           (static_cast<unsigned char>(bytes[take]) & 0xC0) == 0x80)
+        --take; // never split a character
+    QString text = QString::fromUtf8(bytes.data(), qsizetype(take));
+    bool more = take < bytes.size();
+    if (text.size() > RecordsetModel::ShownCharacters) {
+        qsizetype cut = RecordsetModel::ShownCharacters;
+        if (text.at(cut).isLowSurrogate())
+            --cut;
+        text.truncate(cut);
+        more = true;
+    }
+    if (more)
         text += QChar(0x2026); // an ellipsis: there is more
     return text;
 }
@@ -43,9 +70,48 @@ const QString RecordsetModel::NullPlaceholder = QStringLiteral("NULL");
 
 RecordsetModel::RecordsetModel(std::shared_ptr<db::RecordsetData> data, QObject* parent)
     : QAbstractTableModel(parent), data_(std::move(data)),
-      writer_(std::make_unique<db::RowWriter>(data_)) {}
+      writer_(std::make_unique<db::RowWriter>(data_)) {
+    if (!data_ || data_->load() != db::RecordsetData::Load::Reading)
+        return;
+    data_->rowsAboutToBeAppended = [this](int first, int last) {
+        beginInsertRows({}, first, last);
+    };
+    data_->rowsAppended = [this] { endInsertRows(); };
+    data_->setArrivalHandler([this] { rowsArrived(); });
+    // Rows that came before this model was made.
+    data_->appendArrived();
+    if (QCoreApplication* application = QCoreApplication::instance())
+        connect(application, &QCoreApplication::aboutToQuit, this, &RecordsetModel::stopLoading);
+}
 
-RecordsetModel::~RecordsetModel() = default;
+RecordsetModel::~RecordsetModel() {
+    if (!data_)
+        return;
+    data_->rowsAboutToBeAppended = nullptr;
+    data_->rowsAppended = nullptr;
+    data_->setArrivalHandler(nullptr);
+    data_->stopLoad();
+}
+
+void RecordsetModel::rowsArrived() {
+    data_->appendArrived();
+    emit loadChanged();
+}
+
+db::RecordsetData::Load RecordsetModel::load() const {
+    return data_ ? data_->load() : db::RecordsetData::Load::Complete;
+}
+
+QString RecordsetModel::loadMessage() const {
+    return data_ ? data_->loadMessage() : QString();
+}
+
+void RecordsetModel::stopLoading() {
+    if (!data_ || data_->load() != db::RecordsetData::Load::Reading)
+        return;
+    data_->stopLoad();
+    emit loadChanged();
+}
 
 int RecordsetModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() || !data_ ? 0 : data_->rows.rowCount();
@@ -69,6 +135,8 @@ QVariant RecordsetModel::data(const QModelIndex& index, int role) const {
             return role == Qt::DisplayRole ? NullPlaceholder : QString(QLatin1String(""));
         if (info.binary)
             return hexText(rows.bytes(row, column));
+        if (role == Qt::DisplayRole)
+            return shownText(rows.bytes(row, column));
         return rows.text(row, column);
     case IsNullRole:
         return rows.isNull(row, column);

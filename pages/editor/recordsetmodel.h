@@ -2,14 +2,18 @@
 
 // The grid's model: a thin view over a recordset's stored rows (no copy of them), whose
 // committed edits go to the table through a RowWriter. NULL shows as a placeholder,
-// told apart from empty text; its edit text is empty.
+// told apart from empty text; its edit text is empty. A long value shows its first
+// characters and a mark that there is more; its edit text is the whole value. Rows that
+// arrive while the table is still being read are inserted at the end as they come; the
+// model going (the grid rebound, the program ending) stops that read.
+
+#include "db/recordset.h"
 
 #include <QAbstractTableModel>
 #include <functional>
 #include <memory>
 
 namespace db {
-struct RecordsetData;
 class RowWriter;
 } // namespace db
 
@@ -22,6 +26,8 @@ class RecordsetModel : public QAbstractTableModel {
     static constexpr int IsNullRole = Qt::UserRole + 1;
     // What a NULL cell shows.
     static const QString NullPlaceholder;
+    // The most characters a cell shows of its value.
+    static constexpr int ShownCharacters = 256;
 
     // Learns the table's keys through the rows' connection (see db::RowWriter).
     explicit RecordsetModel(std::shared_ptr<db::RecordsetData> data, QObject* parent = nullptr);
@@ -44,7 +50,19 @@ class RecordsetModel : public QAbstractTableModel {
     // Called with a message for the user when a write is refused.
     void setFailureHandler(std::function<void(const QString&)> handler);
 
+    // Where the read of the rows stands (Complete once every row is here).
+    db::RecordsetData::Load load() const;
+    QString loadMessage() const;
+    // Stops reading rows: those read so far stay.
+    void stopLoading();
+
+  signals:
+    // Rows arrived, or the read ended or stopped.
+    void loadChanged();
+
   private:
+    void rowsArrived();
+
     std::shared_ptr<db::RecordsetData> data_;
     std::unique_ptr<db::RowWriter> writer_;
     std::function<void(const QString&)> onFailure_;

@@ -1,0 +1,129 @@
+#include "db/resultreadercells.h"
+
+#include <algorithm>
+
+namespace db::reading {
+namespace {
+constexpr std::size_t kDeliverBytes = 4 << 20; // later blocks are handed over about
+constexpr int kDeliverRows = 65536;            // this large
+} // namespace
+
+bool readCell(const odbc::Statement& statement, SQLUSMALLINT column, SQLSMALLINT cType,
+              std::vector<char>& buffer, std::string& out) {
+    out.clear();
+    for (;;) {
+        SQLLEN indicator = 0;
+        const SQLRETURN rc = SQLGetData(statement.handle().get(), column, cType, buffer.data(),
+                                        SQLLEN(buffer.size()), &indicator);
+        if (rc == SQL_NO_DATA)
+            return true;
+        odbc::check(rc, statement.handle(), "SQLGetData");
+        if (indicator == SQL_NULL_DATA)
+            return false;
+        const std::size_t room = cType == SQL_C_CHAR ? buffer.size() - 1 : buffer.size();
+        const bool truncated =
+            rc == SQL_SUCCESS_WITH_INFO && (indicator == SQL_NO_TOTAL || SQLLEN(room) < indicator);
+        if (!truncated) {
+            out.append(buffer.data(), std::size_t(indicator));
+            return true;
+        }
+        out.append(buffer.data(), room);
+        if (indicator != SQL_NO_TOTAL && buffer.size() < std::size_t(indicator) + 1)
+            buffer.resize(std::size_t(indicator) + 1);
+    }
+}
+
+Batcher::Batcher(RowSink& sink, int columns) : sink_(sink), columns_(columns), block_(columns) {}
+
+void Batcher::rowDone(bool atRowsetEnd) {
+    block_.finishRow();
+    ++handed_;
+    if (atRowsetEnd &&
+        (first_ || block_.rowCount() >= kDeliverRows || block_.bytes() >= kDeliverBytes))
+        flush();
+}
+
+void Batcher::flush() {
+    if (block_.rowCount() == 0)
+        return;
+    first_ = false;
+    // The next block will take about as much room as this one.
+    std::vector<std::size_t> sizes = block_.columnBytes();
+    for (std::size_t& size : sizes)
+        size += size / 8;
+    sink_.deliver(std::move(block_));
+    block_ = RowBlock(columns_, sizes);
+}
+
+void setArraySize(const odbc::Statement& statement, std::size_t rows) {
+    odbc::check(
+        SQLSetStmtAttr(statement.handle().get(), SQL_ATTR_ROW_ARRAY_SIZE, SQLPOINTER(rows), 0),
+        statement.handle(), "SQLSetStmtAttr(ROW_ARRAY_SIZE)");
+}
+
+namespace {
+
+Row readRowByCells(odbc::Statement& statement, const std::vector<SQLSMALLINT>& cTypes,
+                   std::vector<char>& buffer) {
+    Row row;
+    std::string cell;
+    for (std::size_t c = 0; c < cTypes.size(); ++c) {
+        if (readCell(statement, SQLUSMALLINT(c + 1), cTypes[c], buffer, cell))
+            row.emplace_back(cell);
+        else
+            row.emplace_back(std::nullopt);
+    }
+    return row;
+}
+
+} // namespace
+
+bool readCellByCell(odbc::Statement& statement, const std::vector<SQLSMALLINT>& cTypes,
+                    Batcher& batcher, RowSink& sink) {
+    std::vector<char> buffer(4096);
+    std::string cell;
+    for (int n = 1;; ++n) {
+        if (n % 256 == 0 && sink.stopRequested())
+            return false;
+        const SQLRETURN rc = SQLFetch(statement.handle().get());
+        if (rc == SQL_NO_DATA)
+            return true;
+        odbc::check(rc, statement.handle(), "SQLFetch");
+        for (std::size_t c = 0; c < cTypes.size(); ++c) {
+            if (readCell(statement, SQLUSMALLINT(c + 1), cTypes[c], buffer, cell))
+                batcher.block().append(int(c), cell);
+            else
+                batcher.block().appendNull(int(c));
+        }
+        batcher.rowDone(n % 256 == 0);
+    }
+}
+
+void passBy(odbc::Statement& statement, long long count, const Row& last,
+            const std::vector<SQLSMALLINT>& cTypes, const std::function<void()>& reexecute) {
+    reexecute();
+    long long left = count - 1;
+    while (left > 0) {
+        const std::size_t rows = std::size_t(std::min<long long>(left, 1024));
+        setArraySize(statement, rows);
+        SQLULEN fetched = 0;
+        SQLSetStmtAttr(statement.handle().get(), SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0);
+        const SQLRETURN rc = SQLFetch(statement.handle().get());
+        SQLSetStmtAttr(statement.handle().get(), SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0);
+        if (rc == SQL_NO_DATA)
+            break;
+        odbc::check(rc, statement.handle(), "SQLFetch");
+        left -= (long long)fetched;
+    }
+    setArraySize(statement, 1);
+    std::vector<char> buffer(4096);
+    const SQLRETURN rc = left == 0 ? SQLFetch(statement.handle().get()) : SQL_NO_DATA;
+    if (rc != SQL_NO_DATA)
+        odbc::check(rc, statement.handle(), "SQLFetch");
+    if (rc == SQL_NO_DATA || readRowByCells(statement, cTypes, buffer) != last)
+        throw DbError(QStringLiteral("The table changed while its rows were read. Open it again "
+                                     "to see all of its rows."),
+                      QStringLiteral("HY000"));
+}
+
+} // namespace db::reading
