@@ -4,8 +4,8 @@
 
 namespace db::reading {
 namespace {
-constexpr std::size_t kDeliverBytes = 4 << 20; // later blocks are handed over about
-constexpr int kDeliverRows = 65536;            // this large
+constexpr std::size_t kDeliverBytes = 1 << 20; // later blocks are handed over about
+constexpr int kDeliverRows = 16384;            // this large
 } // namespace
 
 bool readCell(const odbc::Statement& statement, SQLUSMALLINT column, SQLSMALLINT cType,
@@ -50,7 +50,7 @@ void Batcher::flush() {
     // The next block will take about as much room as this one.
     std::vector<std::size_t> sizes = block_.columnBytes();
     for (std::size_t& size : sizes)
-        size += size / 8;
+        size += size / 16;
     sink_.deliver(std::move(block_));
     block_ = RowBlock(columns_, sizes);
 }
