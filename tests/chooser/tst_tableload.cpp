@@ -122,6 +122,11 @@ void TableLoadTest::shouldLetTheGridBeUsedAndEditedWhileRowsStreamInAndKeepThemW
     QCOMPARE(bandText(), QStringLiteral("Reading rows: %1 so far").arg(first));
     QVERIFY(grid().loadBand()->findChild<QPushButton*>(QStringLiteral("StopLoad"))->isVisible());
 
+    // Once the first rows are on screen the table's keys are learnt and cells can be edited.
+    QVERIFY(QTest::qWaitFor(
+        [] { return grid().model()->flags(grid().model()->index(5, 1)) & Qt::ItemIsEditable; },
+        20000));
+
     // Scrolling, resizing and editing work meanwhile; the edit is in the table.
     grid().scrollToBottom();
     pages::form3().resize(pages::form3().width() + 80, pages::form3().height() + 60);
