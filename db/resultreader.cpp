@@ -131,8 +131,10 @@ BlockEnd readBlocks(odbc::Statement& statement, const std::vector<ColumnInfo>& c
             break;
         }
         const SQLRETURN rc = SQLFetch(h);
-        if (rc == SQL_NO_DATA)
+        if (rc == SQL_NO_DATA) {
+            checkEndOfRows(statement);
             break;
+        }
         odbc::check(rc, statement.handle(), "SQLFetch");
         for (std::size_t r = 0; r < fetched && end == BlockEnd::Done; ++r) {
             for (std::size_t i = 0; i < bound.size(); ++i) {
@@ -164,8 +166,6 @@ BlockEnd readBlocks(odbc::Statement& statement, const std::vector<ColumnInfo>& c
             break;
         if (fetched > 0)
             keepRow(fetched - 1);
-        if (fetched < arraySize) // a short block is the last one
-            break;
         if (arraySize < rowsPerBlock) {
             arraySize = rowsPerBlock;
             setArraySize(statement, arraySize);

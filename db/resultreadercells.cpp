@@ -4,8 +4,8 @@
 
 namespace db::reading {
 namespace {
-constexpr std::size_t kDeliverBytes = 4 << 20; // later blocks are handed over about
-constexpr int kDeliverRows = 65536;            // this large
+constexpr std::size_t kDeliverBytes = 1 << 20; // later blocks are handed over about
+constexpr int kDeliverRows = 16384;            // this large
 } // namespace
 
 bool readCell(const odbc::Statement& statement, SQLUSMALLINT column, SQLSMALLINT cType,
@@ -50,9 +50,27 @@ void Batcher::flush() {
     // The next block will take about as much room as this one.
     std::vector<std::size_t> sizes = block_.columnBytes();
     for (std::size_t& size : sizes)
-        size += size / 8;
+        size += size / 16;
     sink_.deliver(std::move(block_));
     block_ = RowBlock(columns_, sizes);
+}
+
+void checkEndOfRows(const odbc::Statement& statement) {
+    const SQLHSTMT h = statement.handle().get();
+    for (SQLSMALLINT record = 1;; ++record) {
+        SQLWCHAR state[6] = {};
+        SQLINTEGER native = 0;
+        SQLWCHAR text[2] = {};
+        SQLSMALLINT length = 0;
+        if (!SQL_SUCCEEDED(SQLGetDiagRecW(SQL_HANDLE_STMT, h, record, state, &native, text,
+                                          SQLSMALLINT(std::size(text)), &length)))
+            break;
+        const bool warning = state[0] == u'0' && (state[1] == u'0' || state[1] == u'1');
+        if (!warning)
+            throw odbc::diagnostics(SQL_HANDLE_STMT, h, "SQLFetch");
+    }
+    if (SQLMoreResults(h) == SQL_ERROR)
+        throw odbc::diagnostics(SQL_HANDLE_STMT, h, "SQLMoreResults");
 }
 
 void setArraySize(const odbc::Statement& statement, std::size_t rows) {
@@ -86,8 +104,10 @@ bool readCellByCell(odbc::Statement& statement, const std::vector<SQLSMALLINT>& 
         if (n % 256 == 0 && sink.stopRequested())
             return false;
         const SQLRETURN rc = SQLFetch(statement.handle().get());
-        if (rc == SQL_NO_DATA)
+        if (rc == SQL_NO_DATA) {
+            checkEndOfRows(statement);
             return true;
+        }
         odbc::check(rc, statement.handle(), "SQLFetch");
         for (std::size_t c = 0; c < cTypes.size(); ++c) {
             if (readCell(statement, SQLUSMALLINT(c + 1), cTypes[c], buffer, cell))

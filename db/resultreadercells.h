@@ -43,6 +43,11 @@ class Batcher {
 
 void setArraySize(const odbc::Statement& statement, std::size_t rows);
 
+// After a fetch found no more rows: throws the server's error when it failed the
+// statement part way (the error comes with the end of the rows or right after it), so a
+// cut-off result never passes for a whole one.
+void checkEndOfRows(const odbc::Statement& statement);
+
 // Fetches row by row, every cell read whole. Answers false when asked to stop.
 bool readCellByCell(odbc::Statement& statement, const std::vector<SQLSMALLINT>& cTypes,
                     Batcher& batcher, RowSink& sink);

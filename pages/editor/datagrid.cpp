@@ -87,10 +87,11 @@ void DataGrid::setDataSource(std::shared_ptr<db::RecordsetData> source) {
     delete previousSelection; // the view does not delete the one it replaces
     previous.reset();         // the earlier rows, and with them their connection, go now
 
-    const QString reason = readOnlyReason();
-    notice_->setText(reason);
-    notice_->setVisible(!reason.isEmpty());
-    setToolTip(reason);
+    // Rows still arriving learn their table's keys once they are on screen.
+    if (model_ && !model_->keysKnown())
+        connect(model_.get(), &RecordsetModel::keysLearned, this, &DataGrid::showReadOnlyReason);
+    else
+        showReadOnlyReason();
     if (model_ && model_->columnCount() > 0) {
         verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
         resizeColumnsToContents();
@@ -126,6 +127,23 @@ void DataGrid::setCurrentCellNull() {
 void DataGrid::stopLoading() {
     if (model_)
         model_->stopLoading();
+}
+
+void DataGrid::showReadOnlyReason() {
+    const QString reason = readOnlyReason();
+    notice_->setText(reason);
+    notice_->setVisible(!reason.isEmpty());
+    setToolTip(reason);
+    const QModelIndex current = currentIndex();
+    setNull_->setEnabled(model_ && current.isValid() &&
+                         (model_->flags(current) & Qt::ItemIsEditable));
+    updateGeometries();
+}
+
+void DataGrid::paintEvent(QPaintEvent* event) {
+    QTableView::paintEvent(event);
+    if (model_ && !model_->keysKnown())
+        model_->learnKeysSoon();
 }
 
 QWidget* DataGrid::readOnlyNotice() const {

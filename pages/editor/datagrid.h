@@ -53,8 +53,10 @@ class DataGrid : public QTableView {
     void contextMenuEvent(QContextMenuEvent* event) override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
     void updateGeometries() override;
+    void paintEvent(QPaintEvent* event) override;
 
   private:
+    void showReadOnlyReason();
     void showFailure(const QString& message);
 
     std::shared_ptr<db::RecordsetData> source_;

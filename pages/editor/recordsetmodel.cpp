@@ -69,10 +69,11 @@ bool isNumericType(short type) {
 const QString RecordsetModel::NullPlaceholder = QStringLiteral("NULL");
 
 RecordsetModel::RecordsetModel(std::shared_ptr<db::RecordsetData> data, QObject* parent)
-    : QAbstractTableModel(parent), data_(std::move(data)),
-      writer_(std::make_unique<db::RowWriter>(data_)) {
-    if (!data_ || data_->load() != db::RecordsetData::Load::Reading)
+    : QAbstractTableModel(parent), data_(std::move(data)) {
+    if (!data_ || data_->load() != db::RecordsetData::Load::Reading) {
+        writer_ = std::make_unique<db::RowWriter>(data_);
         return;
+    }
     data_->rowsAboutToBeAppended = [this](int first, int last) {
         beginInsertRows({}, first, last);
     };
@@ -91,6 +92,20 @@ RecordsetModel::~RecordsetModel() {
     data_->rowsAppended = nullptr;
     data_->setArrivalHandler(nullptr);
     data_->stopLoad();
+}
+
+db::RowWriter& RecordsetModel::writer() const {
+    if (!writer_) {
+        writer_ = std::make_unique<db::RowWriter>(data_);
+        emit const_cast<RecordsetModel*>(this)->keysLearned();
+    }
+    return *writer_;
+}
+
+void RecordsetModel::learnKeysSoon() {
+    if (!writer_)
+        QMetaObject::invokeMethod(
+            this, [this] { writer(); }, Qt::QueuedConnection);
 }
 
 void RecordsetModel::rowsArrived() {
@@ -145,7 +160,7 @@ QVariant RecordsetModel::data(const QModelIndex& index, int role) const {
             return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
         return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
     case Qt::ToolTipRole: {
-        const QString reason = writer_->columnReadOnlyReason(column);
+        const QString reason = writer_ ? writer_->columnReadOnlyReason(column) : QString();
         if (rows.isNull(row, column))
             return reason.isEmpty() ? QStringLiteral("NULL: no value") : reason;
         return reason.isEmpty() ? QVariant() : QVariant(reason);
@@ -165,7 +180,7 @@ QVariant RecordsetModel::headerData(int section, Qt::Orientation orientation, in
     if (role == Qt::DisplayRole)
         return data_->rows.columns()[std::size_t(section)].name;
     if (role == Qt::ToolTipRole) {
-        const QString reason = writer_->columnReadOnlyReason(section);
+        const QString reason = writer_ ? writer_->columnReadOnlyReason(section) : QString();
         return reason.isEmpty() ? QVariant() : QVariant(reason);
     }
     return {};
@@ -175,7 +190,7 @@ Qt::ItemFlags RecordsetModel::flags(const QModelIndex& index) const {
     if (!index.isValid())
         return Qt::NoItemFlags;
     Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
-    if (writer_->canWrite(index.column()))
+    if (writer_ && writer_->canWrite(index.column()))
         flags |= Qt::ItemIsEditable;
     return flags;
 }
@@ -187,7 +202,7 @@ bool RecordsetModel::setData(const QModelIndex& index, const QVariant& value, in
     const db::CellValue cell =
         value.isValid() ? db::CellValue(value.toString().toUtf8().toStdString()) : db::CellValue();
     writing_ = true;
-    const db::CellWriteResult result = writer_->write(index.row(), index.column(), cell);
+    const db::CellWriteResult result = writer().write(index.row(), index.column(), cell);
     // The whole row may have been read again, whatever the outcome.
     emit dataChanged(this->index(index.row(), 0), this->index(index.row(), columnCount() - 1));
     if (result.status != db::WriteStatus::Written && onFailure_)
@@ -197,7 +212,7 @@ bool RecordsetModel::setData(const QModelIndex& index, const QVariant& value, in
 }
 
 QString RecordsetModel::readOnlyReason() const {
-    return writer_->readOnlyReason();
+    return writer().readOnlyReason();
 }
 
 void RecordsetModel::setFailureHandler(std::function<void(const QString&)> handler) {

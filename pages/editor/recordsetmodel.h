@@ -47,6 +47,12 @@ class RecordsetModel : public QAbstractTableModel {
 
     // Why no cell can be edited; empty when the table's rows can be written.
     QString readOnlyReason() const;
+    // Whether the table's keys are known. Rows that are still being read learn them only
+    // once the first rows are on screen (keysLearned then); until then no cell is editable.
+    // Asking for the reason above, or writing, learns them at once.
+    bool keysKnown() const { return writer_ != nullptr; }
+    // Learns the keys on a later turn of the event loop, unless known.
+    void learnKeysSoon();
     // Called with a message for the user when a write is refused.
     void setFailureHandler(std::function<void(const QString&)> handler);
 
@@ -59,12 +65,15 @@ class RecordsetModel : public QAbstractTableModel {
   signals:
     // Rows arrived, or the read ended or stopped.
     void loadChanged();
+    // The table's keys are known now (see keysKnown).
+    void keysLearned();
 
   private:
     void rowsArrived();
+    db::RowWriter& writer() const;
 
     std::shared_ptr<db::RecordsetData> data_;
-    std::unique_ptr<db::RowWriter> writer_;
+    mutable std::unique_ptr<db::RowWriter> writer_;
     std::function<void(const QString&)> onFailure_;
     bool writing_ = false;
 };
