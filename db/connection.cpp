@@ -162,11 +162,13 @@ void Connection::Open(const QString& connectionString) {
     const QString odbcString = provider->odbcConnectionString(properties);
     state_->driver = connectWithDeadline(odbcString, provider, state_->connectionTimeout);
     state_->provider = std::move(provider);
+    state_->odbcString = odbcString;
 }
 
 void Connection::Close() {
     state_->driver.reset();
     state_->provider.reset();
+    state_->odbcString.clear();
 }
 
 bool Connection::isOpen() const {

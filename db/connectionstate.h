@@ -16,6 +16,8 @@ struct ConnectionState {
     int connectionTimeout = kDefaultConnectionTimeout;
     std::shared_ptr<odbc::DriverConnection> driver;
     std::shared_ptr<const Provider> provider;
+    QString odbcString; // what the driver connection was opened with (a recordset's read
+                        // opens one more like it)
 
     // The open driver connection; throws kObjectClosed while closed.
     odbc::DriverConnection& open() const;

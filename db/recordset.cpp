@@ -3,7 +3,10 @@
 #include "db/connection.h"
 #include "db/connectionstate.h"
 #include "db/dberror.h"
+#include "db/recordsetstream.h"
 #include "db/resultreader.h"
+
+#include <algorithm>
 
 namespace db {
 namespace {
@@ -30,7 +33,7 @@ void Recordset::Open(const QString& source, const Connection& activeConnection, 
     if (state_->data)
         throw DbError(QString::fromLatin1(kObjectOpen), QStringLiteral("HY010"), 3705);
     const std::shared_ptr<ConnectionState> connection = activeConnection.state();
-    odbc::DriverConnection& driver = connection->open();
+    connection->open();
 
     auto data = std::make_shared<RecordsetData>();
     data->source = source;
@@ -38,12 +41,80 @@ void Recordset::Open(const QString& source, const Connection& activeConnection, 
     data->lockType = lockType;
     data->connection = connection;
 
-    odbc::Statement statement(driver);
-    statement.setQueryTimeout(connection->commandTimeout);
-    statement.execDirect(source);
-    data->rows.setColumns(describeColumns(statement));
-    readRows(statement, data->rows, [&] { statement.execDirect(source); });
+    std::shared_ptr<RecordsetStream> stream = RecordsetStream::start(*connection, source);
+    // The read logs in before it runs the query: its columns may take both time-outs.
+    stream->waitForFirstRows(connection->commandTimeout > 0
+                                 ? connection->commandTimeout +
+                                       std::max(connection->connectionTimeout, 0)
+                                 : 0);
+    data->rows.setColumns(stream->columns());
+    data->stream = std::move(stream);
+    data->appendArrived();
     openOver(std::move(data));
+}
+
+RecordsetData::~RecordsetData() {
+    if (stream)
+        stream->stop();
+}
+
+RecordsetData::Load RecordsetData::load() const {
+    if (!stream)
+        return Load::Complete;
+    if (!settled) // rows may still wait to be appended
+        return Load::Reading;
+    switch (stream->state()) {
+    case RecordsetStream::State::Reading:
+        return Load::Reading;
+    case RecordsetStream::State::Stopped:
+        return Load::Stopped;
+    case RecordsetStream::State::Failed:
+        return Load::Failed;
+    case RecordsetStream::State::Complete:
+        break;
+    }
+    return Load::Complete;
+}
+
+QString RecordsetData::loadMessage() const {
+    return stream ? stream->message() : QString();
+}
+
+int RecordsetData::appendArrived(bool wait) {
+    if (!stream)
+        return 0;
+    // Blocks all come before the end is told: taken after it is seen, none is left behind.
+    const bool ended = stream->state() != RecordsetStream::State::Reading;
+    const std::vector<RowBlock> blocks = stream->take(wait && !ended);
+    int count = 0;
+    for (const RowBlock& block : blocks)
+        count += block.rowCount();
+    if (count > 0) {
+        const int first = rows.rowCount();
+        if (rowsAboutToBeAppended)
+            rowsAboutToBeAppended(first, first + count - 1);
+        for (const RowBlock& block : blocks)
+            rows.appendBlock(block);
+        if (rowsAppended)
+            rowsAppended();
+    }
+    if (!settled && ended) {
+        rows.squeeze();
+        settled = true;
+    }
+    return count;
+}
+
+void RecordsetData::stopLoad() {
+    if (stream && stream->state() == RecordsetStream::State::Reading) {
+        stream->stop();
+        appendArrived(); // nothing more comes; gives back the room kept for it
+    }
+}
+
+void RecordsetData::setArrivalHandler(std::function<void()> handler) {
+    if (stream)
+        stream->setArrivalHandler(std::move(handler));
 }
 
 void Recordset::openOver(std::shared_ptr<RecordsetData> data) {
@@ -54,7 +125,10 @@ void Recordset::openOver(std::shared_ptr<RecordsetData> data) {
 bool Recordset::Eof() const {
     if (!state_->data)
         throwClosed();
-    return state_->position >= state_->data->rows.rowCount();
+    RecordsetData& data = *state_->data;
+    while (state_->position >= data.rows.rowCount() && data.load() == RecordsetData::Load::Reading)
+        data.appendArrived(true);
+    return state_->position >= data.rows.rowCount();
 }
 
 void Recordset::MoveNext() {

@@ -1,18 +1,22 @@
 #pragma once
 
-// An ADO-shaped recordset. Open reads every row of its source into a ResultTable; the
-// recordset then moves forward over it (Eof, MoveNext, Fields) or hands it to a grid
-// (DataSource). Copies share one recordset.
+// An ADO-shaped recordset. Open runs its source and returns once the first rows are in a
+// ResultTable; the rest is read behind them (see RecordsetStream) and appended whenever
+// the opening thread's event loop runs, or when Eof needs them. The recordset moves
+// forward over the rows (Eof, MoveNext, Fields) or hands them to a grid (DataSource).
+// Copies share one recordset.
 
 #include "db/resulttable.h"
 
 #include <QString>
 #include <QVariant>
+#include <functional>
 #include <memory>
 
 namespace db {
 
 class Connection;
+class RecordsetStream;
 struct ConnectionState;
 
 enum CursorTypeEnum : int {
@@ -29,13 +33,41 @@ enum LockTypeEnum : int {
 };
 
 // What a grid binds to: the rows, the source they came from, and the connection that
-// stays open while the grid holds them.
+// stays open while the grid holds them. The rows are read over a connection of their
+// own, so `connection` is free for other statements (writes) at any time, also while
+// rows are still arriving.
 struct RecordsetData {
+    enum class Load { Complete, Reading, Stopped, Failed };
+
+    RecordsetData() = default;
+    ~RecordsetData(); // stops a read still under way
+    RecordsetData(const RecordsetData&) = delete;
+    RecordsetData& operator=(const RecordsetData&) = delete;
+
     QString source; // the SQL text
     int cursorType = adOpenForwardOnly;
     int lockType = adLockReadOnly;
     std::shared_ptr<ConnectionState> connection;
     ResultTable rows;
+
+    // Where the read of the rows stands, and why it failed.
+    Load load() const;
+    QString loadMessage() const;
+    // Appends the rows that have arrived (on the opening thread), telling the listeners
+    // below; with `wait`, first waits for rows or the end of the read. Answers how many.
+    int appendArrived(bool wait = false);
+    // Stops the read: the rows appended so far stay, no more come.
+    void stopLoad();
+    // Runs on the opening thread's event loop when rows have arrived or the read ended
+    // (call appendArrived there). Empty: nobody listens.
+    void setArrivalHandler(std::function<void()> handler);
+    // Told just before and after arrived rows are appended (a model's row insertion).
+    std::function<void(int first, int last)> rowsAboutToBeAppended;
+    std::function<void()> rowsAppended;
+
+    // For the layer: the read under way, null once the rows were read whole.
+    std::shared_ptr<RecordsetStream> stream;
+    bool settled = false; // the read has ended and the rows' spare room is given back
 };
 
 class Field {

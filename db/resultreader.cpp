@@ -1,14 +1,16 @@
 #include "db/resultreader.h"
 
-#include "db/tablekeys.h"
-#include "db/valuerules.h"
+#include "db/resultreadercells.h"
 
 #include <algorithm>
-#include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace db {
+
+using namespace reading; // the row-by-row pieces (resultreadercells.h)
+
 namespace {
 
 bool isBinaryType(SQLSMALLINT type) {
@@ -21,66 +23,6 @@ SQLLEN numericAttribute(const odbc::Statement& statement, SQLUSMALLINT column, S
             SQLColAttributeW(statement.handle().get(), column, field, nullptr, 0, nullptr, &value)))
         return -1;
     return value;
-}
-
-// How a column's cells are read: bytes for binary columns, binary numbers for
-// approximate ones (the driver's text of a double may stop short of its last digits),
-// UTF-8 text for the rest.
-SQLSMALLINT cellType(const ColumnInfo& c) {
-    if (c.binary)
-        return SQL_C_BINARY;
-    if (isApproximateType(c.sqlType))
-        return c.sqlType == SQL_REAL ? SQL_C_FLOAT : SQL_C_DOUBLE;
-    return SQL_C_CHAR;
-}
-
-// A number read in binary, as the shortest text that reads back to the same number.
-std::string numberText(SQLSMALLINT cType, const char* data) {
-    if (cType == SQL_C_FLOAT) {
-        float value = 0;
-        std::memcpy(&value, data, sizeof value);
-        return approximateText(value);
-    }
-    double value = 0;
-    std::memcpy(&value, data, sizeof value);
-    return approximateText(value);
-}
-
-// Reads one cell with SQLGetData, in pieces when it is longer than the buffer.
-// Answers false for NULL.
-bool readCell(const odbc::Statement& statement, SQLUSMALLINT column, SQLSMALLINT cType,
-              std::vector<char>& buffer, std::string& out) {
-    out.clear();
-    if (cType == SQL_C_DOUBLE || cType == SQL_C_FLOAT) {
-        SQLLEN indicator = 0;
-        odbc::check(SQLGetData(statement.handle().get(), column, cType, buffer.data(),
-                               SQLLEN(buffer.size()), &indicator),
-                    statement.handle(), "SQLGetData");
-        if (indicator == SQL_NULL_DATA)
-            return false;
-        out = numberText(cType, buffer.data());
-        return true;
-    }
-    for (;;) {
-        SQLLEN indicator = 0;
-        const SQLRETURN rc = SQLGetData(statement.handle().get(), column, cType, buffer.data(),
-                                        SQLLEN(buffer.size()), &indicator);
-        if (rc == SQL_NO_DATA)
-            return true;
-        odbc::check(rc, statement.handle(), "SQLGetData");
-        if (indicator == SQL_NULL_DATA)
-            return false;
-        const std::size_t room = cType == SQL_C_CHAR ? buffer.size() - 1 : buffer.size();
-        const bool truncated =
-            rc == SQL_SUCCESS_WITH_INFO && (indicator == SQL_NO_TOTAL || SQLLEN(room) < indicator);
-        if (!truncated) {
-            out.append(buffer.data(), std::size_t(indicator));
-            return true;
-        }
-        out.append(buffer.data(), room);
-        if (indicator != SQL_NO_TOTAL && buffer.size() < std::size_t(indicator) + 1)
-            buffer.resize(std::size_t(indicator) + 1);
-    }
 }
 
 } // namespace
@@ -106,10 +48,8 @@ std::vector<ColumnInfo> describeColumns(const odbc::Statement& statement) {
         info.nullable = nullable != SQL_NO_NULLS;
         info.binary = isBinaryType(type);
         info.autoIncrement = numericAttribute(statement, i, SQL_DESC_AUTO_UNIQUE_VALUE) == SQL_TRUE;
-        // Not the driver's "updatable" attribute: FreeTDS reports every column read-only
-        // unless the server marks it for a cursor, which Adaptive Server does not do for
-        // a plain select. What cannot be written is learnt from the table itself.
-        info.readOnly = info.autoIncrement;
+        info.readOnly = info.autoIncrement ||
+                        numericAttribute(statement, i, SQL_DESC_UPDATABLE) == SQL_ATTR_READONLY;
         columns.push_back(std::move(info));
     }
     return columns;
@@ -129,8 +69,6 @@ std::size_t blockWidth(const ColumnInfo& c) {
     default:
         break;
     }
-    if (cellType(c) != SQL_C_CHAR && !c.binary)
-        return sizeof(double);
     if (c.size == 0 || c.size > 2000)
         return kLong;
     if (c.binary)
@@ -140,28 +78,6 @@ std::size_t blockWidth(const ColumnInfo& c) {
     return std::max<std::size_t>(std::size_t(c.size) * 4, 64) + 1;
 }
 
-void readCellByCell(odbc::Statement& statement, ResultTable& table) {
-    const int columns = table.columnCount();
-    std::vector<SQLSMALLINT> cTypes;
-    for (const ColumnInfo& c : table.columns())
-        cTypes.push_back(cellType(c));
-    std::vector<char> buffer(4096);
-    std::string cell;
-    for (;;) {
-        const SQLRETURN rc = SQLFetch(statement.handle().get());
-        if (rc == SQL_NO_DATA)
-            break;
-        odbc::check(rc, statement.handle(), "SQLFetch");
-        for (int c = 0; c < columns; ++c) {
-            if (readCell(statement, SQLUSMALLINT(c + 1), cTypes[std::size_t(c)], buffer, cell))
-                table.append(c, cell);
-            else
-                table.appendNull(c);
-        }
-        table.finishRow();
-    }
-}
-
 struct BoundColumn {
     SQLSMALLINT cType;
     std::size_t width;
@@ -169,22 +85,23 @@ struct BoundColumn {
     std::vector<SQLLEN> indicators;
 };
 
-// Answers false when a value did not fit its buffer (nothing of that block is kept).
-bool readBlocks(odbc::Statement& statement, ResultTable& table) {
+enum class BlockEnd { Done, Stopped, Truncated };
+
+BlockEnd readBlocks(odbc::Statement& statement, const std::vector<ColumnInfo>& columns,
+                    Batcher& batcher, RowSink& sink, Row& last) {
     const SQLHSTMT h = statement.handle().get();
     std::vector<BoundColumn> bound;
     std::size_t rowWidth = 0;
-    for (const ColumnInfo& c : table.columns()) {
+    for (const ColumnInfo& c : columns) {
         bound.push_back({cellType(c), blockWidth(c), {}, {}});
         rowWidth += bound.back().width;
     }
     const std::size_t rowsPerBlock = std::clamp<std::size_t>(
-        (std::size_t(4) << 20) / std::max<std::size_t>(rowWidth, 1), 1, 1024);
+        (std::size_t(1) << 20) / std::max<std::size_t>(rowWidth, 1), 1, 1024);
     SQLULEN fetched = 0;
     odbc::check(SQLSetStmtAttr(h, SQL_ATTR_ROW_BIND_TYPE, SQLPOINTER(SQL_BIND_BY_COLUMN), 0),
                 statement.handle(), "SQLSetStmtAttr(ROW_BIND_TYPE)");
-    odbc::check(SQLSetStmtAttr(h, SQL_ATTR_ROW_ARRAY_SIZE, SQLPOINTER(rowsPerBlock), 0),
-                statement.handle(), "SQLSetStmtAttr(ROW_ARRAY_SIZE)");
+    setArraySize(statement, std::min(kFirstRows, rowsPerBlock));
     odbc::check(SQLSetStmtAttr(h, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0), statement.handle(),
                 "SQLSetStmtAttr(ROWS_FETCHED_PTR)");
     for (std::size_t i = 0; i < bound.size(); ++i) {
@@ -195,51 +112,111 @@ bool readBlocks(odbc::Statement& statement, ResultTable& table) {
                                b.indicators.data()),
                     statement.handle(), "SQLBindCol");
     }
-    bool complete = true;
-    for (;;) {
-        const SQLRETURN rc = SQLFetch(h);
-        if (rc == SQL_NO_DATA)
+    const auto keepRow = [&](std::size_t r) {
+        last.clear();
+        for (const BoundColumn& b : bound) {
+            const SQLLEN length = b.indicators[r];
+            if (length == SQL_NULL_DATA)
+                last.emplace_back(std::nullopt);
+            else
+                last.emplace_back(cellText(b.cType, b.data.data() + r * b.width, length));
+        }
+    };
+    BlockEnd end = BlockEnd::Done;
+    for (std::size_t arraySize = std::min(kFirstRows, rowsPerBlock);;) {
+        if (sink.stopRequested()) {
+            end = BlockEnd::Stopped;
             break;
+        }
+        const SQLRETURN rc = SQLFetch(h);
+        if (rc == SQL_NO_DATA) {
+            checkEndOfRows(statement);
+            break;
+        }
         odbc::check(rc, statement.handle(), "SQLFetch");
-        for (std::size_t r = 0; r < fetched && complete; ++r) {
+        for (std::size_t r = 0; r < fetched && end == BlockEnd::Done; ++r) {
             for (std::size_t i = 0; i < bound.size(); ++i) {
                 const BoundColumn& b = bound[i];
                 const SQLLEN length = b.indicators[r];
                 const std::size_t room = b.cType == SQL_C_CHAR ? b.width - 1 : b.width;
-                if (length == SQL_NULL_DATA) {
-                    table.appendNull(int(i));
-                } else if (b.cType == SQL_C_DOUBLE || b.cType == SQL_C_FLOAT) {
-                    table.append(int(i), numberText(b.cType, b.data.data() + r * b.width));
-                } else if (length == SQL_NO_TOTAL || length < 0 || std::size_t(length) > room) {
-                    complete = false;
-                    break;
-                } else {
-                    table.append(int(i), {b.data.data() + r * b.width, std::size_t(length)});
-                }
+                if (length == SQL_NO_TOTAL ||
+                    (length != SQL_NULL_DATA && (length < 0 || std::size_t(length) > room)))
+                    end = BlockEnd::Truncated;
             }
-            if (complete)
-                table.finishRow();
+            if (end == BlockEnd::Truncated) {
+                // Nothing of this row is kept: it is read again, whole, after the restart.
+                if (r > 0)
+                    keepRow(r - 1);
+                break;
+            }
+            for (std::size_t i = 0; i < bound.size(); ++i) {
+                const BoundColumn& b = bound[i];
+                const SQLLEN length = b.indicators[r];
+                if (length == SQL_NULL_DATA)
+                    batcher.block().appendNull(int(i));
+                else
+                    batcher.block().append(int(i),
+                                           cellText(b.cType, b.data.data() + r * b.width, length));
+            }
+            batcher.rowDone(r + 1 == fetched);
         }
-        if (!complete)
+        if (end != BlockEnd::Done)
             break;
+        if (fetched > 0)
+            keepRow(fetched - 1);
+        if (arraySize < rowsPerBlock) {
+            arraySize = rowsPerBlock;
+            setArraySize(statement, arraySize);
+        }
     }
+    batcher.flush();
     SQLFreeStmt(h, SQL_UNBIND);
     SQLSetStmtAttr(h, SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0);
     SQLSetStmtAttr(h, SQL_ATTR_ROW_ARRAY_SIZE, SQLPOINTER(1), 0);
-    return complete;
+    return end;
 }
+
+class TableSink : public RowSink {
+  public:
+    explicit TableSink(ResultTable& table) : table_(table) {}
+    void deliver(RowBlock&& block) override { table_.appendBlock(block); }
+
+  private:
+    ResultTable& table_;
+};
 
 } // namespace
 
-void readRows(odbc::Statement& statement, ResultTable& table,
-              const std::function<void()>& reexecute) {
-    if (table.columnCount() > 0 && !readBlocks(statement, table)) {
+bool streamRows(odbc::Statement& statement, const std::vector<ColumnInfo>& columns, RowSink& sink,
+                const std::function<void()>& reexecute) {
+    if (columns.empty()) {
         statement.closeCursor();
-        table.clearRows();
-        reexecute();
-        readCellByCell(statement, table);
+        return true;
+    }
+    std::vector<SQLSMALLINT> cTypes;
+    for (const ColumnInfo& c : columns)
+        cTypes.push_back(cellType(c));
+    Batcher batcher(sink, int(columns.size()));
+    Row last;
+    BlockEnd end = readBlocks(statement, columns, batcher, sink, last);
+    if (end == BlockEnd::Truncated) {
+        statement.closeCursor();
+        const long long handed = batcher.handed();
+        if (handed > 0)
+            passBy(statement, handed, last, cTypes, reexecute);
+        else
+            reexecute();
+        end = readCellByCell(statement, cTypes, batcher, sink) ? BlockEnd::Done : BlockEnd::Stopped;
+        batcher.flush();
     }
     statement.closeCursor();
+    return end == BlockEnd::Done;
+}
+
+void readRows(odbc::Statement& statement, ResultTable& table,
+              const std::function<void()>& reexecute) {
+    TableSink sink(table);
+    streamRows(statement, table.columns(), sink, reexecute);
 }
 
 } // namespace db

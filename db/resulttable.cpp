@@ -3,6 +3,7 @@
 #include "db/dberror.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace db {
 namespace {
@@ -91,19 +92,29 @@ QString ResultTable::text(int row, int column) const {
     return result;
 }
 
-void ResultTable::appendCell(Column& column, std::optional<std::string_view> value) {
-    char prefix[10];
-    const std::size_t prefixLength = putVarint(prefix, value ? value->size() + 1 : 0);
-    const std::size_t need = prefixLength + (value ? value->size() : 0);
+std::vector<char>& ResultTable::chunkFor(Column& column, std::size_t need) {
     if (need > UINT32_MAX)
         throw DbError(QStringLiteral("A value of column %1 is too large to be held.")
                           .arg(columns_[std::size_t(&column - store_.data())].name));
     if (column.chunks.empty() ||
         column.chunks.back().size() + need > column.chunks.back().capacity()) {
+        // Small tables stay small: chunks double up to their full size.
+        const std::size_t size =
+            column.chunks.empty()
+                ? kFirstChunkBytes
+                : std::min(kChunkBytes,
+                           std::max(kFirstChunkBytes, column.chunks.back().capacity() * 2));
         column.chunks.emplace_back();
-        column.chunks.back().reserve(std::max(kChunkBytes, need));
+        column.chunks.back().reserve(std::max(size, need));
     }
-    std::vector<char>& chunk = column.chunks.back();
+    return column.chunks.back();
+}
+
+void ResultTable::appendCell(Column& column, std::optional<std::string_view> value) {
+    char prefix[10];
+    const std::size_t prefixLength = putVarint(prefix, value ? value->size() + 1 : 0);
+    const std::size_t need = prefixLength + (value ? value->size() : 0);
+    std::vector<char>& chunk = chunkFor(column, need);
     if (column.cells % kGroup == 0)
         column.index.push_back(
             {std::uint32_t(column.chunks.size() - 1), std::uint32_t(chunk.size())});
@@ -123,6 +134,86 @@ void ResultTable::append(int column, std::string_view value) {
 
 void ResultTable::finishRow() {
     ++rows_;
+}
+
+void ResultTable::appendBlock(const RowBlock& block) {
+    for (int col = 0; col < columnCount() && col < block.columnCount(); ++col) {
+        Column& column = store_[std::size_t(col)];
+        const std::string_view cells = block.encoded(col);
+        const char* next = cells.data();
+        const char* const end = next + cells.size();
+        // Copies runs of whole cells that fit the current chunk.
+        while (next < end) {
+            std::size_t prefix = 0;
+            std::uint64_t marker = getVarint(next, prefix);
+            std::vector<char>* chunk = &chunkFor(column, prefix + (marker ? marker - 1 : 0));
+            const char* const run = next;
+            const std::size_t room = chunk->capacity() - chunk->size();
+            for (;;) {
+                const std::size_t length = prefix + (marker ? marker - 1 : 0);
+                if (std::size_t(next - run) + length > room)
+                    break;
+                if (column.cells % kGroup == 0)
+                    column.index.push_back(
+                        {std::uint32_t(column.chunks.size() - 1),
+                         std::uint32_t(chunk->size() + std::size_t(next - run))});
+                ++column.cells;
+                next += length;
+                if (next >= end)
+                    break;
+                marker = getVarint(next, prefix);
+            }
+            chunk->insert(chunk->end(), run, next);
+        }
+    }
+    rows_ += block.rowCount();
+}
+
+void ResultTable::squeeze() {
+    for (Column& c : store_) {
+        c.index.shrink_to_fit();
+        if (!c.chunks.empty())
+            c.chunks.back().shrink_to_fit();
+    }
+}
+
+RowBlock::RowBlock(int columns, const std::vector<std::size_t>& reserve)
+    : cells_(std::size_t(columns)) {
+    for (std::size_t c = 0; c < cells_.size() && c < reserve.size(); ++c)
+        if (reserve[c] > 0)
+            grow(cells_[c], reserve[c]);
+}
+
+void RowBlock::grow(Cells& cells, std::size_t need) {
+    const std::size_t capacity =
+        std::max({cells.size + need, cells.capacity * 2, std::size_t(256)});
+    auto data = std::make_unique_for_overwrite<char[]>(capacity);
+    if (cells.size > 0)
+        std::memcpy(data.get(), cells.data.get(), cells.size);
+    cells.data = std::move(data);
+    cells.capacity = capacity;
+}
+
+void RowBlock::append(int column, std::string_view value) {
+    char* out = room(column, value.size() + 10);
+    const std::size_t prefix = putVarint(out, value.size() + 1);
+    if (!value.empty())
+        std::memcpy(out + prefix, value.data(), value.size());
+    cells_[std::size_t(column)].size += prefix + value.size();
+}
+
+std::vector<std::size_t> RowBlock::columnBytes() const {
+    std::vector<std::size_t> sizes;
+    for (const Cells& c : cells_)
+        sizes.push_back(c.size);
+    return sizes;
+}
+
+std::size_t RowBlock::bytes() const {
+    std::size_t total = 0;
+    for (const Cells& c : cells_)
+        total += c.size;
+    return total;
 }
 
 void ResultTable::replaceRow(int row, const std::vector<std::optional<std::string>>& values) {

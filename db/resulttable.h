@@ -1,13 +1,14 @@
 #pragma once
 
 // Rows of a result in compact storage. Each column keeps its cells one after another in
-// chunks of about a mebibyte: a short length prefix (which also marks NULL), then the
-// bytes; every sixteenth cell's place is indexed. So a cell costs its bytes plus one or
-// two, not a heap object. Values keep the exact text the driver gave (UTF-8); binary
-// columns keep their raw bytes.
+// chunks that grow from a few kibibytes to a mebibyte: a short length prefix (which also
+// marks NULL), then the bytes; every 32nd cell's place is indexed. So a cell costs its
+// bytes plus about one, not a heap object. Values keep the exact text the driver gave
+// (UTF-8); binary columns keep their raw bytes.
 
 #include <QString>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -24,6 +25,45 @@ struct ColumnInfo {
     bool binary = false;        // stored as raw bytes
     bool readOnly = false;      // identity, computed, timestamp: never written
     bool autoIncrement = false; // identity
+};
+
+// Rows encoded the way a ResultTable keeps them, built where they are fetched (any
+// thread) and appended to a table in one go.
+class RowBlock {
+  public:
+    // `reserve`: bytes to set aside per column (a read passes what its last block took).
+    explicit RowBlock(int columns = 0, const std::vector<std::size_t>& reserve = {});
+    void appendNull(int column) { *room(column, 1) = 0, ++cells_[std::size_t(column)].size; }
+    void append(int column, std::string_view value);
+    void finishRow() { ++rows_; }
+    int rowCount() const { return rows_; }
+    int columnCount() const { return int(cells_.size()); }
+    std::size_t bytes() const;
+    // Per column, the bytes each column's cells took.
+    std::vector<std::size_t> columnBytes() const;
+    // One column's cells, one after another.
+    std::string_view encoded(int column) const {
+        const Cells& c = cells_[std::size_t(column)];
+        return {c.data.get(), c.size};
+    }
+
+  private:
+    struct Cells {
+        std::unique_ptr<char[]> data;
+        std::size_t size = 0;
+        std::size_t capacity = 0;
+    };
+    // Where `need` more bytes of the column go.
+    char* room(int column, std::size_t need) {
+        Cells& c = cells_[std::size_t(column)];
+        if (c.size + need > c.capacity)
+            grow(c, need);
+        return c.data.get() + c.size;
+    }
+    static void grow(Cells& cells, std::size_t need);
+
+    std::vector<Cells> cells_;
+    int rows_ = 0;
 };
 
 class ResultTable {
@@ -45,6 +85,10 @@ class ResultTable {
     void append(int column, std::string_view value);
     void finishRow();
     void reserveRows(std::size_t) {}
+    // Appends the rows of a block with as many columns.
+    void appendBlock(const RowBlock& block);
+    // Gives back the room reserved for rows that never came (the read is over).
+    void squeeze();
     // Drops all rows (a read that starts over).
     void clearRows();
 
@@ -54,7 +98,8 @@ class ResultTable {
     std::size_t memoryBytes() const;
 
   private:
-    static constexpr int kGroup = 16;
+    static constexpr int kGroup = 32;
+    static constexpr std::size_t kFirstChunkBytes = std::size_t(4) << 10;
     static constexpr std::size_t kChunkBytes = std::size_t(1) << 20;
 
     struct Place {
@@ -74,6 +119,8 @@ class ResultTable {
 
     Cell locate(const Column& column, int row) const;
     void appendCell(Column& column, std::optional<std::string_view> value);
+    // The chunk that takes the next `need` bytes (a new one when the last is full).
+    std::vector<char>& chunkFor(Column& column, std::size_t need);
 
     std::vector<ColumnInfo> columns_;
     std::vector<Column> store_;

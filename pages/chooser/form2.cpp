@@ -75,6 +75,9 @@ Form2::Form2() {
     List1->setGeometry(app::twipsRect(120, 480, 5640, 1410));
     List1->setSelectionMode(QAbstractItemView::SingleSelection);
     List1->setSortingEnabled(false);
+    // One line per name in one font: the list measures one item, not every name each time
+    // it lays itself out. As in a plain list box, a name wider than the list is cut off.
+    List1->setUniformItemSizes(true);
 
     // A line from (120, 2040) to (5760, 2040).
     Line1 = new QFrame(this);

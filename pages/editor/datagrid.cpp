@@ -4,6 +4,7 @@
 #include "app/platform.h"
 #include "db/recordset.h"
 #include "pages/editor/celldelegate.h"
+#include "pages/editor/loadband.h"
 #include "pages/editor/recordsetmodel.h"
 #include "pages/editor/writewait.h"
 
@@ -17,7 +18,7 @@
 namespace pages {
 namespace {
 constexpr int kWidestColumn = 320; // pixels, when sizing columns to their contents
-constexpr int kSampledRows = 200;  // rows looked at when sizing columns
+constexpr int kSampledRows = 40;   // rows looked at when sizing columns (a screenful)
 } // namespace
 
 // One line of text in the colours of a tool tip, under the cells. Not a label: the
@@ -63,6 +64,9 @@ DataGrid::DataGrid(QWidget* parent) : QTableView(parent) {
     notice_ = new NoticeBand(this);
     notice_->setObjectName(QStringLiteral("ReadOnlyNotice"));
     notice_->hide();
+
+    load_ = new LoadBand(this);
+    connect(load_, &LoadBand::shownChanged, this, &DataGrid::updateGeometries);
 }
 
 DataGrid::~DataGrid() {
@@ -83,11 +87,15 @@ void DataGrid::setDataSource(std::shared_ptr<db::RecordsetData> source) {
         });
     }
     setModel(model_.get());
+    load_->follow(model_.get());
     delete previousSelection; // the view does not delete the one it replaces
     previous.reset();         // the earlier rows, and with them their connection, go now
 
-    setToolTip(readOnlyReason());
-    showNotice({});
+    // Rows still arriving learn their table's keys once they are on screen.
+    if (model_ && !model_->keysKnown())
+        connect(model_.get(), &RecordsetModel::keysLearned, this, &DataGrid::showReadOnlyReason);
+    else
+        showReadOnlyReason();
     if (model_ && model_->columnCount() > 0) {
         verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
         resizeColumnsToContents();
@@ -120,6 +128,26 @@ void DataGrid::setCurrentCellNull() {
     model_->setData(index, QVariant(), Qt::EditRole);
 }
 
+void DataGrid::stopLoading() {
+    if (model_)
+        model_->stopLoading();
+}
+
+void DataGrid::showReadOnlyReason() {
+    setToolTip(readOnlyReason());
+    const QModelIndex current = currentIndex();
+    showNotice(current);
+    setNull_->setEnabled(model_ && current.isValid() &&
+                         (model_->flags(current) & Qt::ItemIsEditable));
+    updateGeometries();
+}
+
+void DataGrid::paintEvent(QPaintEvent* event) {
+    QTableView::paintEvent(event);
+    if (model_ && !model_->keysKnown())
+        model_->learnKeysSoon();
+}
+
 QWidget* DataGrid::readOnlyNotice() const {
     return notice_;
 }
@@ -139,6 +167,9 @@ void DataGrid::contextMenuEvent(QContextMenuEvent* event) {
 }
 
 void DataGrid::showNotice(const QModelIndex& current) {
+    // Rows still arriving show their reasons once the table's keys are learned.
+    if (model_ && !model_->keysKnown())
+        return;
     // The table's reason, else the current cell's own (a value it cannot carry back).
     const QString reason =
         model_ && current.isValid() ? model_->cellReadOnlyReason(current) : readOnlyReason();
@@ -162,7 +193,9 @@ void DataGrid::updateGeometries() {
         return;
     placingNotice_ = true;
     QTableView::updateGeometries();
-    const int band = notice_->isHidden() ? 0 : notice_->sizeHint().height();
+    const int noticeBand = notice_->isHidden() ? 0 : notice_->sizeHint().height();
+    const int loadBand = load_->isHidden() ? 0 : load_->sizeHint().height();
+    const int band = noticeBand + loadBand;
     QMargins margins = viewportMargins();
     if (margins.bottom() != band) {
         margins.setBottom(band);
@@ -170,9 +203,17 @@ void DataGrid::updateGeometries() {
     }
     if (band > 0) {
         const QRect cells = viewport()->geometry();
-        notice_->setGeometry(frameWidth(), cells.bottom() + 1, cells.right() + 1 - frameWidth(),
-                             band);
-        notice_->raise();
+        const int width = cells.right() + 1 - frameWidth();
+        int top = cells.bottom() + 1;
+        if (loadBand > 0) {
+            load_->setGeometry(frameWidth(), top, width, loadBand);
+            load_->raise();
+            top += loadBand;
+        }
+        if (noticeBand > 0) {
+            notice_->setGeometry(frameWidth(), top, width, noticeBand);
+            notice_->raise();
+        }
     }
     placingNotice_ = false;
 }

@@ -19,6 +19,7 @@ struct RecordsetData;
 namespace pages {
 
 class CellDelegate;
+class LoadBand;
 class NoticeBand;
 class RecordsetModel;
 
@@ -45,13 +46,19 @@ class DataGrid : public QTableView {
     QString readOnlyReason() const;
     // The band under the cells that shows that reason (hidden when there is none).
     QWidget* readOnlyNotice() const;
+    // Stops reading the bound rows, if they are still being read: those read so far stay.
+    void stopLoading();
+    // The band under the cells that follows the read of the rows (see LoadBand).
+    LoadBand* loadBand() const { return load_; }
 
   protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
     void updateGeometries() override;
+    void paintEvent(QPaintEvent* event) override;
 
   private:
+    void showReadOnlyReason();
     void showFailure(const QString& message);
     void showNotice(const QModelIndex& current);
 
@@ -60,6 +67,7 @@ class DataGrid : public QTableView {
     CellDelegate* delegate_ = nullptr;
     QAction* setNull_ = nullptr;
     NoticeBand* notice_ = nullptr;
+    LoadBand* load_ = nullptr;
     bool placingNotice_ = false;
 };
 

@@ -151,6 +151,7 @@ void Form3::layOutForFrame() {
 
 void Form3::Form_Unload() {
     DataGrid1->commitPendingEdit();
+    DataGrid1->stopLoading();
     app::Page::Form_Unload();
 }
 

@@ -3,6 +3,7 @@
 #include "db/recordset.h"
 #include "db/rowwriter.h"
 
+#include <QCoreApplication>
 #include <sqlext.h>
 
 namespace pages {
@@ -16,6 +17,32 @@ QString hexText(std::string_view bytes) {
         QStringLiteral("0x") +
         QString::fromLatin1(QByteArray(bytes.data(), qsizetype(shown)).toHex().toUpper());
     if (shown < bytes.size())
+        text += QChar(0x2026); // an ellipsis: there is more
+    return text;
+}
+
+// At most `ShownCharacters` of a value, read from its first bytes only, so a cell costs
+// the same to show whatever it holds.
+QString shownText(std::string_view bytes) {
+    constexpr std::size_t kBytes = RecordsetModel::ShownCharacters * 4;
+    if (bytes.size() <= std::size_t(RecordsetModel::ShownCharacters)) {
+        QString text = QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
+        return text.isNull() ? QString(QLatin1String("")) : text; // empty, not NULL
+    }
+    std::size_t take = std::min(bytes.size(), kBytes);
+    while (take < bytes.size() && take > 0 &&
+           (static_cast<unsigned char>(bytes[take]) & 0xC0) == 0x80)
+        --take; // never split a character
+    QString text = QString::fromUtf8(bytes.data(), qsizetype(take));
+    bool more = take < bytes.size();
+    if (text.size() > RecordsetModel::ShownCharacters) {
+        qsizetype cut = RecordsetModel::ShownCharacters;
+        if (text.at(cut).isLowSurrogate())
+            --cut;
+        text.truncate(cut);
+        more = true;
+    }
+    if (more)
         text += QChar(0x2026); // an ellipsis: there is more
     return text;
 }
@@ -42,10 +69,64 @@ bool isNumericType(short type) {
 const QString RecordsetModel::NullPlaceholder = QStringLiteral("NULL");
 
 RecordsetModel::RecordsetModel(std::shared_ptr<db::RecordsetData> data, QObject* parent)
-    : QAbstractTableModel(parent), data_(std::move(data)),
-      writer_(std::make_unique<db::RowWriter>(data_)) {}
+    : QAbstractTableModel(parent), data_(std::move(data)) {
+    if (!data_ || data_->load() != db::RecordsetData::Load::Reading) {
+        writer_ = std::make_unique<db::RowWriter>(data_);
+        return;
+    }
+    data_->rowsAboutToBeAppended = [this](int first, int last) {
+        beginInsertRows({}, first, last);
+    };
+    data_->rowsAppended = [this] { endInsertRows(); };
+    data_->setArrivalHandler([this] { rowsArrived(); });
+    // Rows that came before this model was made.
+    data_->appendArrived();
+    if (QCoreApplication* application = QCoreApplication::instance())
+        connect(application, &QCoreApplication::aboutToQuit, this, &RecordsetModel::stopLoading);
+}
 
-RecordsetModel::~RecordsetModel() = default;
+RecordsetModel::~RecordsetModel() {
+    if (!data_)
+        return;
+    data_->rowsAboutToBeAppended = nullptr;
+    data_->rowsAppended = nullptr;
+    data_->setArrivalHandler(nullptr);
+    data_->stopLoad();
+}
+
+db::RowWriter& RecordsetModel::writer() const {
+    if (!writer_) {
+        writer_ = std::make_unique<db::RowWriter>(data_);
+        emit const_cast<RecordsetModel*>(this)->keysLearned();
+    }
+    return *writer_;
+}
+
+void RecordsetModel::learnKeysSoon() {
+    if (!writer_)
+        QMetaObject::invokeMethod(
+            this, [this] { writer(); }, Qt::QueuedConnection);
+}
+
+void RecordsetModel::rowsArrived() {
+    data_->appendArrived();
+    emit loadChanged();
+}
+
+db::RecordsetData::Load RecordsetModel::load() const {
+    return data_ ? data_->load() : db::RecordsetData::Load::Complete;
+}
+
+QString RecordsetModel::loadMessage() const {
+    return data_ ? data_->loadMessage() : QString();
+}
+
+void RecordsetModel::stopLoading() {
+    if (!data_ || data_->load() != db::RecordsetData::Load::Reading)
+        return;
+    data_->stopLoad();
+    emit loadChanged();
+}
 
 int RecordsetModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() || !data_ ? 0 : data_->rows.rowCount();
@@ -69,6 +150,8 @@ QVariant RecordsetModel::data(const QModelIndex& index, int role) const {
             return role == Qt::DisplayRole ? NullPlaceholder : QString(QLatin1String(""));
         if (info.binary)
             return hexText(rows.bytes(row, column));
+        if (role == Qt::DisplayRole)
+            return shownText(rows.bytes(row, column));
         return rows.text(row, column);
     case IsNullRole:
         return rows.isNull(row, column);
@@ -77,7 +160,7 @@ QVariant RecordsetModel::data(const QModelIndex& index, int role) const {
             return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
         return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
     case Qt::ToolTipRole: {
-        const QString reason = writer_->cellReadOnlyReason(row, column);
+        const QString reason = writer_ ? writer_->cellReadOnlyReason(row, column) : QString();
         if (rows.isNull(row, column))
             return reason.isEmpty() ? QStringLiteral("NULL: no value") : reason;
         return reason.isEmpty() ? QVariant() : QVariant(reason);
@@ -97,7 +180,7 @@ QVariant RecordsetModel::headerData(int section, Qt::Orientation orientation, in
     if (role == Qt::DisplayRole)
         return data_->rows.columns()[std::size_t(section)].name;
     if (role == Qt::ToolTipRole) {
-        const QString reason = writer_->columnReadOnlyReason(section);
+        const QString reason = writer_ ? writer_->columnReadOnlyReason(section) : QString();
         return reason.isEmpty() ? QVariant() : QVariant(reason);
     }
     return {};
@@ -107,7 +190,7 @@ Qt::ItemFlags RecordsetModel::flags(const QModelIndex& index) const {
     if (!index.isValid())
         return Qt::NoItemFlags;
     Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
-    if (writer_->canWrite(index.row(), index.column()))
+    if (writer_ && writer_->canWrite(index.row(), index.column()))
         flags |= Qt::ItemIsEditable;
     return flags;
 }
@@ -119,12 +202,13 @@ bool RecordsetModel::setData(const QModelIndex& index, const QVariant& value, in
     const db::CellValue cell =
         value.isValid() ? db::CellValue(value.toString().toUtf8().toStdString()) : db::CellValue();
     writing_ = true;
-    db::CellWriteResult result = writer_->begin(index.row(), index.column(), cell);
-    if (writer_->pending()) {
-        const auto finish = [this] { return writer_->finish(); };
+    db::RowWriter& rowWriter = writer();
+    db::CellWriteResult result = rowWriter.begin(index.row(), index.column(), cell);
+    if (rowWriter.pending()) {
+        const auto finish = [&rowWriter] { return rowWriter.finish(); };
         result = runner_ ? runner_(finish) : finish();
     }
-    writer_->apply(result);
+    rowWriter.apply(result);
     // The whole row may have been read again, whatever the outcome.
     emit dataChanged(this->index(index.row(), 0), this->index(index.row(), columnCount() - 1));
     if (result.status != db::WriteStatus::Written && onFailure_)
@@ -134,15 +218,15 @@ bool RecordsetModel::setData(const QModelIndex& index, const QVariant& value, in
 }
 
 QString RecordsetModel::readOnlyReason() const {
-    return writer_->readOnlyReason();
+    return writer().readOnlyReason();
 }
 
 QString RecordsetModel::cellReadOnlyReason(const QModelIndex& index) const {
     if (!index.isValid() || !data_)
         return {};
-    if (const QString reason = writer_->readOnlyReason(); !reason.isEmpty())
+    if (const QString reason = writer().readOnlyReason(); !reason.isEmpty())
         return reason;
-    return writer_->cellReadOnlyReason(index.row(), index.column());
+    return writer().cellReadOnlyReason(index.row(), index.column());
 }
 
 void RecordsetModel::setWriteRunner(WriteRunner runner) {

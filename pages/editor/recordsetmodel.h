@@ -2,14 +2,18 @@
 
 // The grid's model: a thin view over a recordset's stored rows (no copy of them), whose
 // committed edits go to the table through a RowWriter. NULL shows as a placeholder,
-// told apart from empty text; its edit text is empty.
+// told apart from empty text; its edit text is empty. A long value shows its first
+// characters and a mark that there is more; its edit text is the whole value. Rows that
+// arrive while the table is still being read are inserted at the end as they come; the
+// model going (the grid rebound, the program ending) stops that read.
+
+#include "db/recordset.h"
 
 #include <QAbstractTableModel>
 #include <functional>
 #include <memory>
 
 namespace db {
-struct RecordsetData;
 class RowWriter;
 struct CellWriteResult;
 } // namespace db
@@ -23,6 +27,8 @@ class RecordsetModel : public QAbstractTableModel {
     static constexpr int IsNullRole = Qt::UserRole + 1;
     // What a NULL cell shows.
     static const QString NullPlaceholder;
+    // The most characters a cell shows of its value.
+    static constexpr int ShownCharacters = 256;
 
     // Learns the table's keys through the rows' connection (see db::RowWriter).
     explicit RecordsetModel(std::shared_ptr<db::RecordsetData> data, QObject* parent = nullptr);
@@ -44,6 +50,12 @@ class RecordsetModel : public QAbstractTableModel {
     QString readOnlyReason() const;
     // Why this cell cannot be edited; empty when it can.
     QString cellReadOnlyReason(const QModelIndex& index) const;
+    // Whether the table's keys are known. Rows that are still being read learn them only
+    // once the first rows are on screen (keysLearned then); until then no cell is editable.
+    // Asking for the reason above, or writing, learns them at once.
+    bool keysKnown() const { return writer_ != nullptr; }
+    // Learns the keys on a later turn of the event loop, unless known.
+    void learnKeysSoon();
     // Called with a message for the user when a write is refused.
     void setFailureHandler(std::function<void(const QString&)> handler);
     // Runs each write's talk with the server (on a worker thread, say); by default the
@@ -52,9 +64,24 @@ class RecordsetModel : public QAbstractTableModel {
         std::function<db::CellWriteResult(const std::function<db::CellWriteResult()>&)>;
     void setWriteRunner(WriteRunner runner);
 
+    // Where the read of the rows stands (Complete once every row is here).
+    db::RecordsetData::Load load() const;
+    QString loadMessage() const;
+    // Stops reading rows: those read so far stay.
+    void stopLoading();
+
+  signals:
+    // Rows arrived, or the read ended or stopped.
+    void loadChanged();
+    // The table's keys are known now (see keysKnown).
+    void keysLearned();
+
   private:
+    void rowsArrived();
+    db::RowWriter& writer() const;
+
     std::shared_ptr<db::RecordsetData> data_;
-    std::unique_ptr<db::RowWriter> writer_;
+    mutable std::unique_ptr<db::RowWriter> writer_;
     std::function<void(const QString&)> onFailure_;
     WriteRunner runner_;
     bool writing_ = false;

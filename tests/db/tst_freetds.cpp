@@ -8,6 +8,7 @@
 
 #include <QElapsedTimer>
 #include <QTest>
+#include <algorithm>
 
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -252,9 +253,12 @@ void FreeTdsTest::shouldStopACommandAtItsTimeout() {
     }
     QVERIFY2(timer.elapsed() >= 900 && timer.elapsed() < 5000,
              qPrintable(QString::number(timer.elapsed())));
-    const auto requests = server->logs().front().requests;
-    QVERIFY(std::find(requests.begin(), requests.end(), "SELECT * FROM [titles]") !=
-            requests.end());
+    // The rows are read over a login of their own; the recordset's stays free for writes.
+    const auto logs = server->logs();
+    QVERIFY(std::any_of(logs.begin(), logs.end(), [](const auto& log) {
+        return std::find(log.requests.begin(), log.requests.end(), "SELECT * FROM [titles]") !=
+               log.requests.end();
+    }));
 }
 
 void FreeTdsTest::shouldReachTheTypedPortOnlyWithBlanksAroundIt() {

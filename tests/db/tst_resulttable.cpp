@@ -26,16 +26,37 @@ std::string valueFor(int row) {
 } // namespace
 
 void ResultTableTest::shouldKeepEveryValueNullAndEmptyApart() {
+    // Filled cell by cell, and from blocks of rows as a read hands them over.
     db::ResultTable table = twoColumns();
+    db::ResultTable fromBlocks = twoColumns();
     const int rows = 5000;
+    db::RowBlock block(2);
     for (int r = 0; r < rows; ++r) {
-        if (r % 5 == 0)
+        if (r % 5 == 0) {
             table.appendNull(0);
-        else
+            block.appendNull(0);
+        } else {
             table.append(0, valueFor(r));
-        table.append(1, r % 3 == 0 ? std::string() : std::to_string(r));
+            block.append(0, valueFor(r));
+        }
+        const std::string second = r % 3 == 0 ? std::string() : std::to_string(r);
+        table.append(1, second);
+        block.append(1, second);
         table.finishRow();
+        block.finishRow();
+        if (block.rowCount() == 1 + r % 700) {
+            fromBlocks.appendBlock(block);
+            block = db::RowBlock(2);
+        }
     }
+    fromBlocks.appendBlock(block);
+    fromBlocks.squeeze();
+    QCOMPARE(fromBlocks.rowCount(), rows);
+    for (int r = 0; r < rows; ++r)
+        for (int c = 0; c < 2; ++c) {
+            QCOMPARE(fromBlocks.isNull(r, c), table.isNull(r, c));
+            QVERIFY(fromBlocks.bytes(r, c) == table.bytes(r, c));
+        }
     QCOMPARE(table.rowCount(), rows);
     for (int r = 0; r < rows; ++r) {
         QCOMPARE(table.isNull(r, 0), r % 5 == 0);

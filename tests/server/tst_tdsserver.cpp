@@ -186,7 +186,10 @@ struct Running {
 std::shared_ptr<db::RecordsetData> selectAll(const db::Connection& connection) {
     db::Recordset rs;
     rs.Open("SELECT * FROM [t]", connection, db::adOpenForwardOnly, db::adLockReadOnly);
-    return rs.DataSource();
+    const std::shared_ptr<db::RecordsetData> data = rs.DataSource();
+    while (data->load() == db::RecordsetData::Load::Reading) // the rows behind the first ones
+        data->appendArrived(true);
+    return data;
 }
 
 } // namespace

@@ -1,0 +1,105 @@
+#pragma once
+
+// What the benchmarks share: a private test server (in-process, reached through the
+// ASEOLEDB provider and FreeTDS) with the real pages over it (the settings go to a
+// temporary folder), clocks, memory readings and waiting on the event loop.
+
+#include "db/connectionstring.h"
+#include "db/provider.h"
+#include "db/sybasease.h"
+#include "pages/connection/form1.h"
+#include "pages/wizard.h"
+#include "sample/sampleserver.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <chrono>
+#include <ctime>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace bench {
+
+using Clock = std::chrono::steady_clock;
+
+inline double seconds(Clock::time_point since, Clock::time_point until = Clock::now()) {
+    return std::chrono::duration<double>(until - since).count();
+}
+
+inline double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+// Processor time the whole process has used, all threads.
+inline double cpuSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
+}
+
+// A /proc/self/status figure in KiB (VmRSS now, VmHWM the peak so far).
+inline long statusKiB(const char* key) {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith(key))
+            return line.mid(qsizetype(qstrlen(key))).trimmed().split(' ').first().toLong();
+    return 0;
+}
+
+// Lets the peak reading start again from what the process holds now.
+inline void resetPeak() {
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    if (clear.open(QIODevice::WriteOnly))
+        clear.write("5");
+}
+
+// Runs the event loop until `done` answers true, sleeping while nothing happens (as the
+// program's own loop does).
+inline void runUntil(const std::function<bool()>& done) {
+    while (!done())
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+}
+
+// Settings in a folder of their own; the test server over another, on a free port; the
+// connection page filled with values that log in to `catalog`.
+class Server {
+  public:
+    explicit Server(const QString& catalog)
+        : server_(sample::startServer(folder_.path(), 0)), catalog_(catalog) {
+        qputenv("XDG_CONFIG_HOME", settings_.path().toLocal8Bit());
+    }
+    QString port() const { return QString::number(server_->port()); }
+    QString file() const { return sample::databaseFile(folder_.path(), catalog_); }
+    QString adoString() const {
+        return db::BuildSybaseASEConnectionString({QLatin1String(sample::kServer), port(),
+                                                   QLatin1String(sample::kUser),
+                                                   QLatin1String(sample::kPassword), catalog_});
+    }
+    QString odbcString() const {
+        return db::findProvider(QStringLiteral("ASEOLEDB"))
+            ->odbcConnectionString(db::ConnectionProperties::parse(adoString()));
+    }
+    void fillConnectionPage() const {
+        pages::Form1& page = pages::form1();
+        page.Text1->setText(QLatin1String(sample::kServer));
+        page.Text2->setText(port());
+        page.Text3->setText(QLatin1String(sample::kUser));
+        page.Text4->setText(QLatin1String(sample::kPassword));
+        page.Text5->setText(catalog_);
+    }
+
+  private:
+    QTemporaryDir settings_;
+    QTemporaryDir folder_;
+    std::unique_ptr<tds::Server> server_;
+    QString catalog_;
+};
+
+} // namespace bench

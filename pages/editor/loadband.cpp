@@ -1,0 +1,86 @@
+#include "pages/editor/loadband.h"
+
+#include "db/recordset.h"
+#include "pages/editor/recordsetmodel.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLocale>
+#include <QProgressBar>
+#include <QPushButton>
+
+namespace pages {
+
+LoadBand::LoadBand(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("LoadBand"));
+    setAutoFillBackground(true);
+    status_ = new QLabel(this);
+    status_->setObjectName(QStringLiteral("LoadStatus"));
+    busy_ = new QProgressBar(this);
+    busy_->setObjectName(QStringLiteral("LoadProgress"));
+    busy_->setRange(0, 0); // the number of rows is not known before the end
+    busy_->setTextVisible(false);
+    busy_->setMaximumWidth(120);
+    stop_ = new QPushButton(QStringLiteral("Stop"), this);
+    stop_->setObjectName(QStringLiteral("StopLoad"));
+    stop_->setToolTip(QStringLiteral("Stop reading rows; the rows read so far stay"));
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(4, 1, 4, 1);
+    layout->addWidget(status_, 1);
+    layout->addWidget(busy_);
+    layout->addWidget(stop_);
+    connect(stop_, &QPushButton::clicked, this, [this] {
+        if (model_)
+            model_->stopLoading();
+    });
+    hide();
+}
+
+void LoadBand::follow(RecordsetModel* model) {
+    disconnect(following_);
+    model_ = model;
+    if (model_)
+        following_ = connect(model_, &RecordsetModel::loadChanged, this, &LoadBand::refresh);
+    refresh();
+}
+
+QString LoadBand::text() const {
+    return status_->text();
+}
+
+QSize LoadBand::sizeHint() const {
+    return {0, std::max(stop_->sizeHint().height(), fontMetrics().height() + 6) + 2};
+}
+
+void LoadBand::refresh() {
+    using Load = db::RecordsetData::Load;
+    const Load load = model_ ? model_->load() : Load::Complete;
+    const QString rows = QLocale().toString(model_ ? model_->rowCount() : 0);
+    switch (load) {
+    case Load::Complete:
+        status_->clear();
+        break;
+    case Load::Reading:
+        status_->setText(QStringLiteral("Reading rows: %1 so far").arg(rows));
+        break;
+    case Load::Stopped:
+        status_->setText(
+            QStringLiteral("Stopped after %1 rows: the table was not read to its end.").arg(rows));
+        break;
+    case Load::Failed:
+        status_->setText(QStringLiteral("Reading failed after %1 rows: the table was not read to "
+                                        "its end. %2")
+                             .arg(rows, model_->loadMessage()));
+        break;
+    }
+    status_->setToolTip(status_->text());
+    busy_->setVisible(load == Load::Reading);
+    stop_->setVisible(load == Load::Reading);
+    const bool show = load != Load::Complete;
+    if (show == isHidden()) {
+        setVisible(show);
+        emit shownChanged();
+    }
+}
+
+} // namespace pages
