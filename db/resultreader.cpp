@@ -48,8 +48,10 @@ std::vector<ColumnInfo> describeColumns(const odbc::Statement& statement) {
         info.nullable = nullable != SQL_NO_NULLS;
         info.binary = isBinaryType(type);
         info.autoIncrement = numericAttribute(statement, i, SQL_DESC_AUTO_UNIQUE_VALUE) == SQL_TRUE;
-        info.readOnly = info.autoIncrement ||
-                        numericAttribute(statement, i, SQL_DESC_UPDATABLE) == SQL_ATTR_READONLY;
+        // Not the driver's "updatable" attribute: FreeTDS reports every column read-only
+        // unless the server marks it for a cursor, which Adaptive Server does not do for
+        // a plain select. What cannot be written is learnt from the table itself.
+        info.readOnly = info.autoIncrement;
         columns.push_back(std::move(info));
     }
     return columns;
@@ -69,6 +71,8 @@ std::size_t blockWidth(const ColumnInfo& c) {
     default:
         break;
     }
+    if (cellType(c) != SQL_C_CHAR && !c.binary)
+        return sizeof(double);
     if (c.size == 0 || c.size > 2000)
         return kLong;
     if (c.binary)
