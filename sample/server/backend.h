@@ -15,21 +15,40 @@ namespace tds {
 
 // The Adaptive Server types a column can have.
 enum class AseType {
-    Int, SmallInt, TinyInt, BigInt,
-    Numeric, Decimal, Money, SmallMoney,
-    Float, Real,
-    DateTime, SmallDateTime, Date, Time, BigDateTime,
-    Char, VarChar, UniChar, UniVarChar, Text, Image,
-    Bit, Binary, VarBinary, Timestamp,
+    Int,
+    SmallInt,
+    TinyInt,
+    BigInt,
+    Numeric,
+    Decimal,
+    Money,
+    SmallMoney,
+    Float,
+    Real,
+    DateTime,
+    SmallDateTime,
+    Date,
+    Time,
+    BigDateTime,
+    Char,
+    VarChar,
+    UniChar,
+    UniVarChar,
+    Text,
+    Image,
+    Bit,
+    Binary,
+    VarBinary,
+    Timestamp,
 };
 
 struct ColumnInfo {
-    std::string name;   // UTF-8; may be empty (an expression)
-    std::string table;  // base table, when the column is one of a table's
+    std::string name;  // UTF-8; may be empty (an expression)
+    std::string table; // base table, when the column is one of a table's
     AseType type = AseType::Int;
-    int length = 0;     // declared length: chars for (uni)char/varchar, bytes for binary
-    int precision = 0;  // numeric/decimal
-    int scale = 0;      // numeric/decimal
+    int length = 0;    // declared length: chars for (uni)char/varchar, bytes for binary
+    int precision = 0; // numeric/decimal
+    int scale = 0;     // numeric/decimal
     bool nullable = true;
     bool identity = false;
 };
@@ -50,9 +69,24 @@ struct Value {
     std::string text;
 
     static Value Null() { return {}; }
-    static Value Integer(std::int64_t v) { Value x; x.null = false; x.integer = v; return x; }
-    static Value Real(double v) { Value x; x.null = false; x.real = v; return x; }
-    static Value Text(std::string v) { Value x; x.null = false; x.text = std::move(v); return x; }
+    static Value Integer(std::int64_t v) {
+        Value x;
+        x.null = false;
+        x.integer = v;
+        return x;
+    }
+    static Value Real(double v) {
+        Value x;
+        x.null = false;
+        x.real = v;
+        return x;
+    }
+    static Value Text(std::string v) {
+        Value x;
+        x.null = false;
+        x.text = std::move(v);
+        return x;
+    }
 };
 
 // A server message (an EED token).
@@ -88,7 +122,7 @@ class ResultSink {
 };
 
 struct RpcParameter {
-    std::string name;  // "@table_name", or empty for a positional one
+    std::string name; // "@table_name", or empty for a positional one
     bool null = false;
     std::string value; // UTF-8
 };

@@ -41,14 +41,6 @@ void pointAtSilentServer(const tds::Server& peer) {
     page.Text4->setText(QStringLiteral("secret"));
     page.Text5->setText(QStringLiteral("pubs"));
 }
-// A server that takes the connection and never says a word.
-std::unique_ptr<tds::Server> silentServer() {
-    auto server = testing::startLoginServer("sa", "secret");
-    tds::Faults faults;
-    faults.neverAnswer = true;
-    server->setFaults(faults);
-    return server;
-}
 } // namespace
 
 void ShutdownTest::shouldEndDuringTheChoosersLongConnectWaitAndOpenNothing() {
@@ -56,7 +48,7 @@ void ShutdownTest::shouldEndDuringTheChoosersLongConnectWaitAndOpenNothing() {
     pages::Form2& chooser = pages::form2();
     chooser.Show();
     QCOMPARE(chooser.List1->currentRow(), 0);
-    const auto silentOwner = silentServer();
+    const auto silentOwner = testing::startSilentServer();
     tds::Server& silent = *silentOwner;
     pointAtSilentServer(silent);
 

@@ -50,6 +50,14 @@ std::unique_ptr<tds::Server> startLoginServer(const std::string& user,
     return std::make_unique<tds::Server>(makeLoginBackend(), options);
 }
 
+std::unique_ptr<tds::Server> startSilentServer() {
+    auto server = startLoginServer("sa", "secret");
+    tds::Faults faults;
+    faults.neverAnswer = true;
+    server->setFaults(faults);
+    return server;
+}
+
 std::string usedDatabase(const tds::ConnectionLog& log, bool& used) {
     used = false;
     for (const std::string& sql : log.requests) {

@@ -16,6 +16,9 @@ std::shared_ptr<tds::Backend> makeLoginBackend();
 std::unique_ptr<tds::Server> startLoginServer(const std::string& user = "sa",
                                               const std::string& password = "secret");
 
+// The same server, never answering: it takes the connection and never says a word.
+std::unique_ptr<tds::Server> startSilentServer();
+
 // The database a "use" in the requests named, unquoted; `used` false when none did.
 std::string usedDatabase(const tds::ConnectionLog& log, bool& used);
 

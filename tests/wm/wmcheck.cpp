@@ -25,13 +25,13 @@
 #include "x11window.h"
 
 #include <QApplication>
-#include <QTemporaryDir>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSettings>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <cstdio>
@@ -97,15 +97,6 @@ void saveSampleValues(quint16 port) {
         app::SaveSetting(app::ApplicationKey, app::ProductName, QString::fromLatin1(key), value);
 }
 
-// A server that takes the connection and never says a word.
-std::unique_ptr<tds::Server> silentServer() {
-    auto server = testing::startLoginServer("sa", "secret");
-    tds::Faults faults;
-    faults.neverAnswer = true;
-    server->setFaults(faults);
-    return server;
-}
-
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -164,7 +155,7 @@ int main(int argc, char* argv[]) {
 
     // "Next >" on the chooser against a server that never answers (5000 s to connect);
     // the chooser is closed through the window manager while it waits.
-    const auto silentOwner = silentServer();
+    const auto silentOwner = testing::startSilentServer();
     tds::Server& silent = *silentOwner;
     connection.Text1->setText(QStringLiteral("127.0.0.1"));
     connection.Text2->setText(QString::number(silent.port()));

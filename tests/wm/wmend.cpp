@@ -23,15 +23,6 @@
 namespace wm {
 namespace {
 
-// A server that takes the connection and never says a word.
-std::unique_ptr<tds::Server> silentServer() {
-    auto server = testing::startLoginServer("sa", "secret");
-    tds::Faults faults;
-    faults.neverAnswer = true;
-    server->setFaults(faults);
-    return server;
-}
-
 // Runs a callback when the watched window gets its close event.
 class CloseWatch : public QObject {
   public:
@@ -51,7 +42,7 @@ class CloseWatch : public QObject {
 } // namespace
 
 int runToTheEnd(QApplication& application) {
-    const auto silentOwner = silentServer();
+    const auto silentOwner = testing::startSilentServer();
     tds::Server& silent = *silentOwner;
     QElapsedTimer clock;
     bool nextReturned = false;
