@@ -158,6 +158,9 @@ BlockEnd readBlocks(odbc::Statement& statement, const std::vector<ColumnInfo>& c
                 const SQLLEN length = b.indicators[r];
                 if (length == SQL_NULL_DATA)
                     batcher.block().appendNull(int(i));
+                else if (b.cType == SQL_C_CHAR || b.cType == SQL_C_BINARY)
+                    batcher.block().append(int(i),
+                                           {b.data.data() + r * b.width, std::size_t(length)});
                 else
                     batcher.block().append(int(i),
                                            cellText(b.cType, b.data.data() + r * b.width, length));
