@@ -45,49 +45,6 @@ void createTable(const QString& file, int rows) {
              .arg(rows)});
 }
 
-struct Bare {
-    double seconds = 0;
-    double cpu = 0;
-    long long rows = 0;
-    long long textBytes = 0;
-};
-
-// The plain loop: direct execute, columns bound as text into row arrays, fetch to the end.
-Bare bareFetch(const QString& odbcString) {
-    db::odbc::DriverConnection connection(std::make_shared<db::odbc::Environment>());
-    connection.connect(odbcString, 30);
-    constexpr SQLULEN kBlock = 1024;
-    constexpr SQLLEN kWidth = 161;
-    Bare result;
-    const double cpu = bench::cpuSeconds();
-    const Clock::time_point start = Clock::now();
-    db::odbc::Statement statement(connection);
-    SQLHSTMT h = statement.handle().get();
-    SQLULEN fetched = 0;
-    SQLSetStmtAttr(h, SQL_ATTR_ROW_ARRAY_SIZE, SQLPOINTER(kBlock), 0);
-    SQLSetStmtAttr(h, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0);
-    statement.execDirect(kQuery);
-    SQLSMALLINT columns = 0;
-    SQLNumResultCols(h, &columns);
-    std::vector<std::vector<char>> data(static_cast<std::size_t>(columns),
-                                        std::vector<char>(kBlock * kWidth));
-    std::vector<std::vector<SQLLEN>> lengths(static_cast<std::size_t>(columns),
-                                             std::vector<SQLLEN>(kBlock));
-    for (SQLSMALLINT c = 0; c < columns; ++c)
-        SQLBindCol(h, SQLUSMALLINT(c + 1), SQL_C_CHAR, data[std::size_t(c)].data(), kWidth,
-                   lengths[std::size_t(c)].data());
-    while (SQL_SUCCEEDED(SQLFetch(h))) {
-        result.rows += (long long)fetched;
-        for (const std::vector<SQLLEN>& column : lengths)
-            for (SQLULEN r = 0; r < fetched; ++r)
-                if (column[r] > 0)
-                    result.textBytes += column[r];
-    }
-    result.seconds = bench::seconds(start);
-    result.cpu = bench::cpuSeconds() - cpu;
-    return result;
-}
-
 // Notes that the grid's cells got a paint event (the time is taken once the event pass
 // that painted them has ended).
 class PaintWatch : public QObject {
@@ -159,13 +116,13 @@ int main(int argc, char** argv) {
     chooser.List1->addItem(QStringLiteral("big"));
     chooser.List1->setCurrentRow(0);
     chooser.show();
-    bareFetch(server.odbcString()); // warms the file cache
+    bench::bareFetch(server.odbcString(), kQuery); // warms the file cache
 
     std::vector<double> paints, ratios;
-    Bare bare;
+    bench::Bare bare;
     Ours ours, firstRound;
     for (int round = 0; round < rounds; ++round) {
-        bare = bareFetch(server.odbcString());
+        bare = bench::bareFetch(server.odbcString(), kQuery);
         pages::form3().Hide();
         chooser.show();
         QCoreApplication::processEvents();

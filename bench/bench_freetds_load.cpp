@@ -8,6 +8,7 @@
 //       (defaults 1000000, the size the driver asks for, 1024; build with
 //        CMAKE_BUILD_TYPE=Release)
 
+#include "bench/benchsupport.h"
 #include "db/connection.h"
 #include "db/connectionstring.h"
 #include "db/odbc.h"
@@ -28,7 +29,8 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
+using bench::seconds;
 
 const QString kCatalog = QStringLiteral("bench");
 const QString kQuery = QStringLiteral("SELECT * FROM [big]");
@@ -43,20 +45,6 @@ QString adoConnectionString() {
              QLatin1String(sample::kUser), QLatin1String(sample::kPassword), kCatalog);
 }
 
-double seconds(Clock::time_point since) {
-    return std::chrono::duration<double>(Clock::now() - since).count();
-}
-
-long residentKiB() {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
-    return 0;
-}
-
 void createTable(const QString& folder, int rows) {
     sample::executeScript(
         sample::databaseFile(folder, kCatalog),
@@ -69,46 +57,6 @@ void createTable(const QString& folder, int rows) {
                         "date('2000-01-01', '+' || (x % 9000) || ' days'), "
                         "CASE WHEN x % 7 = 0 THEN NULL ELSE x % 1000 END FROM c")
              .arg(rows)});
-}
-
-struct Bare {
-    double seconds = 0;
-    long long rows = 0;
-    long long textBytes = 0;
-};
-
-// The plain loop: direct execute, columns bound as text into row arrays, fetch to the end.
-Bare bareFetch(const QString& odbcString) {
-    db::odbc::DriverConnection connection(std::make_shared<db::odbc::Environment>());
-    connection.connect(odbcString, 30);
-    const SQLULEN kBlock = bareBlock;
-    constexpr SQLLEN kWidth = 161;
-    Bare result;
-    const Clock::time_point start = Clock::now();
-    db::odbc::Statement statement(connection);
-    SQLHSTMT h = statement.handle().get();
-    SQLULEN fetched = 0;
-    SQLSetStmtAttr(h, SQL_ATTR_ROW_ARRAY_SIZE, SQLPOINTER(kBlock), 0);
-    SQLSetStmtAttr(h, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0);
-    statement.execDirect(kQuery);
-    SQLSMALLINT columns = 0;
-    SQLNumResultCols(h, &columns);
-    std::vector<std::vector<char>> data(static_cast<std::size_t>(columns),
-                                        std::vector<char>(kBlock * kWidth));
-    std::vector<std::vector<SQLLEN>> lengths(static_cast<std::size_t>(columns),
-                                             std::vector<SQLLEN>(kBlock));
-    for (SQLSMALLINT c = 0; c < columns; ++c)
-        SQLBindCol(h, SQLUSMALLINT(c + 1), SQL_C_CHAR, data[std::size_t(c)].data(), kWidth,
-                   lengths[std::size_t(c)].data());
-    while (SQL_SUCCEEDED(SQLFetch(h))) {
-        result.rows += (long long)fetched;
-        for (const std::vector<SQLLEN>& column : lengths)
-            for (SQLULEN r = 0; r < fetched; ++r)
-                if (column[r] > 0)
-                    result.textBytes += column[r];
-    }
-    result.seconds = seconds(start);
-    return result;
 }
 
 struct Ours {
@@ -126,7 +74,7 @@ Ours editorLoad() {
     connection.Open(adoConnectionString());
     connection.setCursorLocation(db::adUseClient);
     pages::DataGrid grid;
-    const long before = residentKiB();
+    const long before = bench::statusKiB("VmRSS:");
     const Clock::time_point start = Clock::now();
     db::Recordset recordset;
     recordset.Open(kQuery, connection, db::adOpenDynamic, db::adLockOptimistic);
@@ -140,7 +88,7 @@ Ours editorLoad() {
     result.rows = grid.model()->rowCount();
     result.seconds = seconds(start);
     result.storeBytes = rows->rows.memoryBytes();
-    result.residentGrowthKiB = residentKiB() - before;
+    result.residentGrowthKiB = bench::statusKiB("VmRSS:") - before;
     const QModelIndex middle = grid.model()->index(result.rows / 2, 1);
     const Clock::time_point write = Clock::now();
     if (!grid.model()->setData(middle,
@@ -177,12 +125,12 @@ int main(int argc, char** argv) {
         db::findProvider(QStringLiteral("ASEOLEDB"))
             ->odbcConnectionString(db::ConnectionProperties::parse(adoConnectionString()));
 
-    bareFetch(odbcString); // warms the file cache
+    bench::bareFetch(odbcString, kQuery, bareBlock); // warms the file cache
     std::vector<double> ratios;
-    Bare bare;
+    bench::Bare bare;
     Ours ours;
     for (int round = 0; round < kRounds; ++round) {
-        bare = bareFetch(odbcString);
+        bare = bench::bareFetch(odbcString, kQuery, bareBlock);
         ours = editorLoad();
         ratios.push_back(ours.seconds / bare.seconds);
         std::printf("round %d: bare fetch %.3f s (%lld rows), open + bind %.3f s (open %.3f s; "

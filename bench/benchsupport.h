@@ -5,6 +5,7 @@
 // temporary folder), clocks, memory readings and waiting on the event loop.
 
 #include "db/connectionstring.h"
+#include "db/odbc.h"
 #include "db/provider.h"
 #include "db/sybasease.h"
 #include "pages/connection/form1.h"
@@ -51,6 +52,50 @@ inline long statusKiB(const char* key) {
         if (line.startsWith(key))
             return line.mid(qsizetype(qstrlen(key))).trimmed().split(' ').first().toLong();
     return 0;
+}
+
+// What the plain block-fetch loop read, and how long it took.
+struct Bare {
+    double seconds = 0;
+    double cpu = 0;
+    long long rows = 0;
+    long long textBytes = 0;
+};
+
+// The plain loop: direct execute, columns bound as text into row arrays of `block` rows,
+// fetch to the end.
+inline Bare bareFetch(const QString& odbcString, const QString& query, SQLULEN block = 1024) {
+    db::odbc::DriverConnection connection(std::make_shared<db::odbc::Environment>());
+    connection.connect(odbcString, 30);
+    constexpr SQLLEN kWidth = 161;
+    Bare result;
+    const double cpu = cpuSeconds();
+    const Clock::time_point start = Clock::now();
+    db::odbc::Statement statement(connection);
+    SQLHSTMT h = statement.handle().get();
+    SQLULEN fetched = 0;
+    SQLSetStmtAttr(h, SQL_ATTR_ROW_ARRAY_SIZE, SQLPOINTER(block), 0);
+    SQLSetStmtAttr(h, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0);
+    statement.execDirect(query);
+    SQLSMALLINT columns = 0;
+    SQLNumResultCols(h, &columns);
+    std::vector<std::vector<char>> data(static_cast<std::size_t>(columns),
+                                        std::vector<char>(block * kWidth));
+    std::vector<std::vector<SQLLEN>> lengths(static_cast<std::size_t>(columns),
+                                             std::vector<SQLLEN>(block));
+    for (SQLSMALLINT c = 0; c < columns; ++c)
+        SQLBindCol(h, SQLUSMALLINT(c + 1), SQL_C_CHAR, data[std::size_t(c)].data(), kWidth,
+                   lengths[std::size_t(c)].data());
+    while (SQL_SUCCEEDED(SQLFetch(h))) {
+        result.rows += (long long)fetched;
+        for (const std::vector<SQLLEN>& column : lengths)
+            for (SQLULEN r = 0; r < fetched; ++r)
+                if (column[r] > 0)
+                    result.textBytes += column[r];
+    }
+    result.seconds = seconds(start);
+    result.cpu = cpuSeconds() - cpu;
+    return result;
 }
 
 // Lets the peak reading start again from what the process holds now.

@@ -1,6 +1,7 @@
 #include "db/boundquery.h"
 
 #include "db/odbc.h"
+#include "db/resultreadercells.h"
 #include "db/tablekeys.h"
 #include "db/valuerules.h"
 #include "db/writetransaction.h"
@@ -132,6 +133,17 @@ std::vector<RowValues> BoundQuery::select(odbc::DriverConnection& connection,
     return rows;
 }
 
+namespace {
+// One cell read whole with the block read's own reader; nullopt for NULL.
+std::optional<std::string> readAs(const odbc::Statement& statement, int column, SQLSMALLINT cType) {
+    std::vector<char> buffer(cType == SQL_C_CHAR ? 4096 : sizeof(double));
+    std::string out;
+    if (!reading::readCell(statement, SQLUSMALLINT(column), cType, buffer, out))
+        return std::nullopt;
+    return out;
+}
+} // namespace
+
 std::optional<QString> readText(const odbc::Statement& statement, int column) {
     QString text;
     SQLWCHAR buffer[2048];
@@ -161,38 +173,11 @@ std::optional<QString> readText(const odbc::Statement& statement, int column) {
 std::optional<std::string> readApproximate(const odbc::Statement& statement, int column,
                                            short sqlType) {
     // Read in binary: the driver's own text of a double may stop short of its last digits.
-    double value = 0;
-    float single = 0;
-    const bool isReal = sqlType == SQL_REAL;
-    SQLLEN indicator = 0;
-    odbc::check(SQLGetData(statement.handle().get(), SQLUSMALLINT(column),
-                           isReal ? SQL_C_FLOAT : SQL_C_DOUBLE,
-                           isReal ? SQLPOINTER(&single) : SQLPOINTER(&value), 0, &indicator),
-                statement.handle(), "SQLGetData");
-    if (indicator == SQL_NULL_DATA)
-        return std::nullopt;
-    return isReal ? approximateText(single) : approximateText(value);
+    return readAs(statement, column, sqlType == SQL_REAL ? SQL_C_FLOAT : SQL_C_DOUBLE);
 }
 
 std::optional<std::string> readChars(const odbc::Statement& statement, int column) {
-    std::string chars;
-    char buffer[4096];
-    for (;;) {
-        SQLLEN indicator = 0;
-        const SQLRETURN rc = SQLGetData(statement.handle().get(), SQLUSMALLINT(column), SQL_C_CHAR,
-                                        buffer, sizeof buffer, &indicator);
-        if (rc == SQL_NO_DATA)
-            break;
-        odbc::check(rc, statement.handle(), "SQLGetData");
-        if (indicator == SQL_NULL_DATA)
-            return std::nullopt;
-        const SQLLEN room = SQLLEN(sizeof buffer) - 1; // the driver ends each piece with NUL
-        const SQLLEN got = (indicator == SQL_NO_TOTAL || indicator > room) ? room : indicator;
-        chars.append(buffer, std::size_t(got));
-        if (rc == SQL_SUCCESS)
-            break;
-    }
-    return chars;
+    return readAs(statement, column, SQL_C_CHAR);
 }
 
 std::optional<std::string> readBytes(const odbc::Statement& statement, int column) {

@@ -2,7 +2,8 @@
 
 // The pieces of a result's read that go row by row: one cell read whole, the batches in
 // which rows are handed on, the cell-by-cell road, and passing by the rows already
-// handed over when a read starts again. Internal to resultreader.cpp.
+// handed over when a read starts again. Used by resultreader.cpp, and by boundquery.cpp for
+// its cells.
 
 #include "db/resultreader.h"
 
