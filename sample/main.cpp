@@ -2,27 +2,10 @@
 #include "app/settingsstore.h"
 #include "db/dberror.h"
 #include "pages/program.h"
-#include "sample/sampleserver.h"
+#include "sample/samplesettings.h"
 
 #include <QApplication>
 #include <cstdio>
-
-namespace {
-
-// On every start the store gets the values that log in to this start's server: its port
-// may differ from the last one when another program holds the preferred port.
-void storeSettings(quint16 port) {
-    const std::pair<const char*, QString> values[] = {
-        {"Server", QLatin1String(sample::kServer)},
-        {"Port", QString::number(port)},
-        {"User", QLatin1String(sample::kUser)},
-        {"Password", QLatin1String(sample::kPassword)},
-        {"Database", QLatin1String(sample::kDatabase)}};
-    for (const auto& [key, value] : values)
-        app::SaveSetting(app::ApplicationKey, app::ProductName, QString::fromLatin1(key), value);
-}
-
-} // namespace
 
 // The program over the bundled sample database: the same pages and start-up, its own
 // settings, and the test server on 127.0.0.1 answering for Adaptive Server through the
@@ -45,8 +28,10 @@ int main(int argc, char* argv[]) {
     }
     return pages::runProgram(application, app::ProgramKind::Sample, [&] {
         try {
+            // Every start: the port may differ from the last one when another program
+            // holds the preferred port.
             if (server)
-                storeSettings(server->port());
+                sample::storeConnectionValues(server->port());
         } catch (...) {
             // An unreadable store shows at start-up like any other.
         }

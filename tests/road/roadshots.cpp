@@ -21,7 +21,7 @@
 #include "pages/editor/form3.h"
 #include "pages/program.h"
 #include "pages/wizard.h"
-#include "sample/sampleserver.h"
+#include "sample/samplesettings.h"
 
 #include <QApplication>
 #include <QFile>
@@ -60,17 +60,6 @@ class ShotPlatform : public app::Platform {
     std::unique_ptr<app::Platform> desktop_;
     QString folder_;
 };
-
-void saveSampleValues(quint16 port) {
-    const std::pair<const char*, QString> values[] = {
-        {"Server", QLatin1String(sample::kServer)},
-        {"Port", QString::number(port)},
-        {"User", QLatin1String(sample::kUser)},
-        {"Password", QLatin1String(sample::kPassword)},
-        {"Database", QLatin1String(sample::kDatabase)}};
-    for (const auto& [key, value] : values)
-        app::SaveSetting(app::ApplicationKey, app::ProductName, QString::fromLatin1(key), value);
-}
 
 // Goes from the chooser to the page; answers the page, or null when the road failed.
 app::Page* goTo(const QString& page, const QString& table) {
@@ -127,7 +116,7 @@ int main(int argc, char* argv[]) {
     app::setPlatform(std::make_unique<ShotPlatform>(args[2]));
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setWindowIcon(app::programIcon());
-    saveSampleValues(server->port());
+    sample::storeConnectionValues(server->port());
     pages::startProgram();
 
     QTimer::singleShot(300, [&] {

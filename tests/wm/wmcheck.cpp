@@ -20,7 +20,7 @@
 #include "pages/editor/form3.h"
 #include "pages/program.h"
 #include "pages/wizard.h"
-#include "sample/sampleserver.h"
+#include "sample/samplesettings.h"
 #include "support/loginbackend.h"
 #include "x11window.h"
 
@@ -86,17 +86,6 @@ void checkEditorLayout(const pages::Form3& editor) {
           QStringLiteral("the editor is laid out from its framed size: %1").arg(sizes));
 }
 
-void saveSampleValues(quint16 port) {
-    const std::pair<const char*, QString> values[] = {
-        {"Server", QLatin1String(sample::kServer)},
-        {"Port", QString::number(port)},
-        {"User", QLatin1String(sample::kUser)},
-        {"Password", QLatin1String(sample::kPassword)},
-        {"Database", QLatin1String(sample::kDatabase)}};
-    for (const auto& [key, value] : values)
-        app::SaveSetting(app::ApplicationKey, app::ProductName, QString::fromLatin1(key), value);
-}
-
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -113,7 +102,7 @@ int main(int argc, char* argv[]) {
     const auto sampleServer = sample::startServer(sampleFolder.path(), 0);
     app::installDesktop(app::ProgramKind::Sample);
     app::setPlatform(std::make_unique<wm::CheckPlatform>());
-    saveSampleValues(sampleServer->port());
+    sample::storeConnectionValues(sampleServer->port());
     pages::startProgram();
 
     // Start-up lands on the chooser; then the editor, and back to the connection page.
