@@ -21,18 +21,6 @@ namespace {
 
 using bench::Clock;
 
-class PaintWatch : public QObject {
-  public:
-    bool painted = false;
-
-  protected:
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Paint)
-            painted = true;
-        return false;
-    }
-};
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -61,7 +49,7 @@ int main(int argc, char** argv) {
     QCoreApplication::processEvents();
 
     pages::DataGrid& grid = *pages::form3().DataGrid1;
-    PaintWatch watch;
+    bench::PaintWatch watch;
     grid.viewport()->installEventFilter(&watch);
     const Clock::time_point click = Clock::now();
     chooser.PushButton3->click();

@@ -45,20 +45,6 @@ void createTable(const QString& file, int rows) {
              .arg(rows)});
 }
 
-// Notes that the grid's cells got a paint event (the time is taken once the event pass
-// that painted them has ended).
-class PaintWatch : public QObject {
-  public:
-    bool painted = false;
-
-  protected:
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Paint)
-            painted = true;
-        return false;
-    }
-};
-
 struct Ours {
     double firstPaint = 0; // click to the first rows painted
     double allStored = 0;  // click to the last row stored
@@ -77,7 +63,7 @@ Ours nextClick() {
     malloc_trim(0); // what earlier rounds freed goes back, so the growth is this load's
     bench::resetPeak();
     const long before = bench::statusKiB("VmRSS:");
-    PaintWatch watch;
+    bench::PaintWatch watch;
     grid.viewport()->installEventFilter(&watch);
     Ours result;
     const double cpu = bench::cpuSeconds();

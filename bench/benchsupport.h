@@ -13,6 +13,7 @@
 #include "sample/sampleserver.h"
 
 #include <QCoreApplication>
+#include <QEvent>
 #include <QFile>
 #include <QLineEdit>
 #include <QTemporaryDir>
@@ -53,6 +54,20 @@ inline long statusKiB(const char* key) {
             return line.mid(qsizetype(qstrlen(key))).trimmed().split(' ').first().toLong();
     return 0;
 }
+
+// Notes that a widget got a paint event (the time is taken once the event pass that
+// painted it has ended).
+class PaintWatch : public QObject {
+  public:
+    bool painted = false;
+
+  protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint)
+            painted = true;
+        return false;
+    }
+};
 
 // What the plain block-fetch loop read, and how long it took.
 struct Bare {

@@ -153,6 +153,8 @@ void RowWriter::apply(CellWriteResult& result) {
         reason_ = result.stopReason;
     if (result.row) {
         data_->rows.replaceRow(result.row->first, result.row->second);
+        for (int c = 0; c < data_->rows.columnCount(); ++c)
+            longCellReasons_.erase((long long)result.row->first * data_->rows.columnCount() + c);
         result.row.reset();
     }
 }

@@ -85,9 +85,18 @@ QString RowWriter::cellReadOnlyReason(int row, int column) const {
         row >= data_->rows.rowCount())
         return {};
     const ResultTable& rows = data_->rows;
-    const CellValue value =
-        rows.isNull(row, column) ? CellValue() : CellValue(std::string(rows.bytes(row, column)));
-    return uncarriableReason(rows.columns()[std::size_t(column)], value);
+    if (rows.isNull(row, column))
+        return {};
+    const std::string_view bytes = rows.bytes(row, column);
+    const ColumnInfo& info = rows.columns()[std::size_t(column)];
+    constexpr std::size_t kLong = 4096;
+    if (bytes.size() <= kLong)
+        return uncarriableReason(info, std::string(bytes));
+    const long long cell = (long long)row * rows.columnCount() + column;
+    if (const auto known = longCellReasons_.find(cell); known != longCellReasons_.end())
+        return known->second;
+    return longCellReasons_.emplace(cell, uncarriableReason(info, std::string(bytes)))
+        .first->second;
 }
 
 bool RowWriter::canWrite(int row, int column) const {

@@ -17,6 +17,7 @@
 
 #include <QString>
 #include <memory>
+#include <unordered_map>
 
 namespace db {
 
@@ -117,7 +118,10 @@ class RowWriter {
     TableKeys keys_;
     QString reason_;
     int timeout_ = kDefaultWriteTimeout;
-    int approximateDigits_ = 0;                      // see ColumnType
+    int approximateDigits_ = 0; // see ColumnType
+    // Whether a long value can be carried back, worked out once per cell: the grid asks
+    // on every paint, and the answer reads the whole value. Dropped when a row is read again.
+    mutable std::unordered_map<long long, QString> longCellReasons_;
     std::optional<std::pair<int, RowValues>> shown_; // the row to show after this write
 
     struct Pending {
