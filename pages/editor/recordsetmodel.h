@@ -11,11 +11,13 @@
 // row through storedRow.
 
 #include "db/recordset.h"
-#include "pages/editor/roworder.h"
+#include "pages/editor/rowsort.h"
 
 #include <QAbstractTableModel>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <thread>
 
 namespace db {
 class RowWriter;
@@ -23,6 +25,8 @@ struct CellWriteResult;
 } // namespace db
 
 namespace pages {
+
+class SortJob;
 
 class RecordsetModel : public QAbstractTableModel {
     Q_OBJECT
@@ -79,6 +83,16 @@ class RecordsetModel : public QAbstractTableModel {
     // place when the rows are sorted.
     void showAppendedRow(int storedRow);
 
+    // Sorts the rows shown by a column's values (see sortkeys.h), stably; column -1 puts
+    // them back in table order. The sort runs on a worker thread: until sortFinished the
+    // rows stay as they are shown, and a sort asked for meanwhile follows it. Rows that
+    // arrive later go to their places.
+    void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
+    // The column the rows shown are sorted by (-1: none), and in which direction.
+    int sortColumn() const { return shown_.column; }
+    Qt::SortOrder sortOrder() const { return shown_.order; }
+    bool sorting() const { return job_ != nullptr; }
+
     // Where the read of the rows stands (Complete once every row is here).
     db::RecordsetData::Load load() const;
     QString loadMessage() const;
@@ -90,15 +104,22 @@ class RecordsetModel : public QAbstractTableModel {
     void loadChanged();
     // The table's keys are known now (see keysKnown).
     void keysLearned();
+    // A sort has begun, or its rows are shown.
+    void sortStarted();
+    void sortFinished();
 
   private:
     void rowsArrived();
     void appendShown(int first, int last);
-    // Whether stored row `a` goes before `b` in the order shown now (table order when the
-    // rows are not sorted).
+    void appendedShown();
+    // Whether stored row `a` goes before `b` in the order shown now; empty while the rows
+    // are in table order.
     RowOrder::Less shownLess() const;
-    // Points the remembered indexes (of the given stored rows) at their rows' new places.
-    void remapPersistent(const QModelIndexList& before, const std::vector<int>& storedRows);
+    // Changes the order of the rows shown; the current cell and the selection stay with
+    // their rows.
+    void reorder(const std::function<void()>& change);
+    void startSort();
+    void finishSort(const std::shared_ptr<SortJob>& job);
     db::RowWriter& writer() const;
 
     std::shared_ptr<db::RecordsetData> data_;
@@ -108,6 +129,10 @@ class RecordsetModel : public QAbstractTableModel {
     bool writing_ = false;
     RowOrder order_;
     int appending_ = 0; // rows being appended at the end, not yet in order_
+    SortSpec shown_;    // the order of the rows shown
+    std::optional<std::pair<int, Qt::SortOrder>> wanted_;
+    std::shared_ptr<SortJob> job_; // the sort under way
+    std::thread sortThread_;
 };
 
 } // namespace pages
