@@ -90,6 +90,7 @@ DataGrid::~DataGrid() {
 void DataGrid::setDataSource(std::shared_ptr<db::RecordsetData> source) {
     commitPendingEdit();
     find_->stop();
+    refresh_->giveUp();
     std::unique_ptr<RecordsetModel> previous = std::move(model_);
     QItemSelectionModel* previousSelection = selectionModel();
     source_ = std::move(source);
