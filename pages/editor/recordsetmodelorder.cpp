@@ -53,6 +53,10 @@ void RecordsetModel::reorder(const std::function<void()>& change) {
     QModelIndexList after;
     after.reserve(before.size());
     for (qsizetype i = 0; i < before.size(); ++i) {
+        if (stored[std::size_t(i)] < 0) { // a line that is no stored row stays where it is
+            after.push_back(before[i]);
+            continue;
+        }
         const auto at = std::lower_bound(wanted.begin(), wanted.end(), stored[std::size_t(i)]);
         const int v = at == wanted.end() ? -1 : placed[std::size_t(at - wanted.begin())];
         after.push_back(v < 0 ? QModelIndex() : index(v, before[i].column()));
