@@ -181,16 +181,25 @@ QString DataGrid::readOnlyReason() const {
 }
 
 void DataGrid::contextMenuEvent(QContextMenuEvent* event) {
-    const QModelIndex index = indexAt(viewport()->mapFromGlobal(event->globalPos()));
-    if (index.isValid())
-        setCurrentIndex(index);
+    QPoint at = event->globalPos();
+    if (event->reason() == QContextMenuEvent::Mouse) {
+        // A click on a selected cell keeps the selection (to copy it, say).
+        const QModelIndex index = indexAt(viewport()->mapFromGlobal(at));
+        if (index.isValid() && selectionModel()->isSelected(index))
+            selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
+        else if (index.isValid())
+            setCurrentIndex(index);
+    } else if (currentIndex().isValid()) {
+        // From the keyboard: at the current cell.
+        at = viewport()->mapToGlobal(visualRect(currentIndex()).center());
+    }
     // The menu is the grid's own actions, in the order they were added (separators are
     // separator actions), so each feature brings its own.
     auto* menu = new QMenu(this);
     menu->setObjectName(QStringLiteral("GridMenu"));
     menu->setAttribute(Qt::WA_DeleteOnClose);
     menu->addActions(actions());
-    menu->popup(event->globalPos());
+    menu->popup(at);
 }
 
 void DataGrid::showNotice(const QModelIndex& current) {

@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QHeaderView>
 #include <QMenu>
 #include <QMimeData>
 #include <QTest>
@@ -56,6 +57,18 @@ void GridCopyTest::shouldCopyTheSelectedRectangleWholeInTheOrderShown() {
     QVERIFY(copied->html().contains(QStringLiteral("<td>line1<br>line2</td>")));
     QVERIFY(copied->html().contains(QStringLiteral("<td>say &quot;hi&quot; &lt;b&gt;</td>")));
 
+    // A right click on a selected cell keeps the selection for the menu's Copy.
+    const QString first = copied->text();
+    QGuiApplication::clipboard()->clear();
+    const QPoint inside = grid.visualRect(model.index(3, 0)).center();
+    QContextMenuEvent click(QContextMenuEvent::Mouse, inside, grid.viewport()->mapToGlobal(inside));
+    QCoreApplication::sendEvent(grid.viewport(), &click);
+    QCOMPARE(grid.currentIndex(), model.index(3, 0));
+    QCOMPARE(grid.selectionModel()->selectedIndexes().size(), 2);
+    grid.findChild<QMenu*>("GridMenu")->close();
+    grid.findChild<QAction*>("CopyAction")->trigger();
+    QCOMPARE(QGuiApplication::clipboard()->text(), first);
+
     // NULL as the chosen word; binary values whole, in hexadecimal.
     pages::setCopyNullWord(QStringLiteral("NULL"));
     grid.selectionModel()->select(QItemSelection(model.index(0, 2), model.index(3, 2)),
@@ -65,6 +78,17 @@ void GridCopyTest::shouldCopyTheSelectedRectangleWholeInTheOrderShown() {
              QStringLiteral("0x%1\nNULL\nNULL\n0x00FF\n").arg(QString(300, QLatin1Char('A'))));
     pages::setCopyNullWord(QString());
     QCOMPARE(pages::copyNullWord(), QString());
+
+    // The menu's sorts, by the current cell's column, and back to table order.
+    grid.setCurrentIndex(model.index(0, 1));
+    grid.findChild<QAction*>("SortAscendingAction")->trigger();
+    QVERIFY(QTest::qWaitFor([&] { return !model.sorting(); }, 20000));
+    QCOMPARE(model.sortColumn(), 1);
+    QCOMPARE(model.index(0, 0).data().toString(), QStringLiteral("3")); // NULL first
+    grid.findChild<QAction*>("TableOrderAction")->trigger();
+    QCOMPARE(model.sortColumn(), -1);
+    QCOMPARE(model.index(0, 0).data().toString(), QStringLiteral("1"));
+    QVERIFY(!grid.horizontalHeader()->isSortIndicatorShown());
     QCOMPARE(platform.fake().boxes.size(), 0);
 }
 
@@ -78,8 +102,9 @@ void GridCopyTest::shouldOfferEveryReadActionInTheContextMenu() {
             QCOMPARE(action->shortcutContext(), Qt::WidgetWithChildrenShortcut);
     }
     QCOMPARE(names,
-             QStringList({"SetNullAction", "-", "CopyAction", "CopyNullAsAction", "-", "FindAction",
-                          "FindNextAction", "FindPreviousAction", "RefreshAction"}));
+             QStringList({"SetNullAction", "-", "CopyAction", "CopyNullAsAction", "-",
+                          "SortAscendingAction", "SortDescendingAction", "TableOrderAction", "-",
+                          "FindAction", "FindNextAction", "FindPreviousAction", "RefreshAction"}));
     QCOMPARE(grid.findChild<QAction*>("CopyAction")->shortcut(), QKeySequence(QKeySequence::Copy));
     QCOMPARE(grid.findChild<QAction*>("RefreshAction")->shortcut(), QKeySequence(Qt::Key_F5));
     QCOMPARE(grid.findChild<QAction*>("FindPreviousAction")->shortcut(),
