@@ -25,7 +25,7 @@ void RecordsetModel::appendedShown() {
     // off this thread.
     if (shown_.column < 0 || job_)
         return;
-    if (count > kKeysPerTurn)
+    if (!quickMerge(std::size_t(count), order_.count() - count))
         sort(shown_.column, shown_.order);
     else
         reorder([&] { mergeArrived(order_, data_->rows, shown_, count); });
@@ -172,7 +172,7 @@ void RecordsetModel::finishSort(const std::shared_ptr<SortJob>& job) {
             later.push_back(order_.stored(v));
     shown_ = job->spec();
     // Many rows that came meanwhile: shown at the end while all are sorted once more.
-    const bool again = later.size() > std::size_t(kKeysPerTurn);
+    const bool again = !quickMerge(later.size(), int(sorted.size()));
     reorder([&] {
         if (again)
             sorted.insert(sorted.end(), later.begin(), later.end());

@@ -93,6 +93,11 @@ void mergeRows(RowOrder& order, const db::ResultTable& rows, const SortSpec& spe
     order.setOrder(std::move(merged));
 }
 
+bool quickMerge(std::size_t newRows, int shownRows) {
+    constexpr double kKeysMade = 100000; // about 30 ms of keys
+    return double(newRows) * std::log2(double(shownRows) + 2) <= kKeysMade;
+}
+
 void mergeArrived(RowOrder& order, const db::ResultTable& rows, const SortSpec& spec, int arrived) {
     if (arrived <= 0)
         return;

@@ -33,6 +33,9 @@ RowOrder::Less sortedLess(const db::ResultTable& rows, const SortSpec& spec);
 // the spec: each after the rows equal to it that are stored before it.
 void mergeRows(RowOrder& order, const db::ResultTable& rows, const SortSpec& spec,
                std::vector<int> newRows);
+// Whether merging that many new rows among that many shown ones is quick enough to do
+// between two events of the window (else sort them all again, off its thread).
+bool quickMerge(std::size_t newRows, int shownRows);
 // The same for the last `arrived` rows shown, which are not in their places yet.
 void mergeArrived(RowOrder& order, const db::ResultTable& rows, const SortSpec& spec, int arrived);
 
