@@ -117,7 +117,8 @@ CellWriteResult RowWriter::checkKept(WriteTransaction& transaction, int row, int
 
 CellWriteResult RowWriter::failed(int row, int column, const CellValue& original,
                                   const DbError& error) {
-    reread(row, column, original);
+    if (row >= 0)
+        reread(row, column, original);
     const WriteCancel* cancel = currentWriteCancel();
     if ((cancel && cancel->cancelled()) ||
         (error.sqlState() == QLatin1String("HY008") && !isTimeOut(error)))
@@ -151,11 +152,42 @@ CellWriteResult RowWriter::write(int row, int column, const CellValue& value) {
 void RowWriter::apply(CellWriteResult& result) {
     if (!result.stopReason.isEmpty())
         reason_ = result.stopReason;
-    if (result.row) {
-        data_->rows.replaceRow(result.row->first, result.row->second);
+    if (result.row)
+        result.rows.insert(result.rows.begin(), std::move(*result.row));
+    result.row.reset();
+    for (const auto& [row, values] : result.rows) {
+        data_->rows.replaceRow(row, values);
         for (int c = 0; c < data_->rows.columnCount(); ++c)
-            longCellReasons_.erase((long long)result.row->first * data_->rows.columnCount() + c);
-        result.row.reset();
+            longCellReasons_.erase((long long)row * data_->rows.columnCount() + c);
+    }
+    result.rows.clear();
+    if (result.appended) {
+        RowBlock block(data_->rows.columnCount());
+        for (int c = 0; c < data_->rows.columnCount(); ++c) {
+            const CellValue& v = (*result.appended)[std::size_t(c)];
+            if (v)
+                block.append(c, *v);
+            else
+                block.appendNull(c);
+        }
+        block.finishRow();
+        result.appendedRow = data_->rows.rowCount();
+        data_->rows.appendBlock(block);
+        result.appended.reset();
+    }
+}
+
+void RowWriter::takeSnapshot(const std::vector<int>& rows) {
+    snapshot_.setColumns(data_->rows.columns());
+    snapshotRows_ = rows;
+    for (int row : rows) {
+        for (int c = 0; c < data_->rows.columnCount(); ++c) {
+            if (const CellValue v = stored(row, c))
+                snapshot_.append(c, *v);
+            else
+                snapshot_.appendNull(c);
+        }
+        snapshot_.finishRow();
     }
 }
 
@@ -176,14 +208,7 @@ CellWriteResult RowWriter::begin(int row, int column, const CellValue& value) {
                                         "(its key holds NULL)."))};
     // The row as the grid shows it now: the write reads only this copy, so the stored
     // rows may go on growing meanwhile.
-    snapshot_.setColumns(data_->rows.columns());
-    for (int c = 0; c < data_->rows.columnCount(); ++c) {
-        if (const CellValue v = stored(row, c))
-            snapshot_.append(c, *v);
-        else
-            snapshot_.appendNull(c);
-    }
-    snapshot_.finishRow();
+    takeSnapshot({row});
     pending_ = Pending{row, column, typed.value};
     return {};
 }
@@ -203,8 +228,27 @@ CellWriteResult RowWriter::finish() {
     return result;
 }
 
+CellWriteResult RowWriter::updateCell(WriteTransaction& transaction, int row, int column,
+                                      const CellValue& typed) {
+    current_ = {row, column, stored(row, column)};
+    CellWriteResult result = checkShownRow(transaction, row, column);
+    if (result.status == WriteStatus::Written) {
+        transaction.execute(updateStatement(row, column, typed));
+        result = checkKept(transaction, row, column, current_.original, typed);
+    }
+    // The next cell of the same row is checked against the row as it stands now.
+    if (result.status == WriteStatus::Written && shown_ && source_ == &snapshot_)
+        snapshot_.replaceRow(row, shown_->second);
+    return result;
+}
+
 CellWriteResult RowWriter::talk(int row, int column, const CellValue& typed) {
-    const CellValue original = stored(row, column);
+    return transact(
+        [&](WriteTransaction& transaction) { return updateCell(transaction, row, column, typed); });
+}
+
+CellWriteResult RowWriter::transact(const std::function<CellWriteResult(WriteTransaction&)>& step) {
+    current_ = {};
     CellWriteResult result;
     bool stillOpen = false;
     try {
@@ -212,11 +256,7 @@ CellWriteResult RowWriter::talk(int row, int column, const CellValue& typed) {
         WriteTransaction transaction(connection, timeout_);
         try {
             transaction.begin();
-            result = checkShownRow(transaction, row, column);
-            if (result.status == WriteStatus::Written) {
-                transaction.execute(updateStatement(row, column, typed));
-                result = checkKept(transaction, row, column, original, typed);
-            }
+            result = step(transaction);
             if (result.status == WriteStatus::Written)
                 transaction.commit();
         } catch (const DbError&) {
@@ -230,11 +270,12 @@ CellWriteResult RowWriter::talk(int row, int column, const CellValue& typed) {
             stillOpen = transaction.open();
             if (result.status == WriteStatus::NotKept) {
                 shown_.reset();
-                reread(row, column, original);
+                if (current_.row >= 0)
+                    reread(current_.row, current_.column, current_.original);
             }
         }
     } catch (const DbError& error) {
-        result = failed(row, column, original, error);
+        result = failed(current_.row, current_.column, current_.original, error);
     }
     if (stillOpen) {
         result.stopReason = QStringLiteral("Read-only: a transaction on the connection could "

@@ -66,6 +66,7 @@ class SqliteSession final : public Session {
     int trancount_ = 0;
     bool wrote_ = false; // the open transaction has changed something
     std::int64_t rowcount_ = 0;
+    std::int64_t identity_ = 0; // @@identity: the last INSERT's identity value, else 0
     int lockWaitSeconds_ = -1;
     std::vector<std::string> heldTables_;
     ResultSink* sink_ = nullptr; // while a statement runs
