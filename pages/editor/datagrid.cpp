@@ -160,9 +160,12 @@ void DataGrid::contextMenuEvent(QContextMenuEvent* event) {
     const QModelIndex index = indexAt(viewport()->mapFromGlobal(event->globalPos()));
     if (index.isValid())
         setCurrentIndex(index);
+    // The menu is the grid's own actions, in the order they were added (separators are
+    // separator actions), so each feature brings its own.
     auto* menu = new QMenu(this);
+    menu->setObjectName(QStringLiteral("GridMenu"));
     menu->setAttribute(Qt::WA_DeleteOnClose);
-    menu->addAction(setNull_);
+    menu->addActions(actions());
     menu->popup(event->globalPos());
 }
 

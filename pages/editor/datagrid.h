@@ -2,7 +2,8 @@
 
 // The editor's grid: a table view over the rows of a recordset, writing each committed
 // edit back to the table (Enter, or leaving the cell, commits). Ctrl+0 or the context
-// menu's "Set to NULL" sets the current cell to NULL. A table whose rows cannot be
+// menu's "Set to NULL" sets the current cell to NULL. The context menu shows the grid's
+// own actions (QWidget::actions), in the order they were added. A table whose rows cannot be
 // written shows read-only, with the reason in a band under the cells; so does a cell
 // whose value cannot be written back exactly, while it is the current one. A write runs
 // while the window repaints, with the hourglass, and can be cancelled (writewait.h).

@@ -4,6 +4,7 @@
 #include "db/rowwriter.h"
 
 #include <QCoreApplication>
+#include <algorithm>
 #include <sqlext.h>
 
 namespace pages {
@@ -70,14 +71,29 @@ const QString RecordsetModel::NullPlaceholder = QStringLiteral("NULL");
 
 RecordsetModel::RecordsetModel(std::shared_ptr<db::RecordsetData> data, QObject* parent)
     : QAbstractTableModel(parent), data_(std::move(data)) {
+    if (data_)
+        order_.reset(data_->rows.rowCount());
     if (!data_ || data_->load() != db::RecordsetData::Load::Reading) {
         writer_ = std::make_unique<db::RowWriter>(data_);
         return;
     }
-    data_->rowsAboutToBeAppended = [this](int first, int last) {
-        beginInsertRows({}, first, last);
+    data_->rowsAboutToBeAppended = [this](int first, int last) { appendShown(first, last); };
+    data_->rowsAppended = [this] {
+        const int first = data_->rows.rowCount() - appending_;
+        order_.append(first, appending_);
+        endInsertRows();
+        if (const RowOrder::Less less = shownLess()) {
+            emit layoutAboutToBeChanged({}, VerticalSortHint);
+            const QModelIndexList before = persistentIndexList();
+            std::vector<int> stored;
+            for (const QModelIndex& index : before)
+                stored.push_back(storedRow(index.row()));
+            order_.mergeTail(appending_, less);
+            remapPersistent(before, stored);
+            emit layoutChanged({}, VerticalSortHint);
+        }
+        appending_ = 0;
     };
-    data_->rowsAppended = [this] { endInsertRows(); };
     data_->setArrivalHandler([this] { rowsArrived(); });
     // Rows that came before this model was made.
     data_->appendArrived();
@@ -108,6 +124,64 @@ void RecordsetModel::learnKeysSoon() {
             this, [this] { writer(); }, Qt::QueuedConnection);
 }
 
+void RecordsetModel::appendShown(int first, int last) {
+    appending_ = last - first + 1;
+    beginInsertRows({}, order_.count(), order_.count() + appending_ - 1);
+}
+
+RowOrder::Less RecordsetModel::shownLess() const {
+    return {};
+}
+
+void RecordsetModel::remapPersistent(const QModelIndexList& before,
+                                     const std::vector<int>& storedRows) {
+    if (before.isEmpty())
+        return;
+    // One look through the new order finds every row that was remembered.
+    std::vector<int> wanted(storedRows);
+    std::sort(wanted.begin(), wanted.end());
+    wanted.erase(std::unique(wanted.begin(), wanted.end()), wanted.end());
+    std::vector<int> placed(wanted.size(), -1);
+    for (int v = 0; v < order_.count(); ++v) {
+        const auto at = std::lower_bound(wanted.begin(), wanted.end(), order_.stored(v));
+        if (at != wanted.end() && *at == order_.stored(v))
+            placed[std::size_t(at - wanted.begin())] = v;
+    }
+    QModelIndexList after;
+    after.reserve(before.size());
+    for (qsizetype i = 0; i < before.size(); ++i) {
+        const auto at = std::lower_bound(wanted.begin(), wanted.end(), storedRows[std::size_t(i)]);
+        const int v = at == wanted.end() ? -1 : placed[std::size_t(at - wanted.begin())];
+        after.push_back(v < 0 ? QModelIndex() : index(v, before[i].column()));
+    }
+    changePersistentIndexList(before, after);
+}
+
+void RecordsetModel::hideStoredRows(std::vector<int> storedRows) {
+    const std::vector<int> views = order_.viewRowsOf(std::move(storedRows));
+    // Each run of neighbouring rows leaves in one step, the last run first.
+    for (std::size_t i = 0; i < views.size();) {
+        std::size_t j = i;
+        while (j + 1 < views.size() && views[j + 1] == views[j] - 1)
+            ++j;
+        beginRemoveRows({}, views[j], views[i]);
+        order_.remove(views[j], views[i]);
+        endRemoveRows();
+        i = j + 1;
+    }
+}
+
+void RecordsetModel::showAppendedRow(int storedRow) {
+    if (!data_ || storedRow < 0 || storedRow >= data_->rows.rowCount() ||
+        order_.view(storedRow) >= 0)
+        return;
+    const RowOrder::Less less = shownLess();
+    const int place = less ? order_.placeFor(storedRow, less) : order_.count();
+    beginInsertRows({}, place, place);
+    order_.insert(place, storedRow);
+    endInsertRows();
+}
+
 void RecordsetModel::rowsArrived() {
     data_->appendArrived();
     emit loadChanged();
@@ -129,7 +203,7 @@ void RecordsetModel::stopLoading() {
 }
 
 int RecordsetModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() || !data_ ? 0 : data_->rows.rowCount();
+    return parent.isValid() || !data_ ? 0 : order_.count();
 }
 
 int RecordsetModel::columnCount(const QModelIndex& parent) const {
@@ -137,10 +211,10 @@ int RecordsetModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant RecordsetModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || !data_)
+    const int row = index.isValid() && data_ ? storedRow(index.row()) : -1;
+    if (row < 0)
         return {};
     const db::ResultTable& rows = data_->rows;
-    const int row = index.row();
     const int column = index.column();
     const db::ColumnInfo& info = rows.columns()[std::size_t(column)];
     switch (role) {
@@ -187,23 +261,25 @@ QVariant RecordsetModel::headerData(int section, Qt::Orientation orientation, in
 }
 
 Qt::ItemFlags RecordsetModel::flags(const QModelIndex& index) const {
-    if (!index.isValid())
+    const int row = index.isValid() ? storedRow(index.row()) : -1;
+    if (row < 0)
         return Qt::NoItemFlags;
     Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
-    if (writer_ && writer_->canWrite(index.row(), index.column()))
+    if (writer_ && writer_->canWrite(row, index.column()))
         flags |= Qt::ItemIsEditable;
     return flags;
 }
 
 bool RecordsetModel::setData(const QModelIndex& index, const QVariant& value, int role) {
     // A second commit of the same edit while the first one's message is up is dropped.
-    if (role != Qt::EditRole || !index.isValid() || !data_ || writing_)
+    const int row = index.isValid() && data_ ? storedRow(index.row()) : -1;
+    if (role != Qt::EditRole || row < 0 || writing_)
         return false;
     const db::CellValue cell =
         value.isValid() ? db::CellValue(value.toString().toUtf8().toStdString()) : db::CellValue();
     writing_ = true;
     db::RowWriter& rowWriter = writer();
-    db::CellWriteResult result = rowWriter.begin(index.row(), index.column(), cell);
+    db::CellWriteResult result = rowWriter.begin(row, index.column(), cell);
     if (rowWriter.pending()) {
         const auto finish = [&rowWriter] { return rowWriter.finish(); };
         result = runner_ ? runner_(finish) : finish();
@@ -222,11 +298,12 @@ QString RecordsetModel::readOnlyReason() const {
 }
 
 QString RecordsetModel::cellReadOnlyReason(const QModelIndex& index) const {
-    if (!index.isValid() || !data_)
+    const int row = index.isValid() && data_ ? storedRow(index.row()) : -1;
+    if (row < 0)
         return {};
     if (const QString reason = writer().readOnlyReason(); !reason.isEmpty())
         return reason;
-    return writer().cellReadOnlyReason(index.row(), index.column());
+    return writer().cellReadOnlyReason(row, index.column());
 }
 
 void RecordsetModel::setWriteRunner(WriteRunner runner) {

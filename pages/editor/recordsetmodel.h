@@ -4,10 +4,14 @@
 // committed edits go to the table through a RowWriter. NULL shows as a placeholder,
 // told apart from empty text; its edit text is empty. A long value shows its first
 // characters and a mark that there is more; its edit text is the whole value. Rows that
-// arrive while the table is still being read are inserted at the end as they come; the
-// model going (the grid rebound, the program ending) stops that read.
+// arrive while the table is still being read are inserted at the end as they come (at
+// their places when the rows are sorted); the model going (the grid rebound, the program
+// ending) stops that read. The model's rows are the stored rows in an order of its own
+// (roworder.h): every row number the model is given is a view row, mapped to its stored
+// row through storedRow.
 
 #include "db/recordset.h"
+#include "pages/editor/roworder.h"
 
 #include <QAbstractTableModel>
 #include <functional>
@@ -64,6 +68,17 @@ class RecordsetModel : public QAbstractTableModel {
         std::function<db::CellWriteResult(const std::function<db::CellWriteResult()>&)>;
     void setWriteRunner(WriteRunner runner);
 
+    // The stored row (of the recordset's rows) shown at a view row; -1 for a row that is
+    // not a stored row.
+    int storedRow(int viewRow) const { return order_.stored(viewRow); }
+    // The view row that shows a stored row; -1 when it is not shown.
+    int viewRow(int storedRow) const { return order_.view(storedRow); }
+    // Stops showing stored rows (rows deleted from the table); they stay stored.
+    void hideStoredRows(std::vector<int> storedRows);
+    // Shows a row appended to the stored rows (an inserted row): at the end, or at its
+    // place when the rows are sorted.
+    void showAppendedRow(int storedRow);
+
     // Where the read of the rows stands (Complete once every row is here).
     db::RecordsetData::Load load() const;
     QString loadMessage() const;
@@ -78,6 +93,12 @@ class RecordsetModel : public QAbstractTableModel {
 
   private:
     void rowsArrived();
+    void appendShown(int first, int last);
+    // Whether stored row `a` goes before `b` in the order shown now (table order when the
+    // rows are not sorted).
+    RowOrder::Less shownLess() const;
+    // Points the remembered indexes (of the given stored rows) at their rows' new places.
+    void remapPersistent(const QModelIndexList& before, const std::vector<int>& storedRows);
     db::RowWriter& writer() const;
 
     std::shared_ptr<db::RecordsetData> data_;
@@ -85,6 +106,8 @@ class RecordsetModel : public QAbstractTableModel {
     std::function<void(const QString&)> onFailure_;
     WriteRunner runner_;
     bool writing_ = false;
+    RowOrder order_;
+    int appending_ = 0; // rows being appended at the end, not yet in order_
 };
 
 } // namespace pages
