@@ -80,6 +80,7 @@ class RowWriter {
     bool canWrite(int column) const;
     bool canWrite(int row, int column) const;
     const TableKeys& keys() const { return keys_; }
+    const std::shared_ptr<RecordsetData>& data() const { return data_; }
 
     // Seconds each write may take, begin and commit included (0: no limit).
     void setWriteTimeout(int seconds) { timeout_ = seconds; }

@@ -4,6 +4,7 @@
 #include "app/platform.h"
 #include "db/recordset.h"
 #include "pages/editor/celldelegate.h"
+#include "pages/editor/gridedits.h"
 #include "pages/editor/loadband.h"
 #include "pages/editor/recordsetmodel.h"
 #include "pages/editor/writewait.h"
@@ -60,6 +61,7 @@ DataGrid::DataGrid(QWidget* parent) : QTableView(parent) {
     setNull_->setEnabled(false);
     addAction(setNull_);
     connect(setNull_, &QAction::triggered, this, &DataGrid::setCurrentCellNull);
+    edits_ = new GridEdits(this);
 
     notice_ = new NoticeBand(this);
     notice_->setObjectName(QStringLiteral("ReadOnlyNotice"));
@@ -87,6 +89,7 @@ void DataGrid::setDataSource(std::shared_ptr<db::RecordsetData> source) {
         });
     }
     setModel(model_.get());
+    edits_->bind(model_.get());
     load_->follow(model_.get());
     delete previousSelection; // the view does not delete the one it replaces
     previous.reset();         // the earlier rows, and with them their connection, go now
@@ -113,10 +116,11 @@ void DataGrid::SetFocus() {
 
 void DataGrid::commitPendingEdit() {
     QWidget* editor = delegate_->openEditor();
-    if (state() != EditingState || !editor)
-        return;
-    commitData(editor);
-    closeEditor(editor, QAbstractItemDelegate::NoHint);
+    if (state() == EditingState && editor) {
+        commitData(editor);
+        closeEditor(editor, QAbstractItemDelegate::NoHint);
+    }
+    edits_->commitNewRow(); // a row typed in the new-row line is written as it is left
 }
 
 void DataGrid::setCurrentCellNull() {
@@ -186,6 +190,7 @@ void DataGrid::showNotice(const QModelIndex& current) {
 void DataGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
     QTableView::currentChanged(current, previous);
     showNotice(current);
+    edits_->currentChanged(current, previous);
     setNull_->setEnabled(model_ && current.isValid() &&
                          (model_->flags(current) & Qt::ItemIsEditable));
 }
@@ -223,6 +228,16 @@ void DataGrid::updateGeometries() {
 
 void DataGrid::showFailure(const QString& message) {
     app::platform().messageBox(window(), message, app::kStyleExclamation, app::ApplicationTitle());
+}
+
+void DataGrid::showNoticeText(const QString& text) {
+    if (text.isEmpty())
+        return showNotice(currentIndex());
+    notice_->setText(text);
+    if (notice_->isHidden()) {
+        notice_->show();
+        updateGeometries();
+    }
 }
 
 } // namespace pages

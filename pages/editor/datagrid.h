@@ -20,6 +20,7 @@ struct RecordsetData;
 namespace pages {
 
 class CellDelegate;
+class GridEdits;
 class LoadBand;
 class NoticeBand;
 class RecordsetModel;
@@ -51,6 +52,11 @@ class DataGrid : public QTableView {
     void stopLoading();
     // The band under the cells that follows the read of the rows (see LoadBand).
     LoadBand* loadBand() const { return load_; }
+    // New rows, deletes, paste, undo and redo (gridedits.h).
+    GridEdits* edits() const { return edits_; }
+    // Shows a message in the band under the cells until the current cell changes (empty:
+    // the current cell's own reason, if any).
+    void showNoticeText(const QString& text);
 
   protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
@@ -69,6 +75,7 @@ class DataGrid : public QTableView {
     QAction* setNull_ = nullptr;
     NoticeBand* notice_ = nullptr;
     LoadBand* load_ = nullptr;
+    GridEdits* edits_ = nullptr;
     bool placingNotice_ = false;
 };
 

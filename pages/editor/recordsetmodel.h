@@ -11,6 +11,7 @@
 // row through storedRow.
 
 #include "db/recordset.h"
+#include "db/valuerules.h"
 #include "pages/editor/roworder.h"
 
 #include <QAbstractTableModel>
@@ -23,6 +24,8 @@ struct CellWriteResult;
 } // namespace db
 
 namespace pages {
+
+class NewRowLine;
 
 class RecordsetModel : public QAbstractTableModel {
     Q_OBJECT
@@ -79,6 +82,18 @@ class RecordsetModel : public QAbstractTableModel {
     // place when the rows are sorted.
     void showAppendedRow(int storedRow);
 
+    // For the grid's own edits (gridedits.h): a line after the shown rows that is not a
+    // stored row (null: none), the writer, the write runner, rows read again, and each
+    // committed cell edit as the table held the cell before and after.
+    void setNewRowLine(NewRowLine* line);
+    NewRowLine* newRowLine() const { return line_; }
+    db::RowWriter& rowWriter() const { return writer(); }
+    db::CellWriteResult runWrite(const std::function<db::CellWriteResult()>& talk);
+    void storedRowsChanged(const std::vector<int>& storedRows);
+    using CellWritten = std::function<void(int storedRow, int column, const db::CellValue& before,
+                                           const db::CellValue& after)>;
+    void setCellWrittenHandler(CellWritten handler) { onWritten_ = std::move(handler); }
+
     // Where the read of the rows stands (Complete once every row is here).
     db::RecordsetData::Load load() const;
     QString loadMessage() const;
@@ -107,6 +122,8 @@ class RecordsetModel : public QAbstractTableModel {
     WriteRunner runner_;
     bool writing_ = false;
     RowOrder order_;
+    NewRowLine* line_ = nullptr;
+    CellWritten onWritten_;
     int appending_ = 0; // rows being appended at the end, not yet in order_
 };
 
