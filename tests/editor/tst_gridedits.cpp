@@ -112,10 +112,10 @@ void GridEditsTest::shouldAddDeletePasteAndUndoWhileRowsStreamIn() {
     QCOMPARE(shown(grid_->edits()->newRowLineRow(), 1), QString("(needs a value)"));
 
     // Delete: the selected rows, after the question.
-    grid_->selectionModel()->select(model().index(0, 0), QItemSelectionModel::Select |
-                                                             QItemSelectionModel::Rows);
-    grid_->selectionModel()->select(model().index(2, 0), QItemSelectionModel::Select |
-                                                             QItemSelectionModel::Rows);
+    grid_->selectionModel()->select(model().index(0, 0),
+                                    QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    grid_->selectionModel()->select(model().index(2, 0),
+                                    QItemSelectionModel::Select | QItemSelectionModel::Rows);
     trigger("DeleteRowsAction");
     QCOMPARE(questions_, QStringList{"Delete 2 rows from the table?"});
     QCOMPARE(boxes(), QStringList());
@@ -193,10 +193,10 @@ void GridEditsTest::shouldKeepARefusedNewRowForCorrectionAndDropItOnEscape() {
 }
 
 void GridEditsTest::shouldRefuseBlocksThatDoNotFitAndUndoOverSomeoneElsesChange() {
-    server_->createDatabase(editor::kCatalog,
-                            {"CREATE TABLE t (id int NOT NULL PRIMARY KEY, name varchar(10) NULL, "
-                             "qty int NULL, n numeric identity(10,0))",
-                             "INSERT INTO t VALUES (1, 'a', 1, 1), (2, 'b', 2, 2), (3, 'c', 3, 3)"});
+    server_->createDatabase(
+        editor::kCatalog, {"CREATE TABLE t (id int NOT NULL PRIMARY KEY, name varchar(10) NULL, "
+                           "qty int NULL, n numeric identity(10,0))",
+                           "INSERT INTO t VALUES (1, 'a', 1, 1), (2, 'b', 2, 2), (3, 'c', 3, 3)"});
     open("t");
     const auto paste = [&](const QString& text, int row, int column) {
         QGuiApplication::clipboard()->setText(text);

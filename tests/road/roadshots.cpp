@@ -1,6 +1,7 @@
 // Brings the sample program to one of its pages on a real screen, for screenshots:
 //
-//   road-shots <connection|chooser|editor> <program folder> <ready file> [table] [WxH]
+//   road-shots <connection|chooser|editor|editor-new-row> <program folder> <ready file> [table]
+//   [WxH]
 //
 // Runs the real start-up with the desktop platform over the sample database in the user's
 // data location, with the sample's values in the user's settings, and the given program
@@ -18,7 +19,9 @@
 #include "app/settingsstore.h"
 #include "pages/chooser/form2.h"
 #include "pages/connection/form1.h"
+#include "pages/editor/datagrid.h"
 #include "pages/editor/form3.h"
+#include "pages/editor/gridedits.h"
 #include "pages/program.h"
 #include "pages/wizard.h"
 #include "sample/samplesettings.h"
@@ -68,6 +71,8 @@ app::Page* goTo(const QString& page, const QString& table) {
         return nullptr;
     if (page == QLatin1String("chooser"))
         return &chooser;
+    if (page == QLatin1String("editor-new-row"))
+        return goTo(QStringLiteral("editor"), table);
     if (page == QLatin1String("connection")) {
         chooser.PushButton2->click();
         return &pages::form1();
@@ -78,6 +83,14 @@ app::Page* goTo(const QString& page, const QString& table) {
     chooser.List1->setCurrentItem(found.first());
     chooser.PushButton3->click();
     return &pages::form3();
+}
+
+// The editor with a value typed on its new-row line.
+void showNewRow() {
+    pages::DataGrid& grid = *pages::form3().DataGrid1;
+    grid.edits()->addRow();
+    const int line = grid.edits()->newRowLineRow();
+    grid.model()->setData(grid.model()->index(line, 1), QStringLiteral("Quorvane for Beginners"));
 }
 
 void writeReady(const QString& path, const QWidget& page) {
@@ -101,8 +114,9 @@ int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     const QStringList args = QCoreApplication::arguments();
     if (args.size() < 4) {
-        std::fprintf(stderr, "usage: road-shots <connection|chooser|editor> <program folder> "
-                             "<ready file> [table] [WxH]\n");
+        std::fprintf(
+            stderr, "usage: road-shots <connection|chooser|editor|editor-new-row> <program folder> "
+                    "<ready file> [table] [WxH]\n");
         return 2;
     }
     const QString page = args[1];
@@ -130,6 +144,8 @@ int main(int argc, char* argv[]) {
             shown->resize(size[0].toInt(), size[1].toInt());
             shown->centreOnScreen();
         }
+        if (page == QLatin1String("editor-new-row"))
+            showNewRow();
         QTimer::singleShot(700, [&readyFile, shown] { writeReady(readyFile, *shown); });
     });
     QTimer::singleShot(60000, [] { QCoreApplication::exit(0); });
