@@ -53,6 +53,13 @@ DataGrid::DataGrid(QWidget* parent) : QTableView(parent) {
     setItemDelegate(delegate_);
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     horizontalHeader()->setResizeContentsPrecision(kSampledRows);
+    // A header click sorts (the view's own sorting would sort on every bind).
+    QHeaderView* header = horizontalHeader();
+    header->setSectionsClickable(true);
+    header->setSortIndicatorShown(false);
+    disconnect(header, SIGNAL(sectionPressed(int)), this, SLOT(selectColumn(int)));
+    disconnect(header, SIGNAL(sectionEntered(int)), this, SLOT(_q_selectColumn(int)));
+    connect(header, &QHeaderView::sectionClicked, this, &DataGrid::sortByHeader);
 
     setNull_ = new QAction(QStringLiteral("Set to NULL"), this);
     setNull_->setObjectName(QStringLiteral("SetNullAction"));
@@ -95,6 +102,12 @@ void DataGrid::setDataSource(std::shared_ptr<db::RecordsetData> source) {
     previous.reset();         // the earlier rows, and with them their connection, go now
 
     // Rows still arriving learn their table's keys once they are on screen.
+    sortAsked_ = {-1, Qt::AscendingOrder};
+    showSortOrder();
+    if (model_) {
+        connect(model_.get(), &RecordsetModel::sortStarted, this, &DataGrid::showSortOrder);
+        connect(model_.get(), &RecordsetModel::sortFinished, this, &DataGrid::showSortOrder);
+    }
     if (model_ && !model_->keysKnown())
         connect(model_.get(), &RecordsetModel::keysLearned, this, &DataGrid::showReadOnlyReason);
     else
@@ -130,6 +143,30 @@ void DataGrid::setCurrentCellNull() {
     if (QWidget* editor = delegate_->openEditor(); editor && state() == EditingState)
         closeEditor(editor, QAbstractItemDelegate::RevertModelCache);
     model_->setData(index, QVariant(), Qt::EditRole);
+}
+
+void DataGrid::sortByHeader(int column) {
+    if (!model_)
+        return;
+    commitPendingEdit();
+    // Against the order last asked for: a second click may come before the first sort ends.
+    const bool again = sortAsked_.first == column && sortAsked_.second == Qt::AscendingOrder;
+    sortAsked_ = {column, again ? Qt::DescendingOrder : Qt::AscendingOrder};
+    model_->sort(sortAsked_.first, sortAsked_.second);
+}
+
+void DataGrid::showSortOrder() {
+    const bool sorted = model_ && model_->sortColumn() >= 0;
+    horizontalHeader()->setSortIndicatorShown(sorted);
+    if (sorted)
+        horizontalHeader()->setSortIndicator(model_->sortColumn(), model_->sortOrder());
+    // The rows stay as they are shown until a sort of many rows is done.
+    if (model_ && model_->sorting())
+        viewport()->setCursor(Qt::BusyCursor);
+    else
+        viewport()->unsetCursor();
+    if (model_ && currentIndex().isValid())
+        scrollTo(currentIndex());
 }
 
 void DataGrid::stopLoading() {

@@ -3,7 +3,9 @@
 // The editor's grid: a table view over the rows of a recordset, writing each committed
 // edit back to the table (Enter, or leaving the cell, commits). Ctrl+0 or the context
 // menu's "Set to NULL" sets the current cell to NULL. The context menu shows the grid's
-// own actions (QWidget::actions), in the order they were added. A table whose rows cannot be
+// own actions (QWidget::actions), in the order they were added. A click on a column's
+// header sorts the rows shown by that column, a second click the other way round; the
+// header shows the order (the table itself is not changed). A table whose rows cannot be
 // written shows read-only, with the reason in a band under the cells; so does a cell
 // whose value cannot be written back exactly, while it is the current one. A write runs
 // while the window repaints, with the hourglass, and can be cancelled (writewait.h).
@@ -65,6 +67,8 @@ class DataGrid : public QTableView {
     void paintEvent(QPaintEvent* event) override;
 
   private:
+    void sortByHeader(int column);
+    void showSortOrder();
     void showReadOnlyReason();
     void showFailure(const QString& message);
     void showNotice(const QModelIndex& current);
@@ -77,6 +81,7 @@ class DataGrid : public QTableView {
     LoadBand* load_ = nullptr;
     GridEdits* edits_ = nullptr;
     bool placingNotice_ = false;
+    std::pair<int, Qt::SortOrder> sortAsked_{-1, Qt::AscendingOrder};
 };
 
 } // namespace pages

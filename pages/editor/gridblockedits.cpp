@@ -103,7 +103,7 @@ void GridEdits::paste() {
         return;
     }
     // 2. The block must fit below and to the right of the current cell.
-    const int shownRows = model_->rowCount() - (line >= 0 ? 1 : 0);
+    const int shownRows = model_->shownRows();
     std::size_t widest = 0;
     for (const auto& row : block)
         widest = std::max(widest, row.size());

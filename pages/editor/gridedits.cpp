@@ -89,7 +89,7 @@ void GridEdits::startLine() {
 }
 
 int GridEdits::newRowLineRow() const {
-    return model_ && model_->newRowLine() ? model_->rowCount() - 1 : -1;
+    return model_ && model_->newRowLine() ? model_->shownRows() : -1;
 }
 
 QString GridEdits::rowName(int storedRow) const {

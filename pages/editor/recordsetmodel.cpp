@@ -5,7 +5,6 @@
 #include "pages/editor/newrowline.h"
 
 #include <QCoreApplication>
-#include <algorithm>
 #include <sqlext.h>
 
 namespace pages {
@@ -79,22 +78,7 @@ RecordsetModel::RecordsetModel(std::shared_ptr<db::RecordsetData> data, QObject*
         return;
     }
     data_->rowsAboutToBeAppended = [this](int first, int last) { appendShown(first, last); };
-    data_->rowsAppended = [this] {
-        const int first = data_->rows.rowCount() - appending_;
-        order_.append(first, appending_);
-        endInsertRows();
-        if (const RowOrder::Less less = shownLess()) {
-            emit layoutAboutToBeChanged({}, VerticalSortHint);
-            const QModelIndexList before = persistentIndexList();
-            std::vector<int> stored;
-            for (const QModelIndex& index : before)
-                stored.push_back(storedRow(index.row()));
-            order_.mergeTail(appending_, less);
-            remapPersistent(before, stored);
-            emit layoutChanged({}, VerticalSortHint);
-        }
-        appending_ = 0;
-    };
+    data_->rowsAppended = [this] { appendedShown(); };
     data_->setArrivalHandler([this] { rowsArrived(); });
     // Rows that came before this model was made.
     data_->appendArrived();
@@ -103,6 +87,8 @@ RecordsetModel::RecordsetModel(std::shared_ptr<db::RecordsetData> data, QObject*
 }
 
 RecordsetModel::~RecordsetModel() {
+    if (sortThread_.joinable())
+        sortThread_.join();
     if (!data_)
         return;
     data_->rowsAboutToBeAppended = nullptr;
@@ -123,64 +109,6 @@ void RecordsetModel::learnKeysSoon() {
     if (!writer_)
         QMetaObject::invokeMethod(
             this, [this] { writer(); }, Qt::QueuedConnection);
-}
-
-void RecordsetModel::appendShown(int first, int last) {
-    appending_ = last - first + 1;
-    beginInsertRows({}, order_.count(), order_.count() + appending_ - 1);
-}
-
-RowOrder::Less RecordsetModel::shownLess() const {
-    return {};
-}
-
-void RecordsetModel::remapPersistent(const QModelIndexList& before,
-                                     const std::vector<int>& storedRows) {
-    if (before.isEmpty())
-        return;
-    // One look through the new order finds every row that was remembered.
-    std::vector<int> wanted(storedRows);
-    std::sort(wanted.begin(), wanted.end());
-    wanted.erase(std::unique(wanted.begin(), wanted.end()), wanted.end());
-    std::vector<int> placed(wanted.size(), -1);
-    for (int v = 0; v < order_.count(); ++v) {
-        const auto at = std::lower_bound(wanted.begin(), wanted.end(), order_.stored(v));
-        if (at != wanted.end() && *at == order_.stored(v))
-            placed[std::size_t(at - wanted.begin())] = v;
-    }
-    QModelIndexList after;
-    after.reserve(before.size());
-    for (qsizetype i = 0; i < before.size(); ++i) {
-        const auto at = std::lower_bound(wanted.begin(), wanted.end(), storedRows[std::size_t(i)]);
-        const int v = at == wanted.end() ? -1 : placed[std::size_t(at - wanted.begin())];
-        after.push_back(v < 0 ? QModelIndex() : index(v, before[i].column()));
-    }
-    changePersistentIndexList(before, after);
-}
-
-void RecordsetModel::hideStoredRows(std::vector<int> storedRows) {
-    const std::vector<int> views = order_.viewRowsOf(std::move(storedRows));
-    // Each run of neighbouring rows leaves in one step, the last run first.
-    for (std::size_t i = 0; i < views.size();) {
-        std::size_t j = i;
-        while (j + 1 < views.size() && views[j + 1] == views[j] - 1)
-            ++j;
-        beginRemoveRows({}, views[j], views[i]);
-        order_.remove(views[j], views[i]);
-        endRemoveRows();
-        i = j + 1;
-    }
-}
-
-void RecordsetModel::showAppendedRow(int storedRow) {
-    if (!data_ || storedRow < 0 || storedRow >= data_->rows.rowCount() ||
-        order_.view(storedRow) >= 0)
-        return;
-    const RowOrder::Less less = shownLess();
-    const int place = less ? order_.placeFor(storedRow, less) : order_.count();
-    beginInsertRows({}, place, place);
-    order_.insert(place, storedRow);
-    endInsertRows();
 }
 
 void RecordsetModel::rowsArrived() {

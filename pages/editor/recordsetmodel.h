@@ -13,10 +13,13 @@
 #include "db/recordset.h"
 #include "db/valuerules.h"
 #include "pages/editor/roworder.h"
+#include "pages/editor/rowsort.h"
 
 #include <QAbstractTableModel>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <thread>
 
 namespace db {
 class RowWriter;
@@ -26,6 +29,7 @@ struct CellWriteResult;
 namespace pages {
 
 class NewRowLine;
+class SortJob;
 
 class RecordsetModel : public QAbstractTableModel {
     Q_OBJECT
@@ -86,6 +90,8 @@ class RecordsetModel : public QAbstractTableModel {
     // stored row (null: none), the writer, the write runner, rows read again, and each
     // committed cell edit as the table held the cell before and after.
     void setNewRowLine(NewRowLine* line);
+    // The stored rows shown (the rows but the new-row line).
+    int shownRows() const { return order_.count(); }
     NewRowLine* newRowLine() const { return line_; }
     db::RowWriter& rowWriter() const { return writer(); }
     db::CellWriteResult runWrite(const std::function<db::CellWriteResult()>& talk);
@@ -93,6 +99,16 @@ class RecordsetModel : public QAbstractTableModel {
     using CellWritten = std::function<void(int storedRow, int column, const db::CellValue& before,
                                            const db::CellValue& after)>;
     void setCellWrittenHandler(CellWritten handler) { onWritten_ = std::move(handler); }
+
+    // Sorts the rows shown by a column's values (see sortkeys.h), stably; column -1 puts
+    // them back in table order. The sort runs on a worker thread: until sortFinished the
+    // rows stay as they are shown, and a sort asked for meanwhile follows it. Rows that
+    // arrive later go to their places.
+    void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
+    // The column the rows shown are sorted by (-1: none), and in which direction.
+    int sortColumn() const { return shown_.column; }
+    Qt::SortOrder sortOrder() const { return shown_.order; }
+    bool sorting() const { return job_ != nullptr; }
 
     // Where the read of the rows stands (Complete once every row is here).
     db::RecordsetData::Load load() const;
@@ -105,15 +121,22 @@ class RecordsetModel : public QAbstractTableModel {
     void loadChanged();
     // The table's keys are known now (see keysKnown).
     void keysLearned();
+    // A sort has begun, or its rows are shown.
+    void sortStarted();
+    void sortFinished();
 
   private:
     void rowsArrived();
     void appendShown(int first, int last);
-    // Whether stored row `a` goes before `b` in the order shown now (table order when the
-    // rows are not sorted).
+    void appendedShown();
+    // Whether stored row `a` goes before `b` in the order shown now; empty while the rows
+    // are in table order.
     RowOrder::Less shownLess() const;
-    // Points the remembered indexes (of the given stored rows) at their rows' new places.
-    void remapPersistent(const QModelIndexList& before, const std::vector<int>& storedRows);
+    // Changes the order of the rows shown; the current cell and the selection stay with
+    // their rows.
+    void reorder(const std::function<void()>& change);
+    void startSort();
+    void finishSort(const std::shared_ptr<SortJob>& job);
     db::RowWriter& writer() const;
 
     std::shared_ptr<db::RecordsetData> data_;
@@ -125,6 +148,10 @@ class RecordsetModel : public QAbstractTableModel {
     NewRowLine* line_ = nullptr;
     CellWritten onWritten_;
     int appending_ = 0; // rows being appended at the end, not yet in order_
+    SortSpec shown_;    // the order of the rows shown
+    std::optional<std::pair<int, Qt::SortOrder>> wanted_;
+    std::shared_ptr<SortJob> job_; // the sort under way
+    std::thread sortThread_;
 };
 
 } // namespace pages

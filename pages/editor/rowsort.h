@@ -1,0 +1,52 @@
+#pragma once
+
+// Sorting the rows the grid shows by one column. The keys are gathered from the stored
+// rows on the thread that owns them; the sort itself needs only those keys, so it may
+// run on a worker thread while rows arrive and the window paints. The sort is stable:
+// rows with equal values keep their table order, in either direction.
+
+#include "pages/editor/roworder.h"
+#include "pages/editor/sortkeys.h"
+
+#include <Qt>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace db {
+class ResultTable;
+}
+
+namespace pages {
+
+struct SortSpec {
+    int column = -1; // -1: table order
+    Qt::SortOrder order = Qt::AscendingOrder;
+    SortKind kind = SortKind::Text;
+};
+
+// Whether stored row `a` goes before `b` by the spec (whole values; equal ones by their
+// table order).
+RowOrder::Less sortedLess(const db::ResultTable& rows, const SortSpec& spec);
+
+class SortJob {
+  public:
+    // Gathers the keys of the stored rows `rows` (on the thread that owns the table).
+    SortJob(const db::ResultTable& table, SortSpec spec, std::vector<int> rows);
+    const SortSpec& spec() const { return spec_; }
+    // Sorts (any thread); the keys go once sorted.
+    void run();
+    // The rows, sorted: equal cut keys are put in order by their whole values here, so
+    // call it on the thread that owns the table.
+    std::vector<int> takeRows(const db::ResultTable& table);
+
+  private:
+    SortSpec spec_;
+    std::vector<int> rows_;
+    std::string keys_;                      // every row's key, one after another
+    std::vector<std::size_t> starts_;       // where each row's key starts (and the end)
+    std::vector<bool> cut_;                 // the key stops short of the value
+    std::vector<std::pair<int, int>> ties_; // runs of equal cut keys, after the sort
+};
+
+} // namespace pages
