@@ -26,6 +26,8 @@ struct ConnectionState; // defined in connection.cpp; shared with recordsets
 class Connection {
   public:
     Connection();
+    // For the layer: another reference to a connection that is there already.
+    explicit Connection(std::shared_ptr<ConnectionState> state) : state_(std::move(state)) {}
 
     short CursorLocation() const;
     void setCursorLocation(short location);

@@ -70,6 +70,11 @@ struct RecordsetData {
     bool settled = false; // the read has ended and the rows' spare room is given back
 };
 
+// Runs the rows' source again over the same connection, with the same cursor and lock
+// types, and answers the new rows (the first of them read, the rest on their way).
+// Throws DbError as Recordset::Open does.
+std::shared_ptr<RecordsetData> requery(const RecordsetData& data);
+
 class Field {
   public:
     Field(std::shared_ptr<const RecordsetData> data, int row, int column);

@@ -4,7 +4,9 @@
 #include "app/platform.h"
 #include "db/recordset.h"
 #include "pages/editor/celldelegate.h"
+#include "pages/editor/findbar.h"
 #include "pages/editor/gridedits.h"
+#include "pages/editor/gridrefresh.h"
 #include "pages/editor/loadband.h"
 #include "pages/editor/recordsetmodel.h"
 #include "pages/editor/writewait.h"
@@ -76,6 +78,10 @@ DataGrid::DataGrid(QWidget* parent) : QTableView(parent) {
 
     load_ = new LoadBand(this);
     connect(load_, &LoadBand::shownChanged, this, &DataGrid::updateGeometries);
+    find_ = new FindBar(this);
+    connect(find_, &FindBar::shownChanged, this, &DataGrid::updateGeometries);
+    refresh_ = new GridRefresh(this);
+    addReadActions();
 }
 
 DataGrid::~DataGrid() {
@@ -85,6 +91,7 @@ DataGrid::~DataGrid() {
 
 void DataGrid::setDataSource(std::shared_ptr<db::RecordsetData> source) {
     commitPendingEdit();
+    find_->stop();
     std::unique_ptr<RecordsetModel> previous = std::move(model_);
     QItemSelectionModel* previousSelection = selectionModel();
     source_ = std::move(source);
@@ -146,13 +153,17 @@ void DataGrid::setCurrentCellNull() {
 }
 
 void DataGrid::sortByHeader(int column) {
+    // Against the order last asked for: a second click may come before the first sort ends.
+    const bool again = sortAsked_.first == column && sortAsked_.second == Qt::AscendingOrder;
+    sortBy(column, again ? Qt::DescendingOrder : Qt::AscendingOrder);
+}
+
+void DataGrid::sortBy(int column, Qt::SortOrder order) {
     if (!model_)
         return;
     commitPendingEdit();
-    // Against the order last asked for: a second click may come before the first sort ends.
-    const bool again = sortAsked_.first == column && sortAsked_.second == Qt::AscendingOrder;
-    sortAsked_ = {column, again ? Qt::DescendingOrder : Qt::AscendingOrder};
-    model_->sort(sortAsked_.first, sortAsked_.second);
+    sortAsked_ = {column, order};
+    model_->sort(column, order);
 }
 
 void DataGrid::showSortOrder() {
@@ -240,7 +251,8 @@ void DataGrid::updateGeometries() {
     QTableView::updateGeometries();
     const int noticeBand = notice_->isHidden() ? 0 : notice_->sizeHint().height();
     const int loadBand = load_->isHidden() ? 0 : load_->sizeHint().height();
-    const int band = noticeBand + loadBand;
+    const int findBand = find_->isHidden() ? 0 : find_->sizeHint().height();
+    const int band = noticeBand + loadBand + findBand;
     QMargins margins = viewportMargins();
     if (margins.bottom() != band) {
         margins.setBottom(band);
@@ -250,6 +262,11 @@ void DataGrid::updateGeometries() {
         const QRect cells = viewport()->geometry();
         const int width = cells.right() + 1 - frameWidth();
         int top = cells.bottom() + 1;
+        if (findBand > 0) {
+            find_->setGeometry(frameWidth(), top, width, findBand);
+            find_->raise();
+            top += findBand;
+        }
         if (loadBand > 0) {
             load_->setGeometry(frameWidth(), top, width, loadBand);
             load_->raise();

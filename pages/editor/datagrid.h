@@ -5,7 +5,9 @@
 // menu's "Set to NULL" sets the current cell to NULL. The context menu shows the grid's
 // own actions (QWidget::actions), in the order they were added. A click on a column's
 // header sorts the rows shown by that column, a second click the other way round; the
-// header shows the order (the table itself is not changed). A table whose rows cannot be
+// header shows the order (the table itself is not changed). Ctrl+C copies the selected
+// cells (gridcopy.h), Ctrl+F finds a text (findbar.h), F5 reads the table again
+// (gridrefresh.h). A table whose rows cannot be
 // written shows read-only, with the reason in a band under the cells; so does a cell
 // whose value cannot be written back exactly, while it is the current one. A write runs
 // while the window repaints, with the hourglass, and can be cancelled (writewait.h).
@@ -22,7 +24,9 @@ struct RecordsetData;
 namespace pages {
 
 class CellDelegate;
+class FindBar;
 class GridEdits;
+class GridRefresh;
 class LoadBand;
 class NoticeBand;
 class RecordsetModel;
@@ -46,6 +50,14 @@ class DataGrid : public QTableView {
     void setCurrentCellNull();
 
     QAction* setNullAction() const { return setNull_; }
+    // Sorts the rows shown (see RecordsetModel::sort); the header shows the order.
+    void sortBy(int column, Qt::SortOrder order);
+    // Puts the selected cells on the clipboard (gridcopy.h).
+    void copySelection();
+    // Reads the table again (gridrefresh.h).
+    void refresh();
+    FindBar* findBar() const { return find_; }
+    GridRefresh* refresher() const { return refresh_; }
     // Why the bound rows cannot be edited; empty when they can (or nothing is bound).
     QString readOnlyReason() const;
     // The band under the cells that shows that reason (hidden when there is none).
@@ -67,6 +79,9 @@ class DataGrid : public QTableView {
     void paintEvent(QPaintEvent* event) override;
 
   private:
+    void addReadActions();
+    QAction* addGridAction(const QString& text, const QString& name,
+                           const QList<QKeySequence>& keys);
     void sortByHeader(int column);
     void showSortOrder();
     void showReadOnlyReason();
@@ -79,6 +94,8 @@ class DataGrid : public QTableView {
     QAction* setNull_ = nullptr;
     NoticeBand* notice_ = nullptr;
     LoadBand* load_ = nullptr;
+    FindBar* find_ = nullptr;
+    GridRefresh* refresh_ = nullptr;
     GridEdits* edits_ = nullptr;
     bool placingNotice_ = false;
     std::pair<int, Qt::SortOrder> sortAsked_{-1, Qt::AscendingOrder};

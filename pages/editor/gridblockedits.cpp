@@ -4,6 +4,7 @@
 #include "db/recordset.h"
 #include "db/rowdelete.h"
 #include "pages/editor/datagrid.h"
+#include "pages/editor/gridcopy.h"
 #include "pages/editor/gridedits.h"
 #include "pages/editor/newrowline.h"
 #include "pages/editor/pastetext.h"
@@ -117,7 +118,9 @@ void GridEdits::paste() {
                                       "only %2 columns lie from the current one to the right.")
                            .arg(widest)
                            .arg(model_->columnCount() - at.column()));
-    // 3. The cells: an empty cell is empty text in a text column, else NULL.
+    // 3. The cells: the word copies give NULL is NULL; an empty cell is empty text in a
+    // text column, else NULL.
+    const QString nullWord = copyNullWord();
     std::vector<db::CellChange> cells;
     for (std::size_t r = 0; r < block.size(); ++r)
         for (std::size_t c = 0; c < block[r].size(); ++c) {
@@ -126,7 +129,8 @@ void GridEdits::paste() {
             const short type = model_->rowWriter().columnType(column).info.sqlType;
             const QString& text = block[r][c];
             db::CellValue value;
-            if (!text.isEmpty() || isCharacterType(type))
+            if ((!text.isEmpty() || isCharacterType(type)) &&
+                (nullWord.isEmpty() || text != nullWord))
                 value = text.toUtf8().toStdString();
             cells.push_back({row, column, value, std::nullopt,
                              QStringLiteral("row %1").arg(at.row() + int(r) + 1)});

@@ -174,6 +174,22 @@ QVariant RecordsetModel::data(const QModelIndex& index, int role) const {
     }
 }
 
+const db::TableKeys* RecordsetModel::tableKeys() const {
+    return writer_ ? &writer_->keys() : nullptr;
+}
+
+std::optional<QString> RecordsetModel::wholeText(int viewRow, int column) const {
+    const int row = data_ ? storedRow(viewRow) : -1;
+    if (row < 0 || column < 0 || column >= columnCount() || data_->rows.isNull(row, column))
+        return std::nullopt;
+    const std::string_view bytes = data_->rows.bytes(row, column);
+    if (data_->rows.columns()[std::size_t(column)].binary)
+        return QStringLiteral("0x") +
+               QString::fromLatin1(
+                   QByteArray(bytes.data(), qsizetype(bytes.size())).toHex().toUpper());
+    return QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
+}
+
 QVariant RecordsetModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (!data_)
         return {};

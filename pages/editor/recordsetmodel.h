@@ -23,6 +23,7 @@
 
 namespace db {
 class RowWriter;
+struct TableKeys;
 struct CellWriteResult;
 } // namespace db
 
@@ -80,6 +81,13 @@ class RecordsetModel : public QAbstractTableModel {
     int storedRow(int viewRow) const { return order_.stored(viewRow); }
     // The view row that shows a stored row; -1 when it is not shown.
     int viewRow(int storedRow) const { return order_.view(storedRow); }
+    // A cell's whole value as text (binary values in hexadecimal); nothing for NULL.
+    std::optional<QString> wholeText(int viewRow, int column) const;
+    // The table's keys, once known (keysKnown); null before.
+    const db::TableKeys* tableKeys() const;
+    // The rows the model shows (null when unbound).
+    const std::shared_ptr<db::RecordsetData>& source() const { return data_; }
+
     // Stops showing stored rows (rows deleted from the table); they stay stored.
     void hideStoredRows(std::vector<int> storedRows);
     // Shows a row appended to the stored rows (an inserted row): at the end, or at its

@@ -1,0 +1,78 @@
+#include "pages/editor/gridcopy.h"
+
+#include "app/mainmodule.h"
+#include "app/settingsstore.h"
+#include "pages/editor/recordsetmodel.h"
+
+#include <algorithm>
+
+namespace pages {
+namespace {
+
+const QString kSection = QStringLiteral("Grid");
+const QString kNullKey = QStringLiteral("CopyNullAs");
+
+QString quotedForText(const QString& value) {
+    if (!value.contains(QLatin1Char('\t')) && !value.contains(QLatin1Char('\n')) &&
+        !value.contains(QLatin1Char('\r')) && !value.contains(QLatin1Char('"')))
+        return value;
+    QString quoted = value;
+    quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+QString forHtml(const QString& value) {
+    QString html = value.toHtmlEscaped();
+    html.replace(QLatin1String("\r\n"), QLatin1String("<br>"));
+    html.replace(QLatin1Char('\n'), QLatin1String("<br>"));
+    return html;
+}
+
+} // namespace
+
+CopiedCells copyCells(const RecordsetModel& model, const QModelIndexList& selected,
+                      const QString& nullWord) {
+    CopiedCells copied;
+    if (selected.isEmpty())
+        return copied;
+    int top = selected.front().row(), bottom = top;
+    int left = selected.front().column(), right = left;
+    for (const QModelIndex& index : selected) {
+        top = std::min(top, index.row());
+        bottom = std::max(bottom, index.row());
+        left = std::min(left, index.column());
+        right = std::max(right, index.column());
+    }
+    copied.rows = bottom - top + 1;
+    copied.columns = right - left + 1;
+    copied.html = QStringLiteral("<table>");
+    for (int row = top; row <= bottom; ++row) {
+        copied.html += QLatin1String("<tr>");
+        for (int column = left; column <= right; ++column) {
+            const std::optional<QString> value = model.wholeText(row, column);
+            if (column > left)
+                copied.text += QLatin1Char('\t');
+            copied.text += quotedForText(value ? *value : nullWord);
+            copied.html +=
+                QLatin1String("<td>") + forHtml(value ? *value : nullWord) + QLatin1String("</td>");
+        }
+        copied.text += QLatin1Char('\n');
+        copied.html += QLatin1String("</tr>");
+    }
+    copied.html += QLatin1String("</table>");
+    return copied;
+}
+
+QString copyNullWord() {
+    try {
+        return app::GetSetting(app::ApplicationKey, kSection, kNullKey);
+    } catch (...) {
+        return {}; // a store that cannot be read: NULL copies as an empty cell
+    }
+}
+
+void setCopyNullWord(const QString& word) {
+    app::SaveSetting(app::ApplicationKey, kSection, kNullKey, word);
+}
+
+} // namespace pages

@@ -1,0 +1,107 @@
+#include "pages/editor/gridrefresh.h"
+
+#include "app/mainmodule.h"
+#include "app/platform.h"
+#include "db/dberror.h"
+#include "db/recordset.h"
+#include "db/tablekeys.h"
+#include "pages/editor/datagrid.h"
+#include "pages/editor/recordsetmodel.h"
+
+#include <QItemSelectionModel>
+
+namespace pages {
+
+GridRefresh::GridRefresh(DataGrid* grid) : QObject(grid), grid_(grid) {}
+
+void GridRefresh::refresh() {
+    const std::shared_ptr<db::RecordsetData> old = grid_->DataSource();
+    auto* model = qobject_cast<RecordsetModel*>(grid_->model());
+    if (!old || !model)
+        return;
+    giveUp();
+    // 1. An open edit goes to the table first; a read under way stops.
+    grid_->commitPendingEdit();
+    grid_->stopLoading();
+    // 2. What finds the current row again.
+    const QModelIndex current = grid_->currentIndex();
+    const int stored = current.isValid() ? model->storedRow(current.row()) : -1;
+    keyColumns_.clear();
+    keyValues_.clear();
+    if (stored >= 0) {
+        column_ = current.column();
+        const db::TableKeys* keys = model->tableKeys();
+        const db::RowLocator locator =
+            keys ? db::locateRow(*keys, old->rows, stored) : db::RowLocator{};
+        if (locator.kind == db::LocatorKind::PrimaryKey ||
+            locator.kind == db::LocatorKind::UniqueKey)
+            keyColumns_ = locator.columns;
+        else
+            for (int c = 0; c < old->rows.columnCount(); ++c)
+                keyColumns_.push_back(c);
+        for (int c : keyColumns_)
+            keyValues_.push_back(old->rows.isNull(stored, c)
+                                     ? std::nullopt
+                                     : std::optional<std::string>(old->rows.bytes(stored, c)));
+    }
+    const int sortColumn = model->sortColumn();
+    const Qt::SortOrder sortOrder = model->sortOrder();
+    // 3. The source again, over the same connection.
+    std::shared_ptr<db::RecordsetData> fresh;
+    try {
+        fresh = db::requery(*old);
+    } catch (const db::DbError& error) {
+        app::platform().messageBox(grid_->window(), error.description(), app::kStyleExclamation,
+                                   app::ApplicationTitle());
+        return;
+    }
+    // 4. The grid on the new rows, sorted as before.
+    grid_->setDataSource(fresh);
+    if (sortColumn >= 0)
+        grid_->sortBy(sortColumn, sortOrder);
+    // 5. The current cell back on its row, now or once it arrives.
+    if (keyColumns_.empty())
+        return;
+    looking_ = true;
+    searched_ = 0;
+    auto* fresher = qobject_cast<RecordsetModel*>(grid_->model());
+    arrivals_ =
+        connect(fresher, &RecordsetModel::loadChanged, this, [this] { lookFrom(searched_); });
+    // The user moving to another cell ends the looking.
+    moved_ = connect(grid_->selectionModel(), &QItemSelectionModel::currentChanged, this,
+                     [this] { giveUp(); });
+    lookFrom(0);
+}
+
+void GridRefresh::lookFrom(int from) {
+    auto* model = qobject_cast<RecordsetModel*>(grid_->model());
+    if (!looking_ || !model || !model->source())
+        return giveUp();
+    const db::ResultTable& rows = model->source()->rows;
+    for (int row = from; row < rows.rowCount(); ++row) {
+        bool same = true;
+        for (std::size_t k = 0; k < keyColumns_.size() && same; ++k) {
+            const int c = keyColumns_[k];
+            same = rows.isNull(row, c) ? !keyValues_[k]
+                                       : keyValues_[k] && *keyValues_[k] == rows.bytes(row, c);
+        }
+        if (!same || model->viewRow(row) < 0)
+            continue;
+        const QModelIndex index = model->index(model->viewRow(row), column_);
+        giveUp();
+        grid_->setCurrentIndex(index);
+        grid_->scrollTo(index);
+        return;
+    }
+    searched_ = rows.rowCount();
+    if (model->load() != db::RecordsetData::Load::Reading)
+        giveUp(); // the row is gone: the current cell stays where the new rows put it
+}
+
+void GridRefresh::giveUp() {
+    looking_ = false;
+    disconnect(arrivals_);
+    disconnect(moved_);
+}
+
+} // namespace pages
