@@ -189,6 +189,17 @@ void GridEditsTest::shouldKeepARefusedNewRowForCorrectionAndDropItOnEscape() {
     QCOMPARE(shown(2, 0), QString("(needs a value)"));
     grid_->setCurrentIndex(model().index(0, 0));
     QCOMPARE(valueOf("SELECT count(*) FROM part"), QString("2"));
+
+    // The keys people expect: Insert goes to the line, Ctrl+Z takes an edit back.
+    grid_->show();
+    QVERIFY(QTest::qWaitForWindowActive(grid_.get()));
+    QVERIFY(model().setData(model().index(0, 2), QStringLiteral("red")));
+    QTest::keyClick(grid_.get(), Qt::Key_Insert);
+    QCOMPARE(grid_->currentIndex().row(), grid_->edits()->newRowLineRow());
+    QTest::keyClick(grid_.get(), Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(valueOf("SELECT note FROM part WHERE code = 'pen'"), QString("<NULL>"));
+    QTest::keyClick(grid_.get(), Qt::Key_Y, Qt::ControlModifier);
+    QCOMPARE(valueOf("SELECT note FROM part WHERE code = 'pen'"), QString("red"));
     QCOMPARE(boxes(), QStringList());
 }
 
