@@ -43,6 +43,7 @@ void GridWritesTest::shouldAddARowAndShowWhatTheServerFilledIn() {
     QVERIFY(inserter.columnReason(0).contains("identity"));
     QVERIFY(inserter.columnReason(4).contains("timestamp"));
     QVERIFY(inserter.needsValue(1));
+    QVERIFY(!inserter.needsValue(2)); // NOT NULL, with a default
     QVERIFY(!inserter.needsValue(3));
     // Server-filled columns are refused before anything is sent.
     QCOMPARE(inserter.insert(newRow({{0, std::string("9")}}, 5)).status, db::WriteStatus::ReadOnly);

@@ -42,6 +42,7 @@ class SqliteSession final : public Session {
     // False when there is no such procedure (its error already sent).
     bool procedure(const std::string& name, const std::vector<RpcParameter>& parameters,
                    ResultSink& sink);
+    bool columns(const std::string& table, ResultSink& sink); // sp_columns
 
     bool stopped() { // the client cancelled while rows were going out
         busy_ = Busy::Cancelled;
