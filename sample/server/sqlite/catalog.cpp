@@ -1,9 +1,10 @@
 // The catalog procedures ODBC's catalog calls run (sp_tables, sp_pkeys, sp_statistics,
-// sp_special_columns), answered from the SQLite file's own catalog with Adaptive Server's
-// result columns and row order.
+// sp_special_columns; sp_columns in columns.cpp), answered from the SQLite file's own catalog with
+// Adaptive Server's result columns and row order.
 
 #include "session.h"
 
+#include "catalogresult.h"
 #include "messages.h"
 #include "types.h"
 
@@ -12,6 +13,8 @@
 
 namespace tds::sqlite {
 
+using namespace catalog;
+
 namespace {
 
 // The system tables a database shows besides its own.
@@ -19,26 +22,6 @@ const char* const systemTables[] = {
     "sysalternates", "syscolumns", "syscomments", "sysconstraints", "sysdepends",
     "sysindexes",    "syskeys",    "sysobjects",  "sysprocedures",  "sysprotects",
     "sysreferences", "systypes",   "sysusers"};
-
-ColumnInfo column(const char* name, AseType type, int length, bool nullable) {
-    ColumnInfo c;
-    c.name = name;
-    c.type = type;
-    c.length = length;
-    c.nullable = nullable;
-    return c;
-}
-
-ColumnInfo varchar(const char* name, int length, bool nullable = true) {
-    return column(name, AseType::VarChar, length, nullable);
-}
-
-Value text(const std::string& s) {
-    return s.empty() ? Value::Null() : Value::Text(s);
-}
-Value integer(std::int64_t v) {
-    return Value::Integer(v);
-}
 
 // LIKE with % and _, case-insensitive, without backtracking into every '%'.
 bool matches(const std::string& pattern, const std::string& s) {
@@ -82,30 +65,6 @@ class Arguments {
 
   private:
     const std::vector<RpcParameter>& p_;
-};
-
-// Results as a procedure sends them: a first count-less DONEINPROC, the rows, their
-// DONEINPROC with the count, then the return status.
-class ProcedureResult {
-  public:
-    ProcedureResult(ResultSink& sink, std::vector<ColumnInfo> columns) : sink_(sink) {
-        sink_.done(true, std::nullopt, false);
-        sink_.columns(columns);
-    }
-    bool row(const std::vector<Value>& values) {
-        if (!sink_.row(values))
-            return false;
-        ++count_;
-        return true;
-    }
-    void finish() {
-        sink_.done(true, count_, false);
-        sink_.returnStatus(0);
-    }
-
-  private:
-    ResultSink& sink_;
-    std::int64_t count_ = 0;
 };
 
 } // namespace
@@ -250,74 +209,6 @@ bool SqliteSession::procedure(const std::string& name, const std::vector<RpcPara
                           integer(odbcType(*c)), text(typeName(c->type)),
                           integer(odbcPrecision(*c)), integer(odbcLength(*c)),
                           exact ? integer(c->scale) : Value::Null(), integer(1)}))
-                return stopped();
-        }
-    }
-    out.finish();
-    return true;
-}
-
-// sp_columns: one row per column, in order, with its declared default (column_def) as
-// the file's schema holds it.
-bool SqliteSession::columns(const std::string& name, ResultSink& sink) {
-    sqlite3* db = db_.get();
-    const std::optional<TableInfo> table = describeTable(db, name);
-    ProcedureResult out(sink, {varchar("table_qualifier", 32),
-                               varchar("table_owner", 32),
-                               varchar("table_name", 255, false),
-                               varchar("column_name", 255, false),
-                               column("data_type", AseType::SmallInt, 0, false),
-                               varchar("type_name", 32, false),
-                               column("precision", AseType::Int, 0, true),
-                               column("length", AseType::Int, 0, true),
-                               column("scale", AseType::SmallInt, 0, true),
-                               column("radix", AseType::SmallInt, 0, true),
-                               column("nullable", AseType::SmallInt, 0, false),
-                               varchar("remarks", 254),
-                               column("ss_data_type", AseType::SmallInt, 0, true),
-                               column("colid", AseType::SmallInt, 0, false),
-                               varchar("column_def", 255),
-                               column("sql_data_type", AseType::SmallInt, 0, true),
-                               column("sql_datetime_sub", AseType::SmallInt, 0, true),
-                               column("char_octet_length", AseType::Int, 0, true),
-                               column("ordinal_position", AseType::Int, 0, false),
-                               varchar("is_nullable", 3)});
-    if (table) {
-        std::vector<Value> defaults(table->columns.size());
-        Sql info{"SELECT dflt_value FROM pragma_table_info(?)", {}};
-        Stored tableName;
-        tableName.kind = Stored::Text;
-        tableName.bytes = table->name;
-        info.binds.push_back(tableName);
-        int rc = 0;
-        if (PreparedStatement s = prepare(db, info, rc))
-            for (std::size_t i = 0; i < defaults.size() && sqlite3_step(s.get()) == SQLITE_ROW; ++i)
-                if (const unsigned char* d = sqlite3_column_text(s.get(), 0))
-                    defaults[i] = text("DEFAULT " + std::string(reinterpret_cast<const char*>(d)));
-        for (std::size_t i = 0; i < table->columns.size(); ++i) {
-            const ColumnInfo& c = table->columns[i];
-            const bool exact = c.type == AseType::Numeric || c.type == AseType::Decimal;
-            const std::int64_t place = std::int64_t(i + 1);
-            if (!out.row({text(database_),
-                          text("dbo"),
-                          text(table->name),
-                          text(c.name),
-                          integer(odbcType(c)),
-                          text(typeName(c.type)),
-                          integer(odbcPrecision(c)),
-                          integer(odbcLength(c)),
-                          exact ? integer(c.scale) : Value::Null(),
-                          exact || isInteger(c.type) ? integer(10) : Value::Null(),
-                          integer(c.nullable ? 1 : 0),
-                          Value::Null(),
-                          Value::Null(),
-                          integer(place),
-                          defaults[i],
-                          integer(odbcType(c)),
-                          Value::Null(),
-                          isString(c.type) ? integer(odbcLength(c)) : Value::Null(),
-                          integer(place),
-                          text(c.nullable ? "YES" : "NO")}))
                 return stopped();
         }
     }
