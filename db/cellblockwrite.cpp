@@ -96,7 +96,12 @@ CellWriteResult CellBlockWriter::finish() {
     } else {
         result.message =
             QStringLiteral("Nothing was written (%1):\n\n%2").arg(failedCell, result.message);
-        if (w.shown_)
+        // A row one of whose cells was written before the refusal was found again by the
+        // values written, which the rollback took back: what it found may be another row.
+        const bool touched =
+            w.shown_ && std::any_of(written.begin(), written.end(),
+                                    [&](const auto& r) { return r.first == w.shown_->first; });
+        if (w.shown_ && !touched)
             result.rows.emplace_back(w.snapshotRows_[std::size_t(w.shown_->first)],
                                      std::move(w.shown_->second));
     }
