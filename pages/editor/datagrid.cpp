@@ -8,6 +8,7 @@
 #include "pages/editor/gridedits.h"
 #include "pages/editor/gridrefresh.h"
 #include "pages/editor/loadband.h"
+#include "pages/editor/noticeband.h"
 #include "pages/editor/recordsetmodel.h"
 #include "pages/editor/writewait.h"
 
@@ -23,32 +24,6 @@ namespace {
 constexpr int kWidestColumn = 320; // pixels, when sizing columns to their contents
 constexpr int kSampledRows = 40;   // rows looked at when sizing columns (a screenful)
 } // namespace
-
-// One line of text in the colours of a tool tip, under the cells. Not a label: the
-// page's colour routine gives every label button face.
-class NoticeBand : public QWidget {
-  public:
-    using QWidget::QWidget;
-    void setText(const QString& text) {
-        text_ = text;
-        setToolTip(text);
-        update();
-    }
-    QSize sizeHint() const override { return {0, fontMetrics().height() + 6}; }
-
-  protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter painter(this);
-        painter.fillRect(rect(), palette().color(QPalette::ToolTipBase));
-        painter.setPen(palette().color(QPalette::ToolTipText));
-        const QRect inside = rect().adjusted(4, 0, -4, 0);
-        painter.drawText(inside, Qt::AlignVCenter | Qt::AlignLeft,
-                         fontMetrics().elidedText(text_, Qt::ElideRight, inside.width()));
-    }
-
-  private:
-    QString text_;
-};
 
 DataGrid::DataGrid(QWidget* parent) : QTableView(parent) {
     delegate_ = new CellDelegate(this);
@@ -92,6 +67,7 @@ DataGrid::~DataGrid() {
 void DataGrid::setDataSource(std::shared_ptr<db::RecordsetData> source) {
     commitPendingEdit();
     find_->stop();
+    refresh_->giveUp();
     std::unique_ptr<RecordsetModel> previous = std::move(model_);
     QItemSelectionModel* previousSelection = selectionModel();
     source_ = std::move(source);
@@ -209,16 +185,25 @@ QString DataGrid::readOnlyReason() const {
 }
 
 void DataGrid::contextMenuEvent(QContextMenuEvent* event) {
-    const QModelIndex index = indexAt(viewport()->mapFromGlobal(event->globalPos()));
-    if (index.isValid())
-        setCurrentIndex(index);
+    QPoint at = event->globalPos();
+    if (event->reason() == QContextMenuEvent::Mouse) {
+        // A click on a selected cell keeps the selection (to copy it, say).
+        const QModelIndex index = indexAt(viewport()->mapFromGlobal(at));
+        if (index.isValid() && selectionModel()->isSelected(index))
+            selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
+        else if (index.isValid())
+            setCurrentIndex(index);
+    } else if (currentIndex().isValid()) {
+        // From the keyboard: at the current cell.
+        at = viewport()->mapToGlobal(visualRect(currentIndex()).center());
+    }
     // The menu is the grid's own actions, in the order they were added (separators are
     // separator actions), so each feature brings its own.
     auto* menu = new QMenu(this);
     menu->setObjectName(QStringLiteral("GridMenu"));
     menu->setAttribute(Qt::WA_DeleteOnClose);
     menu->addActions(actions());
-    menu->popup(event->globalPos());
+    menu->popup(at);
 }
 
 void DataGrid::showNotice(const QModelIndex& current) {

@@ -59,6 +59,26 @@ void DataGrid::addReadActions() {
     nullAs->setObjectName(QStringLiteral("CopyNullAsAction"));
     addAction(nullAs);
 
+    // Sorting by the current cell's column, for the keyboard (the header's click does it too).
+    auto* sorts = new QAction(this);
+    sorts->setSeparator(true);
+    addAction(sorts);
+    for (const auto& [text, name, column, order] :
+         {std::tuple{QStringLiteral("Sort Ascending"), QStringLiteral("SortAscendingAction"), 0,
+                     Qt::AscendingOrder},
+          std::tuple{QStringLiteral("Sort Descending"), QStringLiteral("SortDescendingAction"), 0,
+                     Qt::DescendingOrder},
+          std::tuple{QStringLiteral("Table Order"), QStringLiteral("TableOrderAction"), -1,
+                     Qt::AscendingOrder}}) {
+        QAction* sort = addGridAction(text, name, {});
+        connect(sort, &QAction::triggered, this, [this, column, order] {
+            if (column < 0)
+                sortBy(-1, Qt::AscendingOrder);
+            else if (currentIndex().isValid())
+                sortBy(currentIndex().column(), order);
+        });
+    }
+
     auto* between = new QAction(this);
     between->setSeparator(true);
     addAction(between);

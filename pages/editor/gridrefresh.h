@@ -24,11 +24,12 @@ class GridRefresh : public QObject {
     void refresh();
     // True while the current row is still being looked for among arriving rows.
     bool lookingForRow() const { return looking_; }
+    // Stops looking for it (the grid is bound to other rows, the user moved on).
+    void giveUp();
 
   private:
     // Looks for the row among the stored rows from `from` on; puts the current cell on it.
     void lookFrom(int from);
-    void giveUp();
 
     DataGrid* grid_;
     bool looking_ = false;

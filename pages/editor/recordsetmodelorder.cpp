@@ -53,8 +53,8 @@ void RecordsetModel::reorder(const std::function<void()>& change) {
     QModelIndexList after;
     after.reserve(before.size());
     for (qsizetype i = 0; i < before.size(); ++i) {
-        if (stored[std::size_t(i)] < 0 && line_) { // the new-row line stays last
-            after.push_back(index(order_.count(), before[i].column()));
+        if (stored[std::size_t(i)] < 0) { // a line that is no stored row stays where it is
+            after.push_back(before[i]);
             continue;
         }
         const auto at = std::lower_bound(wanted.begin(), wanted.end(), stored[std::size_t(i)]);

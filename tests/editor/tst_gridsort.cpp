@@ -152,6 +152,23 @@ void GridSortTest::shouldSortEachTypeByItsValuesStablyAndWriteTheRowTheUserSees(
 
     // The table itself is as it was, save for the edit.
     QCOMPARE(valueOf("SELECT count(*) FROM t"), QStringLiteral("7"));
+
+    // A cell that cannot be carried back stays read-only, with its reason, wherever it shows.
+    server_->createDatabase(editor::kCatalog,
+                            {"UPDATE t SET name = CAST(X'7AFF' AS TEXT) WHERE id = 2"});
+    grid_->setDataSource(editor::openTable("t"));
+    QVERIFY(clickHeader(1));
+    QVERIFY(clickHeader(1));
+    QCOMPARE(shown(0, 0), QStringLiteral("2"));
+    QVERIFY(!(model().flags(model().index(0, 1)) & Qt::ItemIsEditable));
+    QVERIFY(model().flags(model().index(1, 1)) & Qt::ItemIsEditable);
+    grid_->setCurrentIndex(model().index(0, 1));
+    QVERIFY(grid_->readOnlyNotice()->isVisible());
+    QVERIFY(!model().cellReadOnlyReason(model().index(0, 1)).isEmpty());
+    QCOMPARE(grid_->readOnlyNotice()->toolTip(),
+             model().index(0, 1).data(Qt::ToolTipRole).toString());
+    grid_->setCurrentIndex(model().index(1, 1));
+    QVERIFY(grid_->readOnlyNotice()->isHidden());
     QCOMPARE(platform_->fake().boxes.size(), 0);
 }
 

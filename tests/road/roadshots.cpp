@@ -1,13 +1,14 @@
 // Brings the sample program to one of its pages on a real screen, for screenshots:
 //
-//   road-shots <connection|chooser|editor|editor-new-row> <program folder> <ready file> [table]
-//   [WxH]
+//   road-shots <connection|chooser|editor|editor-find|editor-new-row> <program folder>
+//              <ready file> [table] [WxH]
 //
 // Runs the real start-up with the desktop platform over the sample database in the user's
 // data location, with the sample's values in the user's settings, and the given program
 // folder (so a skin file there applies). Start-up lands on the chooser; "< Back" leads to
 // the connection page, choosing `table` (default "titles") and "Next >" to the editor,
 // which is then resized to W x H pixels when a size is given (as a user would drag it).
+// "editor-find" then sorts the rows by the price, downwards, and finds "cook" with Ctrl+F.
 // Once the page has painted, its rectangle on the screen in device pixels ("WxH+X+Y") is
 // written to the ready file; the program then stays up until it is killed, a minute at
 // most. A box shown on the way (an error) blocks, and no ready file appears.
@@ -17,9 +18,11 @@
 #include "app/page.h"
 #include "app/platform.h"
 #include "app/settingsstore.h"
+#include "db/recordset.h"
 #include "pages/chooser/form2.h"
 #include "pages/connection/form1.h"
 #include "pages/editor/datagrid.h"
+#include "pages/editor/findbar.h"
 #include "pages/editor/form3.h"
 #include "pages/editor/gridedits.h"
 #include "pages/program.h"
@@ -28,11 +31,13 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSaveFile>
 #include <QSettings>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -71,8 +76,6 @@ app::Page* goTo(const QString& page, const QString& table) {
         return nullptr;
     if (page == QLatin1String("chooser"))
         return &chooser;
-    if (page == QLatin1String("editor-new-row"))
-        return goTo(QStringLiteral("editor"), table);
     if (page == QLatin1String("connection")) {
         chooser.PushButton2->click();
         return &pages::form1();
@@ -114,9 +117,8 @@ int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     const QStringList args = QCoreApplication::arguments();
     if (args.size() < 4) {
-        std::fprintf(
-            stderr, "usage: road-shots <connection|chooser|editor|editor-new-row> <program folder> "
-                    "<ready file> [table] [WxH]\n");
+        std::fprintf(stderr, "usage: road-shots <connection|chooser|editor|editor-find|"
+                             "editor-new-row> <program folder> <ready file> [table] [WxH]\n");
         return 2;
     }
     const QString page = args[1];
@@ -143,6 +145,16 @@ int main(int argc, char* argv[]) {
         if (size.size() == 2) {
             shown->resize(size[0].toInt(), size[1].toInt());
             shown->centreOnScreen();
+        }
+        if (page == QLatin1String("editor-find")) {
+            pages::DataGrid& grid = *pages::form3().DataGrid1;
+            const int price = grid.DataSource()->rows.columnIndex(QStringLiteral("price"));
+            grid.sortBy(std::max(price, 0), Qt::DescendingOrder);
+            grid.findBar()->open();
+            grid.findBar()
+                ->findChild<QLineEdit*>(QStringLiteral("FindText"))
+                ->setText(QStringLiteral("cook"));
+            grid.findBar()->findNext();
         }
         if (page == QLatin1String("editor-new-row"))
             showNewRow();
