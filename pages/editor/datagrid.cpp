@@ -45,7 +45,6 @@ DataGrid::DataGrid(QWidget* parent) : QTableView(parent) {
     setNull_->setEnabled(false);
     addAction(setNull_);
     connect(setNull_, &QAction::triggered, this, &DataGrid::setCurrentCellNull);
-    edits_ = new GridEdits(this);
 
     notice_ = new NoticeBand(this);
     notice_->setObjectName(QStringLiteral("ReadOnlyNotice"));
@@ -57,6 +56,7 @@ DataGrid::DataGrid(QWidget* parent) : QTableView(parent) {
     connect(find_, &FindBar::shownChanged, this, &DataGrid::updateGeometries);
     refresh_ = new GridRefresh(this);
     addReadActions();
+    edits_ = new GridEdits(this);
 }
 
 DataGrid::~DataGrid() {
