@@ -144,6 +144,9 @@ class RecordsetModel : public QAbstractTableModel {
     // their rows.
     void reorder(const std::function<void()>& change);
     void startSort();
+    // Rows whose sort keys are gathered in one turn of the event loop.
+    static constexpr int kKeysPerTurn = 100000;
+    void gatherKeys(const std::shared_ptr<SortJob>& job);
     void finishSort(const std::shared_ptr<SortJob>& job);
     db::RowWriter& writer() const;
 

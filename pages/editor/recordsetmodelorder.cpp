@@ -20,9 +20,15 @@ void RecordsetModel::appendedShown() {
     appending_ = 0;
     order_.append(data_->rows.rowCount() - count, count);
     endInsertRows();
-    // Sorted rows take the new ones in at their places, after the equal ones.
-    if (const RowOrder::Less less = shownLess())
-        reorder([&] { order_.mergeTail(count, less); });
+    // Sorted rows take the new ones in at their places, after the equal ones. While a sort
+    // runs they wait at the end for it; many at once are sorted again with all the others,
+    // off this thread.
+    if (shown_.column < 0 || job_)
+        return;
+    if (count > kKeysPerTurn)
+        sort(shown_.column, shown_.order);
+    else
+        reorder([&] { mergeArrived(order_, data_->rows, shown_, count); });
 }
 
 RowOrder::Less RecordsetModel::shownLess() const {
@@ -125,16 +131,27 @@ void RecordsetModel::startSort() {
     for (int v = 0; v < order_.count(); ++v)
         rows[std::size_t(v)] = order_.stored(v);
     job_ = std::make_shared<SortJob>(data_->rows, spec, std::move(rows));
+    emit sortStarted();
+    gatherKeys(job_);
+}
+
+void RecordsetModel::gatherKeys(const std::shared_ptr<SortJob>& job) {
+    if (job != job_)
+        return;
+    if (!job->gather(data_->rows, kKeysPerTurn)) {
+        QMetaObject::invokeMethod(
+            this, [this, job] { gatherKeys(job); }, Qt::QueuedConnection);
+        return;
+    }
     if (sortThread_.joinable())
         sortThread_.join();
     // The worker touches only the job; its end is handed back to this thread. The model
     // waits for it before it goes, so `this` outlives the call.
-    sortThread_ = std::thread([this, job = job_] {
+    sortThread_ = std::thread([this, job] {
         job->run();
         QMetaObject::invokeMethod(
             this, [this, job] { finishSort(job); }, Qt::QueuedConnection);
     });
-    emit sortStarted();
 }
 
 void RecordsetModel::finishSort(const std::shared_ptr<SortJob>& job) {
@@ -154,12 +171,17 @@ void RecordsetModel::finishSort(const std::shared_ptr<SortJob>& job) {
         if (shown[std::size_t(order_.stored(v))] == 1)
             later.push_back(order_.stored(v));
     shown_ = job->spec();
-    const RowOrder::Less less = shownLess();
-    std::stable_sort(later.begin(), later.end(), less);
+    // Many rows that came meanwhile: shown at the end while all are sorted once more.
+    const bool again = later.size() > std::size_t(kKeysPerTurn);
     reorder([&] {
+        if (again)
+            sorted.insert(sorted.end(), later.begin(), later.end());
         order_.setOrder(std::move(sorted));
-        order_.merge(later, less);
+        if (!again)
+            mergeRows(order_, data_->rows, shown_, std::move(later));
     });
+    if (again && !wanted_)
+        wanted_ = {shown_.column, shown_.order};
     emit sortFinished();
     if (wanted_)
         startSort();

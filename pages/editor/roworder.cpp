@@ -60,32 +60,21 @@ int RowOrder::placeFor(int stored, const Less& less) const {
     return low;
 }
 
-void RowOrder::merge(const std::vector<int>& sortedRows, const Less& less) {
+void RowOrder::mergeSorted(const std::vector<int>& sortedRows, const Before& before) {
     if (sortedRows.empty())
         return;
     materialize();
     std::vector<int> merged;
     merged.reserve(order_.size() + sortedRows.size());
     auto shown = order_.begin();
-    for (int row : sortedRows) {
-        // The shown rows that do not go after this one stay before it.
-        const auto place = std::upper_bound(shown, order_.end(), row, less);
+    for (std::size_t i = 0; i < sortedRows.size(); ++i) {
+        const auto place = std::upper_bound(shown, order_.end(), i, before);
         merged.insert(merged.end(), shown, place);
-        merged.push_back(row);
+        merged.push_back(sortedRows[i]);
         shown = place;
     }
     merged.insert(merged.end(), shown, order_.end());
     order_ = std::move(merged);
-}
-
-void RowOrder::mergeTail(int count, const Less& less) {
-    if (count <= 0)
-        return;
-    materialize();
-    std::vector<int> tail(order_.end() - count, order_.end());
-    order_.resize(order_.size() - std::size_t(count));
-    std::stable_sort(tail.begin(), tail.end(), less);
-    merge(tail, less);
 }
 
 void RowOrder::insert(int view, int stored) {

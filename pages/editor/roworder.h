@@ -38,11 +38,16 @@ class RowOrder {
     void append(int firstStored, int count);
     // Where a stored row goes so that the rows stay in `less` order, after the equal ones.
     int placeFor(int stored, const Less& less) const;
-    // Puts stored rows (sorted by `less` among themselves) at their places among the
-    // shown rows, which are in `less` order: each after the rows equal to it.
-    void merge(const std::vector<int>& sortedRows, const Less& less);
-    // Re-places the last `count` shown rows, at their places by `less` (see merge).
-    void mergeTail(int count, const Less& less);
+    // Whether the `i`th of rows being merged goes before a shown (stored) row.
+    using Before = std::function<bool(std::size_t i, int stored)>;
+    // Puts stored rows (in order among themselves) at their places among the shown rows:
+    // each before the first shown row it goes before.
+    void mergeSorted(const std::vector<int>& sortedRows, const Before& before);
+    // Stops showing the last `count` rows.
+    void removeLast(int count) {
+        if (count > 0)
+            remove(this->count() - count, this->count() - 1);
+    }
     // Shows a stored row at view row `view`.
     void insert(int view, int stored);
     // Where these stored rows are shown, in one look through the order: view rows,

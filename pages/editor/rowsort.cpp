@@ -3,6 +3,7 @@
 #include "db/resulttable.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <numeric>
 
@@ -31,16 +32,94 @@ RowOrder::Less sortedLess(const db::ResultTable& rows, const SortSpec& spec) {
     };
 }
 
-SortJob::SortJob(const db::ResultTable& table, SortSpec spec, std::vector<int> rows)
+void mergeRows(RowOrder& order, const db::ResultTable& rows, const SortSpec& spec,
+               std::vector<int> newRows) {
+    if (newRows.empty())
+        return;
+    const int sign = spec.order == Qt::DescendingOrder ? -1 : 1;
+    // The new rows' keys once each, one after another, and the new rows in order.
+    std::sort(newRows.begin(), newRows.end());
+    std::string keys;
+    std::vector<std::size_t> starts;
+    starts.reserve(newRows.size() + 1);
+    for (int row : newRows) {
+        starts.push_back(keys.size());
+        appendSortKey(spec.kind, rows, row, spec.column, keys, std::string::npos);
+    }
+    starts.push_back(keys.size());
+    const auto newKey = [&](std::size_t i) {
+        return std::string_view(keys).substr(starts[i], starts[i + 1] - starts[i]);
+    };
+    std::vector<std::size_t> places(newRows.size());
+    std::iota(places.begin(), places.end(), std::size_t(0));
+    std::stable_sort(places.begin(), places.end(), [&](std::size_t a, std::size_t b) {
+        return sign * compareKeys(newKey(a), newKey(b)) < 0;
+    });
+    std::vector<int> sorted;
+    sorted.reserve(places.size());
+    for (std::size_t p : places)
+        sorted.push_back(newRows[p]);
+    std::string shownKey;
+    // Whether the i-th sorted new row goes before a shown row, whose key is made here.
+    const auto before = [&](std::size_t i, int shownRow) {
+        shownKey.clear();
+        appendSortKey(spec.kind, rows, shownRow, spec.column, shownKey, std::string::npos);
+        const int c = sign * compareKeys(newKey(places[i]), shownKey);
+        return c != 0 ? c < 0 : sorted[i] < shownRow;
+    };
+    const double n = double(order.count());
+    if (double(sorted.size()) * std::log2(n + 2) < n) {
+        // Few rows among many: each finds its place by halving.
+        order.mergeSorted(sorted, before);
+        return;
+    }
+    // Many: one pass along both, each shown row's key made once.
+    std::size_t next = 0;
+    std::vector<int> merged;
+    merged.reserve(std::size_t(order.count()) + sorted.size());
+    for (int v = 0; v < order.count(); ++v) {
+        const int stored = order.stored(v);
+        shownKey.clear();
+        appendSortKey(spec.kind, rows, stored, spec.column, shownKey, std::string::npos);
+        while (next < sorted.size()) {
+            const int c = sign * compareKeys(newKey(places[next]), shownKey);
+            if (c > 0 || (c == 0 && sorted[next] > stored))
+                break;
+            merged.push_back(sorted[next++]);
+        }
+        merged.push_back(stored);
+    }
+    merged.insert(merged.end(), sorted.begin() + std::ptrdiff_t(next), sorted.end());
+    order.setOrder(std::move(merged));
+}
+
+void mergeArrived(RowOrder& order, const db::ResultTable& rows, const SortSpec& spec, int arrived) {
+    if (arrived <= 0)
+        return;
+    std::vector<int> tail;
+    for (int v = order.count() - arrived; v < order.count(); ++v)
+        tail.push_back(order.stored(v));
+    order.removeLast(arrived);
+    mergeRows(order, rows, spec, std::move(tail));
+}
+
+SortJob::SortJob(const db::ResultTable&, SortSpec spec, std::vector<int> rows)
     : spec_(spec), rows_(std::move(rows)) {
     std::sort(rows_.begin(), rows_.end()); // ties keep their table order
     starts_.reserve(rows_.size() + 1);
     cut_.reserve(rows_.size());
-    for (int row : rows_) {
+}
+
+bool SortJob::gather(const db::ResultTable& table, int count) {
+    const std::size_t end = std::min(rows_.size(), starts_.size() + std::size_t(count));
+    for (std::size_t i = starts_.size(); i < end; ++i) {
         starts_.push_back(keys_.size());
-        cut_.push_back(!appendSortKey(spec_.kind, table, row, spec_.column, keys_));
+        cut_.push_back(!appendSortKey(spec_.kind, table, rows_[i], spec_.column, keys_));
     }
+    if (starts_.size() < rows_.size())
+        return false;
     starts_.push_back(keys_.size());
+    return true;
 }
 
 void SortJob::run() {

@@ -29,10 +29,20 @@ struct SortSpec {
 // table order).
 RowOrder::Less sortedLess(const db::ResultTable& rows, const SortSpec& spec);
 
+// Puts new rows (not shown yet) at their places among the shown rows, which are sorted by
+// the spec: each after the rows equal to it that are stored before it.
+void mergeRows(RowOrder& order, const db::ResultTable& rows, const SortSpec& spec,
+               std::vector<int> newRows);
+// The same for the last `arrived` rows shown, which are not in their places yet.
+void mergeArrived(RowOrder& order, const db::ResultTable& rows, const SortSpec& spec, int arrived);
+
 class SortJob {
   public:
-    // Gathers the keys of the stored rows `rows` (on the thread that owns the table).
+    // A sort of the stored rows `rows`.
     SortJob(const db::ResultTable& table, SortSpec spec, std::vector<int> rows);
+    // Gathers the keys of the next `count` rows, on the thread that owns the table (in
+    // slices, so the window goes on meanwhile); true once every key is there.
+    bool gather(const db::ResultTable& table, int count);
     const SortSpec& spec() const { return spec_; }
     // Sorts (any thread); the keys go once sorted.
     void run();
