@@ -14,6 +14,7 @@
 #include "pages/chooser/form2.h"
 #include "pages/editor/datagrid.h"
 #include "pages/editor/form3.h"
+#include "pages/editor/recordsetmodel.h"
 
 #include <QAbstractItemModel>
 #include <QApplication>
@@ -71,13 +72,13 @@ Ours nextClick() {
     pages::form2().PushButton3->click();
     bench::runUntil([&] { return watch.painted; });
     result.firstPaint = bench::seconds(click);
-    result.rowsAtFirstPaint = grid.model()->rowCount();
+    result.rowsAtFirstPaint = static_cast<pages::RecordsetModel*>(grid.model())->shownRows();
     grid.viewport()->removeEventFilter(&watch);
     const std::shared_ptr<db::RecordsetData> rows = grid.DataSource();
     bench::runUntil([&] { return rows->load() != db::RecordsetData::Load::Reading; });
     result.allStored = bench::seconds(click);
     result.cpu = bench::cpuSeconds() - cpu;
-    result.rows = grid.model()->rowCount();
+    result.rows = static_cast<pages::RecordsetModel*>(grid.model())->shownRows();
     result.storeBytes = rows->rows.memoryBytes();
     result.residentGrowthKiB = bench::statusKiB("VmRSS:") - before;
     result.peakGrowthKiB = bench::statusKiB("VmHWM:") - before;

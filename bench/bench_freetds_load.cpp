@@ -15,6 +15,7 @@
 #include "db/provider.h"
 #include "db/recordset.h"
 #include "pages/editor/datagrid.h"
+#include "pages/editor/recordsetmodel.h"
 #include "sample/sampleserver.h"
 #include "sample/server/sqlite/sqlitebackend.h"
 
@@ -85,7 +86,7 @@ Ours editorLoad() {
         rows->appendArrived(true);
     Ours result;
     result.openSeconds = opened;
-    result.rows = grid.model()->rowCount();
+    result.rows = static_cast<pages::RecordsetModel*>(grid.model())->shownRows();
     result.seconds = seconds(start);
     result.storeBytes = rows->rows.memoryBytes();
     result.residentGrowthKiB = bench::statusKiB("VmRSS:") - before;

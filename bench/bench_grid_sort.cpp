@@ -149,7 +149,8 @@ int main(int argc, char** argv) {
     grid.setDataSource(recordset.DataSource());
     const std::shared_ptr<db::RecordsetData> data = grid.DataSource();
     bench::runUntil([&] { return data->load() != db::RecordsetData::Load::Reading; });
-    std::printf("table: %d rows read into the grid\n", grid.model()->rowCount());
+    std::printf("table: %d rows read into the grid\n",
+                static_cast<pages::RecordsetModel*>(grid.model())->shownRows());
 
     const char* names[] = {"id (int)", "name (varchar)", "amount (numeric)", "day (date)",
                            "qty (int, NULLs)"};

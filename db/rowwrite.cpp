@@ -117,7 +117,8 @@ CellWriteResult RowWriter::checkKept(WriteTransaction& transaction, int row, int
 
 CellWriteResult RowWriter::failed(int row, int column, const CellValue& original,
                                   const DbError& error) {
-    reread(row, column, original);
+    if (row >= 0)
+        reread(row, column, original);
     const WriteCancel* cancel = currentWriteCancel();
     if ((cancel && cancel->cancelled()) ||
         (error.sqlState() == QLatin1String("HY008") && !isTimeOut(error)))
@@ -148,17 +149,6 @@ CellWriteResult RowWriter::write(int row, int column, const CellValue& value) {
     return result;
 }
 
-void RowWriter::apply(CellWriteResult& result) {
-    if (!result.stopReason.isEmpty())
-        reason_ = result.stopReason;
-    if (result.row) {
-        data_->rows.replaceRow(result.row->first, result.row->second);
-        for (int c = 0; c < data_->rows.columnCount(); ++c)
-            longCellReasons_.erase((long long)result.row->first * data_->rows.columnCount() + c);
-        result.row.reset();
-    }
-}
-
 CellWriteResult RowWriter::begin(int row, int column, const CellValue& value) {
     pending_.reset();
     if (!canWrite(column))
@@ -176,14 +166,7 @@ CellWriteResult RowWriter::begin(int row, int column, const CellValue& value) {
                                         "(its key holds NULL)."))};
     // The row as the grid shows it now: the write reads only this copy, so the stored
     // rows may go on growing meanwhile.
-    snapshot_.setColumns(data_->rows.columns());
-    for (int c = 0; c < data_->rows.columnCount(); ++c) {
-        if (const CellValue v = stored(row, c))
-            snapshot_.append(c, *v);
-        else
-            snapshot_.appendNull(c);
-    }
-    snapshot_.finishRow();
+    takeSnapshot({row});
     pending_ = Pending{row, column, typed.value};
     return {};
 }
@@ -204,44 +187,8 @@ CellWriteResult RowWriter::finish() {
 }
 
 CellWriteResult RowWriter::talk(int row, int column, const CellValue& typed) {
-    const CellValue original = stored(row, column);
-    CellWriteResult result;
-    bool stillOpen = false;
-    try {
-        odbc::DriverConnection& connection = data_->connection->open();
-        WriteTransaction transaction(connection, timeout_);
-        try {
-            transaction.begin();
-            result = checkShownRow(transaction, row, column);
-            if (result.status == WriteStatus::Written) {
-                transaction.execute(updateStatement(row, column, typed));
-                result = checkKept(transaction, row, column, original, typed);
-            }
-            if (result.status == WriteStatus::Written)
-                transaction.commit();
-        } catch (const DbError&) {
-            transaction.rollback();
-            stillOpen = transaction.open();
-            shown_.reset();
-            throw;
-        }
-        if (result.status != WriteStatus::Written) {
-            transaction.rollback();
-            stillOpen = transaction.open();
-            if (result.status == WriteStatus::NotKept) {
-                shown_.reset();
-                reread(row, column, original);
-            }
-        }
-    } catch (const DbError& error) {
-        result = failed(row, column, original, error);
-    }
-    if (stillOpen) {
-        result.stopReason = QStringLiteral("Read-only: a transaction on the connection could "
-                                           "not be ended; reopen the table before editing again.");
-        result.message += QStringLiteral("\n\n") + result.stopReason;
-    }
-    return result;
+    return transact(
+        [&](WriteTransaction& transaction) { return updateCell(transaction, row, column, typed); });
 }
 
 } // namespace db

@@ -149,15 +149,23 @@ void RowWriter::appendCondition(BoundQuery& query, bool& first, int column,
 
 void RowWriter::appendShownRow(BoundQuery& query, int row, int column) const {
     const RowLocator locator = locateRow(keys_, *source_, row);
+    std::vector<int> compared = locator.columns;
     bool first = true;
+    const auto compare = [&](int c) {
+        if (contains(compared, c))
+            return;
+        compared.push_back(c);
+        appendCondition(query, first, c, stored(row, c));
+    };
     for (int c : locator.columns)
         appendCondition(query, first, c, stored(row, c));
-    // The edited column as it was read, and the row's version: a change made by someone
-    // else since the read matches no row.
-    if (!contains(locator.columns, column) && keys_.equality[std::size_t(column)])
-        appendCondition(query, first, column, stored(row, column));
-    if (keys_.rowVersion >= 0 && !contains(locator.columns, keys_.rowVersion))
-        appendCondition(query, first, keys_.rowVersion, stored(row, keys_.rowVersion));
+    // The edited column as it was read (or every comparable one), and the row's version:
+    // a change made by someone else since the read matches no row.
+    for (int c = 0; c < int(keys_.equality.size()); ++c)
+        if ((c == column || column < 0) && keys_.equality[std::size_t(c)])
+            compare(c);
+    if (keys_.rowVersion >= 0)
+        compare(keys_.rowVersion);
 }
 
 bool RowWriter::appendLocator(BoundQuery& query, int row, int column,

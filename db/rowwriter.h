@@ -16,6 +16,7 @@
 #include "db/valuerules.h"
 
 #include <QString>
+#include <functional>
 #include <memory>
 #include <unordered_map>
 
@@ -45,6 +46,14 @@ struct CellWriteResult {
     QString message; // for the user, when nothing was written
     // The stored row to show afterwards (what the table holds), until applied.
     std::optional<std::pair<int, RowValues>> row;
+    // More stored rows to show afterwards (a write of several rows), until applied.
+    std::vector<std::pair<int, RowValues>> rows;
+    // A row the write added to the table, as read back; appended to the stored rows when
+    // applied, which sets `appendedRow` to its place.
+    std::optional<RowValues> appended;
+    int appendedRow = -1;
+    // Stored rows the write deleted from the table.
+    std::vector<int> deleted;
     // Set when the transaction could not be ended: writes stop once this is applied.
     QString stopReason;
 };
@@ -71,6 +80,7 @@ class RowWriter {
     bool canWrite(int column) const;
     bool canWrite(int row, int column) const;
     const TableKeys& keys() const { return keys_; }
+    const std::shared_ptr<RecordsetData>& data() const { return data_; }
 
     // Seconds each write may take, begin and commit included (0: no limit).
     void setWriteTimeout(int seconds) { timeout_ = seconds; }
@@ -93,11 +103,20 @@ class RowWriter {
     // The UPDATE that `write` sends.
     BoundQuery updateStatement(int row, int column, const CellValue& value) const;
 
+    // The column as the write rules see it.
+    ColumnType columnType(int column) const { return typeOf(column); }
+
   private:
+    // The writes of several cells or rows share this writer's checks and transaction.
+    friend class CellBlockWriter;
+    friend class RowDeleter;
+    friend class RowInserter;
+
     ColumnType typeOf(int column) const;
     CellValue stored(int row, int column) const;
     void appendCondition(BoundQuery& query, bool& first, int column, const CellValue& value) const;
-    // " WHERE ..." finding the row as the grid shows it.
+    // " WHERE ..." finding the row as the grid shows it: by its locator, the edited
+    // column and the row version; with `column` -1, by every comparable column.
     void appendShownRow(BoundQuery& query, int row, int column) const;
     // " WHERE ..." by the locator alone, with `column` holding `value`.
     bool appendLocator(BoundQuery& query, int row, int column, const CellValue& value) const;
@@ -110,6 +129,16 @@ class RowWriter {
                               const CellValue& original, const CellValue& typed);
     CellWriteResult failed(int row, int column, const CellValue& original, const DbError& error);
     CellWriteResult talk(int row, int column, const CellValue& typed);
+    // One cell's update inside a transaction: the row checked as shown, updated, and read
+    // back; the copied row then holds what the table holds.
+    CellWriteResult updateCell(WriteTransaction& transaction, int row, int column,
+                               const CellValue& typed);
+    // Runs `step` in one transaction of its own: commits when it answers Written, else
+    // (or when the server fails it) rolls back and says why. `current_` names the row
+    // the step works on, read again after a failure.
+    CellWriteResult transact(const std::function<CellWriteResult(WriteTransaction&)>& step);
+    // Copies stored rows for a write: copy i is stored row rows[i].
+    void takeSnapshot(const std::vector<int>& rows);
     // Reads the row again by its locator, with `column` holding `value`; true when
     // exactly one row answered (it is then the row to show).
     bool reread(int row, int column, const CellValue& value);
@@ -130,7 +159,14 @@ class RowWriter {
         CellValue typed;
     };
     std::optional<Pending> pending_;
-    ResultTable snapshot_;                   // the row being written, as begun
+    struct Current {
+        int row = -1; // in the copied rows; -1: none (a row being added)
+        int column = -1;
+        CellValue original;
+    };
+    Current current_;
+    ResultTable snapshot_;                   // the rows being written, as begun
+    std::vector<int> snapshotRows_;          // the stored row of each copied row
     const ResultTable* source_ = &snapshot_; // where the write reads stored values
 };
 

@@ -51,22 +51,36 @@ SQLSMALLINT readShort(const odbc::Statement& statement, int column) {
     return SQL_SUCCEEDED(rc) && indicator != SQL_NULL_DATA ? value : SQLSMALLINT(-1);
 }
 
-// A driver that describes numeric(10,2) as a double (SQLite's) still names its precision
-// and scale in the column catalog: they join the type name, "numeric(10,2)".
-void declaredPrecision(odbc::DriverConnection& connection, const QString& table,
+// The result column of a catalog call by its name, regardless of case; 0 when none.
+int catalogColumn(const odbc::Statement& statement, const QString& name) {
+    SQLSMALLINT count = 0;
+    SQLNumResultCols(statement.handle().get(), &count);
+    for (SQLUSMALLINT c = 1; c <= SQLUSMALLINT(count); ++c) {
+        SQLWCHAR label[64] = {};
+        SQLSMALLINT length = 0;
+        SQLColAttributeW(statement.handle().get(), c, SQL_DESC_NAME, label, sizeof label, &length,
+                         nullptr);
+        if (odbc::fromWide(label, length / SQLSMALLINT(sizeof(SQLWCHAR)))
+                .compare(name, Qt::CaseInsensitive) == 0)
+            return c;
+    }
+    return 0;
+}
+
+// The column catalog: which columns the table gives a default. And a driver that
+// describes numeric(10,2) as a double (SQLite's) still names its precision and scale
+// there: they join the type name, "numeric(10,2)".
+void readColumnCatalog(odbc::DriverConnection& connection, const QString& table,
                        const std::vector<ColumnInfo>& columns, std::vector<QString>& typeNames,
-                       int timeoutSeconds) {
+                       std::vector<bool>& hasDefault, int timeoutSeconds) {
     const auto needs = [&](std::size_t c) {
         const QString name = typeNames[c].toLower();
         return isApproximateType(columns[c].sqlType) && !name.contains(QLatin1Char('(')) &&
                (name.startsWith(QLatin1String("numeric")) ||
                 name.startsWith(QLatin1String("decimal")));
     };
-    bool any = false;
-    for (std::size_t c = 0; c < columns.size(); ++c)
-        any = any || needs(c);
-    if (!any)
-        return;
+    hasDefault.assign(columns.size(), false);
+    int defaultColumn = -1; // learnt from the first row
     std::u16string name = odbc::toWide(table);
     readCatalog(
         connection, timeoutSeconds,
@@ -87,6 +101,11 @@ void declaredPrecision(odbc::DriverConnection& connection, const QString& table,
             if (c >= 0 && needs(std::size_t(c)) && indicator != SQL_NULL_DATA && precision > 0 &&
                 scale >= 0)
                 typeNames[std::size_t(c)] += QStringLiteral("(%1,%2)").arg(precision).arg(scale);
+            // Read last: a driver may hand over a row's columns in their order only.
+            if (defaultColumn < 0)
+                defaultColumn = catalogColumn(s, QStringLiteral("column_def"));
+            if (c >= 0 && defaultColumn > 0)
+                hasDefault[std::size_t(c)] = readText(s, defaultColumn).has_value();
         });
 }
 
@@ -207,7 +226,7 @@ TableKeys discoverTableKeys(odbc::DriverConnection& connection, const QString& t
             });
         keys.equality[c] = named.value_or(any && all);
     }
-    declaredPrecision(connection, table, columns, typeNames, timeoutSeconds);
+    readColumnCatalog(connection, table, columns, typeNames, keys.hasDefault, timeoutSeconds);
     keys.typeNames = std::move(typeNames);
     return keys;
 }

@@ -33,6 +33,7 @@ struct TableKeys {
     std::vector<bool> equality;     // "column = ?" compares its stored value exactly
     int rowVersion = -1;            // a timestamp column, checked on every write
     std::vector<QString> typeNames; // declared type of each column, where the driver says
+    std::vector<bool> hasDefault;   // the table gives the column a default, where known
 
     bool writable(int column) const { return roles[std::size_t(column)] == ColumnRole::Plain; }
 };

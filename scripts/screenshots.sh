@@ -71,6 +71,8 @@ if [ "${1:-}" = "--on-screen" ]; then
   shoot editor editor-rows-2x "titles 620x300" QT_SCALE_FACTOR=2
   # Sorted by a header click, with the find bar open.
   shoot editor-find editor-find "titles 900x360"
+  # A new row being typed on the editor's new-row line.
+  shoot editor-new-row editor-new-row "titles 900x330"
   mkdir -p "$program_folder/x"
   cp resources/skins/halvetri-blue.cjs "$program_folder/x/o.cjs"
   shoot_all "-skin"

@@ -5,6 +5,7 @@
 #include "db/recordset.h"
 #include "pages/editor/celldelegate.h"
 #include "pages/editor/findbar.h"
+#include "pages/editor/gridedits.h"
 #include "pages/editor/gridrefresh.h"
 #include "pages/editor/loadband.h"
 #include "pages/editor/noticeband.h"
@@ -55,6 +56,7 @@ DataGrid::DataGrid(QWidget* parent) : QTableView(parent) {
     connect(find_, &FindBar::shownChanged, this, &DataGrid::updateGeometries);
     refresh_ = new GridRefresh(this);
     addReadActions();
+    edits_ = new GridEdits(this);
 }
 
 DataGrid::~DataGrid() {
@@ -77,6 +79,7 @@ void DataGrid::setDataSource(std::shared_ptr<db::RecordsetData> source) {
         });
     }
     setModel(model_.get());
+    edits_->bind(model_.get());
     load_->follow(model_.get());
     delete previousSelection; // the view does not delete the one it replaces
     previous.reset();         // the earlier rows, and with them their connection, go now
@@ -109,10 +112,11 @@ void DataGrid::SetFocus() {
 
 void DataGrid::commitPendingEdit() {
     QWidget* editor = delegate_->openEditor();
-    if (state() != EditingState || !editor)
-        return;
-    commitData(editor);
-    closeEditor(editor, QAbstractItemDelegate::NoHint);
+    if (state() == EditingState && editor) {
+        commitData(editor);
+        closeEditor(editor, QAbstractItemDelegate::NoHint);
+    }
+    edits_->commitNewRow(); // a row typed in the new-row line is written as it is left
 }
 
 void DataGrid::setCurrentCellNull() {
@@ -219,6 +223,7 @@ void DataGrid::showNotice(const QModelIndex& current) {
 void DataGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
     QTableView::currentChanged(current, previous);
     showNotice(current);
+    edits_->currentChanged(current, previous);
     setNull_->setEnabled(model_ && current.isValid() &&
                          (model_->flags(current) & Qt::ItemIsEditable));
 }
@@ -262,6 +267,16 @@ void DataGrid::updateGeometries() {
 
 void DataGrid::showFailure(const QString& message) {
     app::platform().messageBox(window(), message, app::kStyleExclamation, app::ApplicationTitle());
+}
+
+void DataGrid::showNoticeText(const QString& text) {
+    if (text.isEmpty())
+        return showNotice(currentIndex());
+    notice_->setText(text);
+    if (notice_->isHidden()) {
+        notice_->show();
+        updateGeometries();
+    }
 }
 
 } // namespace pages

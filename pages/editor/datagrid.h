@@ -25,6 +25,7 @@ namespace pages {
 
 class CellDelegate;
 class FindBar;
+class GridEdits;
 class GridRefresh;
 class LoadBand;
 class NoticeBand;
@@ -65,6 +66,11 @@ class DataGrid : public QTableView {
     void stopLoading();
     // The band under the cells that follows the read of the rows (see LoadBand).
     LoadBand* loadBand() const { return load_; }
+    // New rows, deletes, paste, undo and redo (gridedits.h).
+    GridEdits* edits() const { return edits_; }
+    // Shows a message in the band under the cells until the current cell changes (empty:
+    // the current cell's own reason, if any).
+    void showNoticeText(const QString& text);
 
   protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
@@ -90,6 +96,7 @@ class DataGrid : public QTableView {
     LoadBand* load_ = nullptr;
     FindBar* find_ = nullptr;
     GridRefresh* refresh_ = nullptr;
+    GridEdits* edits_ = nullptr;
     bool placingNotice_ = false;
     std::pair<int, Qt::SortOrder> sortAsked_{-1, Qt::AscendingOrder};
 };

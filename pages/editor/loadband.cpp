@@ -55,7 +55,7 @@ QSize LoadBand::sizeHint() const {
 void LoadBand::refresh() {
     using Load = db::RecordsetData::Load;
     const Load load = model_ ? model_->load() : Load::Complete;
-    const QString rows = QLocale().toString(model_ ? model_->rowCount() : 0);
+    const QString rows = QLocale().toString(model_ ? model_->shownRows() : 0);
     switch (load) {
     case Load::Complete:
         status_->clear();

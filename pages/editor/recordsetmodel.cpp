@@ -2,6 +2,7 @@
 
 #include "db/recordset.h"
 #include "db/rowwriter.h"
+#include "pages/editor/newrowline.h"
 
 #include <QCoreApplication>
 #include <sqlext.h>
@@ -131,7 +132,7 @@ void RecordsetModel::stopLoading() {
 }
 
 int RecordsetModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() || !data_ ? 0 : order_.count();
+    return parent.isValid() || !data_ ? 0 : order_.count() + (line_ ? 1 : 0);
 }
 
 int RecordsetModel::columnCount(const QModelIndex& parent) const {
@@ -141,7 +142,8 @@ int RecordsetModel::columnCount(const QModelIndex& parent) const {
 QVariant RecordsetModel::data(const QModelIndex& index, int role) const {
     const int row = index.isValid() && data_ ? storedRow(index.row()) : -1;
     if (row < 0)
-        return {};
+        return line_ && index.row() == order_.count() ? line_->data(index.column(), role)
+                                                      : QVariant();
     const db::ResultTable& rows = data_->rows;
     const int column = index.column();
     const db::ColumnInfo& info = rows.columns()[std::size_t(column)];
@@ -191,6 +193,8 @@ std::optional<QString> RecordsetModel::wholeText(int viewRow, int column) const 
 QVariant RecordsetModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (!data_)
         return {};
+    if (orientation == Qt::Vertical && line_ && section == order_.count())
+        return line_->headerData(role);
     if (orientation == Qt::Vertical)
         return role == Qt::DisplayRole ? QVariant(section + 1) : QVariant();
     if (section < 0 || section >= data_->rows.columnCount())
@@ -207,7 +211,8 @@ QVariant RecordsetModel::headerData(int section, Qt::Orientation orientation, in
 Qt::ItemFlags RecordsetModel::flags(const QModelIndex& index) const {
     const int row = index.isValid() ? storedRow(index.row()) : -1;
     if (row < 0)
-        return Qt::NoItemFlags;
+        return line_ && index.row() == order_.count() ? line_->flags(index.column())
+                                                      : Qt::NoItemFlags;
     Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
     if (writer_ && writer_->canWrite(row, index.column()))
         flags |= Qt::ItemIsEditable;
@@ -217,11 +222,22 @@ Qt::ItemFlags RecordsetModel::flags(const QModelIndex& index) const {
 bool RecordsetModel::setData(const QModelIndex& index, const QVariant& value, int role) {
     // A second commit of the same edit while the first one's message is up is dropped.
     const int row = index.isValid() && data_ ? storedRow(index.row()) : -1;
+    if (role == Qt::EditRole && row < 0 && line_ && index.row() == order_.count() && !writing_) {
+        line_->setValue(index.column(), value);
+        emit dataChanged(index, index);
+        return true;
+    }
     if (role != Qt::EditRole || row < 0 || writing_)
         return false;
     const db::CellValue cell =
         value.isValid() ? db::CellValue(value.toString().toUtf8().toStdString()) : db::CellValue();
     writing_ = true;
+    const auto storedValue = [&] {
+        return data_->rows.isNull(row, index.column())
+                   ? db::CellValue()
+                   : db::CellValue(std::string(data_->rows.bytes(row, index.column())));
+    };
+    const db::CellValue before = storedValue();
     db::RowWriter& rowWriter = writer();
     db::CellWriteResult result = rowWriter.begin(row, index.column(), cell);
     if (rowWriter.pending()) {
@@ -233,6 +249,8 @@ bool RecordsetModel::setData(const QModelIndex& index, const QVariant& value, in
     emit dataChanged(this->index(index.row(), 0), this->index(index.row(), columnCount() - 1));
     if (result.status != db::WriteStatus::Written && onFailure_)
         onFailure_(result.message);
+    if (result.status == db::WriteStatus::Written && onWritten_ && storedValue() != before)
+        onWritten_(row, index.column(), before, storedValue());
     writing_ = false;
     return result.status == db::WriteStatus::Written;
 }
@@ -256,6 +274,32 @@ void RecordsetModel::setWriteRunner(WriteRunner runner) {
 
 void RecordsetModel::setFailureHandler(std::function<void(const QString&)> handler) {
     onFailure_ = std::move(handler);
+}
+
+void RecordsetModel::setNewRowLine(NewRowLine* line) {
+    if (line_) {
+        beginRemoveRows({}, order_.count(), order_.count());
+        line_ = nullptr;
+        endRemoveRows();
+    }
+    if (line) {
+        beginInsertRows({}, order_.count(), order_.count());
+        line_ = line;
+        endInsertRows();
+    }
+}
+
+db::CellWriteResult RecordsetModel::runWrite(const std::function<db::CellWriteResult()>& talk) {
+    writing_ = true;
+    db::CellWriteResult result = runner_ ? runner_(talk) : talk();
+    writing_ = false;
+    return result;
+}
+
+void RecordsetModel::storedRowsChanged(const std::vector<int>& storedRows) {
+    for (int stored : storedRows)
+        if (const int view = viewRow(stored); view >= 0)
+            emit dataChanged(index(view, 0), index(view, columnCount() - 1));
 }
 
 } // namespace pages

@@ -11,6 +11,8 @@
 // row through storedRow.
 
 #include "db/recordset.h"
+#include "db/valuerules.h"
+#include "pages/editor/roworder.h"
 #include "pages/editor/rowsort.h"
 
 #include <QAbstractTableModel>
@@ -27,6 +29,7 @@ struct CellWriteResult;
 
 namespace pages {
 
+class NewRowLine;
 class SortJob;
 
 class RecordsetModel : public QAbstractTableModel {
@@ -91,6 +94,20 @@ class RecordsetModel : public QAbstractTableModel {
     // place when the rows are sorted.
     void showAppendedRow(int storedRow);
 
+    // For the grid's own edits (gridedits.h): a line after the shown rows that is not a
+    // stored row (null: none), the writer, the write runner, rows read again, and each
+    // committed cell edit as the table held the cell before and after.
+    void setNewRowLine(NewRowLine* line);
+    // The stored rows shown (the rows but the new-row line).
+    int shownRows() const { return order_.count(); }
+    NewRowLine* newRowLine() const { return line_; }
+    db::RowWriter& rowWriter() const { return writer(); }
+    db::CellWriteResult runWrite(const std::function<db::CellWriteResult()>& talk);
+    void storedRowsChanged(const std::vector<int>& storedRows);
+    using CellWritten = std::function<void(int storedRow, int column, const db::CellValue& before,
+                                           const db::CellValue& after)>;
+    void setCellWrittenHandler(CellWritten handler) { onWritten_ = std::move(handler); }
+
     // Sorts the rows shown by a column's values (see sortkeys.h), stably; column -1 puts
     // them back in table order. The sort runs on a worker thread: until sortFinished the
     // rows stay as they are shown, and a sort asked for meanwhile follows it. Rows that
@@ -139,6 +156,8 @@ class RecordsetModel : public QAbstractTableModel {
     WriteRunner runner_;
     bool writing_ = false;
     RowOrder order_;
+    NewRowLine* line_ = nullptr;
+    CellWritten onWritten_;
     int appending_ = 0; // rows being appended at the end, not yet in order_
     SortSpec shown_;    // the order of the rows shown
     std::optional<std::pair<int, Qt::SortOrder>> wanted_;

@@ -1,7 +1,7 @@
 // Brings the sample program to one of its pages on a real screen, for screenshots:
 //
-//   road-shots <connection|chooser|editor|editor-find> <program folder> <ready file> [table]
-//              [WxH]
+//   road-shots <connection|chooser|editor|editor-find|editor-new-row> <program folder>
+//              <ready file> [table] [WxH]
 //
 // Runs the real start-up with the desktop platform over the sample database in the user's
 // data location, with the sample's values in the user's settings, and the given program
@@ -24,6 +24,7 @@
 #include "pages/editor/datagrid.h"
 #include "pages/editor/findbar.h"
 #include "pages/editor/form3.h"
+#include "pages/editor/gridedits.h"
 #include "pages/program.h"
 #include "pages/wizard.h"
 #include "sample/samplesettings.h"
@@ -87,6 +88,14 @@ app::Page* goTo(const QString& page, const QString& table) {
     return &pages::form3();
 }
 
+// The editor with a value typed on its new-row line.
+void showNewRow() {
+    pages::DataGrid& grid = *pages::form3().DataGrid1;
+    grid.edits()->addRow();
+    const int line = grid.edits()->newRowLineRow();
+    grid.model()->setData(grid.model()->index(line, 1), QStringLiteral("Quorvane for Beginners"));
+}
+
 void writeReady(const QString& path, const QWidget& page) {
     const qreal ratio = page.devicePixelRatioF();
     const QRect r = page.frameGeometry();
@@ -108,8 +117,8 @@ int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     const QStringList args = QCoreApplication::arguments();
     if (args.size() < 4) {
-        std::fprintf(stderr, "usage: road-shots <connection|chooser|editor|editor-find> <program "
-                             "folder> <ready file> [table] [WxH]\n");
+        std::fprintf(stderr, "usage: road-shots <connection|chooser|editor|editor-find|"
+                             "editor-new-row> <program folder> <ready file> [table] [WxH]\n");
         return 2;
     }
     const QString page = args[1];
@@ -147,6 +156,8 @@ int main(int argc, char* argv[]) {
                 ->setText(QStringLiteral("cook"));
             grid.findBar()->findNext();
         }
+        if (page == QLatin1String("editor-new-row"))
+            showNewRow();
         QTimer::singleShot(700, [&readyFile, shown] { writeReady(readyFile, *shown); });
     });
     QTimer::singleShot(60000, [] { QCoreApplication::exit(0); });

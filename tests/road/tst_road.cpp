@@ -7,6 +7,7 @@
 #include "pages/editor/celldelegate.h"
 #include "pages/editor/datagrid.h"
 #include "pages/editor/form3.h"
+#include "pages/editor/recordsetmodel.h"
 #include "pages/program.h"
 #include "pages/wizard.h"
 #include "sample/sampleserver.h"
@@ -64,6 +65,11 @@ void choose(const QString& table) {
     const auto found = pages::form2().List1->findItems(table, Qt::MatchExactly);
     QVERIFY2(found.size() == 1, qPrintable(table));
     pages::form2().List1->setCurrentItem(found.first());
+}
+
+// The table's rows the editor's grid shows (not its new-row line).
+int shownRows() {
+    return static_cast<pages::RecordsetModel*>(pages::form3().DataGrid1->model())->shownRows();
 }
 
 // The grid's cell in the row whose first column holds `key`.
@@ -133,7 +139,7 @@ void RoadTest::shouldEditTwoTablesFromSavedValuesAndCommitTheOpenEditOnClose() {
     QVERIFY(!chooser.isVisible());
     QCOMPARE(editor.Label2->text(), QStringLiteral(" Now Editing: titles"));
     QCOMPARE(editor.focusWidget(), editor.DataGrid1);
-    QCOMPARE(editor.DataGrid1->model()->rowCount(), 7);
+    QCOMPARE(shownRows(), 7);
 
     editCell(cell("BU1032", 1), QStringLiteral("The Busy Executive's Guide"));
     editCell(cell("MC3026", 4), QStringLiteral("12.50")); // a NULL price
@@ -161,7 +167,7 @@ void RoadTest::shouldEditTwoTablesFromSavedValuesAndCommitTheOpenEditOnClose() {
     QTest::mouseClick(chooser.PushButton3, Qt::LeftButton);
     QVERIFY(editor.isVisible());
     QCOMPARE(editor.Label2->text(), QStringLiteral(" Now Editing: order notes"));
-    QCOMPARE(editor.DataGrid1->model()->rowCount(), 3);
+    QCOMPARE(shownRows(), 3);
     editCell(cell("D4482", 1), QStringLiteral("Ring first"));
     QCOMPARE(valueOf("SELECT note FROM [order notes] WHERE ord_num = 'D4482'"),
              QStringLiteral("Ring first"));
@@ -249,7 +255,7 @@ void RoadTest::shouldEditTablesWithServerSetColumnsAndATrigger() {
     // every other column is editable.
     choose(QStringLiteral("orders"));
     QTest::mouseClick(chooser.PushButton3, Qt::LeftButton);
-    QCOMPARE(editor.DataGrid1->model()->rowCount(), 2);
+    QCOMPARE(shownRows(), 2);
     const QAbstractItemModel* model = editor.DataGrid1->model();
     const int columns = model->columnCount();
     QCOMPARE(model->headerData(columns - 1, Qt::Horizontal).toString(), QStringLiteral("version"));

@@ -1,9 +1,10 @@
 // The catalog procedures ODBC's catalog calls run (sp_tables, sp_pkeys, sp_statistics,
-// sp_special_columns), answered from the SQLite file's own catalog with Adaptive Server's
-// result columns and row order.
+// sp_special_columns; sp_columns in columns.cpp), answered from the SQLite file's own catalog with
+// Adaptive Server's result columns and row order.
 
 #include "session.h"
 
+#include "catalogresult.h"
 #include "messages.h"
 #include "types.h"
 
@@ -12,6 +13,8 @@
 
 namespace tds::sqlite {
 
+using namespace catalog;
+
 namespace {
 
 // The system tables a database shows besides its own.
@@ -19,26 +22,6 @@ const char* const systemTables[] = {
     "sysalternates", "syscolumns", "syscomments", "sysconstraints", "sysdepends",
     "sysindexes",    "syskeys",    "sysobjects",  "sysprocedures",  "sysprotects",
     "sysreferences", "systypes",   "sysusers"};
-
-ColumnInfo column(const char* name, AseType type, int length, bool nullable) {
-    ColumnInfo c;
-    c.name = name;
-    c.type = type;
-    c.length = length;
-    c.nullable = nullable;
-    return c;
-}
-
-ColumnInfo varchar(const char* name, int length, bool nullable = true) {
-    return column(name, AseType::VarChar, length, nullable);
-}
-
-Value text(const std::string& s) {
-    return s.empty() ? Value::Null() : Value::Text(s);
-}
-Value integer(std::int64_t v) {
-    return Value::Integer(v);
-}
 
 // LIKE with % and _, case-insensitive, without backtracking into every '%'.
 bool matches(const std::string& pattern, const std::string& s) {
@@ -84,30 +67,6 @@ class Arguments {
     const std::vector<RpcParameter>& p_;
 };
 
-// Results as a procedure sends them: a first count-less DONEINPROC, the rows, their
-// DONEINPROC with the count, then the return status.
-class ProcedureResult {
-  public:
-    ProcedureResult(ResultSink& sink, std::vector<ColumnInfo> columns) : sink_(sink) {
-        sink_.done(true, std::nullopt, false);
-        sink_.columns(columns);
-    }
-    bool row(const std::vector<Value>& values) {
-        if (!sink_.row(values))
-            return false;
-        ++count_;
-        return true;
-    }
-    void finish() {
-        sink_.done(true, count_, false);
-        sink_.returnStatus(0);
-    }
-
-  private:
-    ResultSink& sink_;
-    std::int64_t count_ = 0;
-};
-
 } // namespace
 
 bool SqliteSession::procedure(const std::string& name, const std::vector<RpcParameter>& params,
@@ -151,6 +110,8 @@ bool SqliteSession::procedure(const std::string& name, const std::vector<RpcPara
         out.finish();
         return true;
     }
+    if (strcasecmp(proc.c_str(), "sp_columns") == 0)
+        return columns(args.get("@table_name", 0), sink);
     const bool pkeys = strcasecmp(proc.c_str(), "sp_pkeys") == 0;
     const bool statistics = strcasecmp(proc.c_str(), "sp_statistics") == 0;
     const bool special = strcasecmp(proc.c_str(), "sp_special_columns") == 0;

@@ -35,6 +35,11 @@ SqliteSession::Flow SqliteSession::runVariables(const Select& select, ResultSink
             } else if (item.name == "@@rowcount") {
                 columns.push_back(plainColumn(AseType::Int));
                 row.push_back(Value::Integer(rowcount_));
+            } else if (item.name == "@@identity") {
+                ColumnInfo number = plainColumn(AseType::Numeric);
+                number.precision = 38;
+                columns.push_back(number);
+                row.push_back(Value::Text(std::to_string(identity_)));
             } else if (item.name == "@@version") {
                 const std::string v = "Adaptive Server Enterprise/16.0 (test server over SQLite)";
                 columns.push_back(plainColumn(AseType::VarChar, 255));

@@ -42,6 +42,7 @@ class SqliteSession final : public Session {
     // False when there is no such procedure (its error already sent).
     bool procedure(const std::string& name, const std::vector<RpcParameter>& parameters,
                    ResultSink& sink);
+    bool columns(const std::string& table, ResultSink& sink); // sp_columns
 
     bool stopped() { // the client cancelled while rows were going out
         busy_ = Busy::Cancelled;
@@ -66,6 +67,7 @@ class SqliteSession final : public Session {
     int trancount_ = 0;
     bool wrote_ = false; // the open transaction has changed something
     std::int64_t rowcount_ = 0;
+    std::int64_t identity_ = 0; // @@identity: the last INSERT's identity value, else 0
     int lockWaitSeconds_ = -1;
     std::vector<std::string> heldTables_;
     ResultSink* sink_ = nullptr; // while a statement runs

@@ -61,6 +61,21 @@ Message constraintMessage(sqlite3* db, int rc, const TableInfo& table, const cha
     }
 }
 
+// The identity value of the row the INSERT just added (its rowid is the statement's own
+// even when a trigger inserted more); 0 for a table without an identity column.
+std::int64_t insertedIdentity(sqlite3* db, const TableInfo& table) {
+    if (table.identity < 0)
+        return 0;
+    Sql sql{"SELECT " + quoteName(table.columns[std::size_t(table.identity)].name) + " FROM " +
+                quoteName(table.name) + " WHERE rowid = last_insert_rowid()",
+            {}};
+    int rc = 0;
+    PreparedStatement statement = prepare(db, sql, rc);
+    if (!statement || sqlite3_step(statement.get()) != SQLITE_ROW)
+        return 0;
+    return sqlite3_column_int64(statement.get(), 0);
+}
+
 } // namespace
 
 SqliteSession::Flow SqliteSession::conversionFailed(const Message& message, ResultSink& sink) {
@@ -192,6 +207,8 @@ SqliteSession::Flow SqliteSession::runWrite(const Sql& sql, const TableInfo& tab
                 holdTable(table);
             }
             rowcount_ = changed;
+            if (std::string(event) == "INSERT")
+                identity_ = insertedIdentity(db, table);
             if (triggered)
                 sink.done(true, byTriggers, false);
             sink.done(false, changed, false);

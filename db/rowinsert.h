@@ -1,0 +1,59 @@
+#pragma once
+
+// Adds one row to a recordset's table. Only the columns given a value are named in the
+// INSERT: the server fills identity, timestamp and computed columns (never sent) and the
+// defaults of the rest. Every value is checked against its column before anything is
+// sent. In one transaction the row is inserted and read back (by @@identity when the
+// table has an identity column, else by its primary key or a unique key whose values
+// were given, else by every value given), then committed only when the row read back
+// holds every value given; otherwise it is rolled back and the typed values stay with
+// the caller. When the read-back finds more than one row holding those values (a
+// key-less table with a twin of the new row), the insert has landed all the same; the
+// new row then shows as read when the rows found are all alike (as twins it cannot be
+// edited), and is not shown at all when they differ.
+
+#include "db/rowwriter.h"
+
+#include <vector>
+
+namespace db {
+
+// Per column: a value given (a NULL among them), or nothing (left to the server).
+using NewRowValues = std::vector<std::optional<CellValue>>;
+
+class RowInserter {
+  public:
+    explicit RowInserter(RowWriter& writer) : writer_(writer) {}
+
+    // Why a new row takes no value in this column (the server fills it, or its values
+    // cannot be typed); empty when it does.
+    QString columnReason(int column) const;
+    // True when a new row must be given a value here: NOT NULL, no default the table
+    // is known to give, and not filled by the server.
+    bool needsValue(int column) const;
+
+    // Checks the values, on the thread that owns the rows; `pending` then tells whether
+    // the server must be asked (nothing given: nothing to add).
+    CellWriteResult begin(const NewRowValues& values);
+    bool pending() const { return pending_; }
+    // Talks to the server (any thread). Written: `appended` holds the row as read back,
+    // unless it could not be told apart (then `message` says so).
+    CellWriteResult finish();
+    // Appends the row read back to the stored rows (`appendedRow`).
+    void apply(CellWriteResult& result) { writer_.apply(result); }
+    CellWriteResult insert(const NewRowValues& values);
+
+    // The INSERT for the values begun.
+    BoundQuery insertStatement() const;
+
+  private:
+    // The rows that may be the new one: by @@identity, a key given, or the values given.
+    std::vector<RowValues> readBack(WriteTransaction& transaction, bool& byValues);
+    bool holdsGiven(const RowValues& row, int& differs) const;
+
+    RowWriter& writer_;
+    NewRowValues values_;
+    bool pending_ = false;
+};
+
+} // namespace db

@@ -1,0 +1,106 @@
+// The steps every write of a recordset's rows shares: one transaction around any number
+// of cell updates, row deletes or an insert; the copy of the rows a write reads; and
+// showing what the table holds once a write is over.
+
+#include "db/connectionstate.h"
+#include "db/recordset.h"
+#include "db/rowwriter.h"
+#include "db/writetransaction.h"
+
+namespace db {
+
+void RowWriter::apply(CellWriteResult& result) {
+    if (!result.stopReason.isEmpty())
+        reason_ = result.stopReason;
+    if (result.row)
+        result.rows.insert(result.rows.begin(), std::move(*result.row));
+    result.row.reset();
+    for (const auto& [row, values] : result.rows) {
+        data_->rows.replaceRow(row, values);
+        for (int c = 0; c < data_->rows.columnCount(); ++c)
+            longCellReasons_.erase((long long)row * data_->rows.columnCount() + c);
+    }
+    result.rows.clear();
+    if (result.appended) {
+        RowBlock block(data_->rows.columnCount());
+        for (int c = 0; c < data_->rows.columnCount(); ++c) {
+            const CellValue& v = (*result.appended)[std::size_t(c)];
+            if (v)
+                block.append(c, *v);
+            else
+                block.appendNull(c);
+        }
+        block.finishRow();
+        result.appendedRow = data_->rows.rowCount();
+        data_->rows.appendBlock(block);
+        result.appended.reset();
+    }
+}
+
+void RowWriter::takeSnapshot(const std::vector<int>& rows) {
+    snapshot_.setColumns(data_->rows.columns());
+    snapshotRows_ = rows;
+    for (int row : rows) {
+        for (int c = 0; c < data_->rows.columnCount(); ++c) {
+            if (const CellValue v = stored(row, c))
+                snapshot_.append(c, *v);
+            else
+                snapshot_.appendNull(c);
+        }
+        snapshot_.finishRow();
+    }
+}
+
+CellWriteResult RowWriter::updateCell(WriteTransaction& transaction, int row, int column,
+                                      const CellValue& typed) {
+    current_ = {row, column, stored(row, column)};
+    CellWriteResult result = checkShownRow(transaction, row, column);
+    if (result.status == WriteStatus::Written) {
+        transaction.execute(updateStatement(row, column, typed));
+        result = checkKept(transaction, row, column, current_.original, typed);
+    }
+    // The next cell of the same row is checked against the row as it stands now.
+    if (result.status == WriteStatus::Written && shown_ && source_ == &snapshot_)
+        snapshot_.replaceRow(row, shown_->second);
+    return result;
+}
+
+CellWriteResult RowWriter::transact(const std::function<CellWriteResult(WriteTransaction&)>& step) {
+    current_ = {};
+    CellWriteResult result;
+    bool stillOpen = false;
+    try {
+        odbc::DriverConnection& connection = data_->connection->open();
+        WriteTransaction transaction(connection, timeout_);
+        try {
+            transaction.begin();
+            result = step(transaction);
+            if (result.status == WriteStatus::Written)
+                transaction.commit();
+        } catch (const DbError&) {
+            transaction.rollback();
+            stillOpen = transaction.open();
+            shown_.reset();
+            throw;
+        }
+        if (result.status != WriteStatus::Written) {
+            transaction.rollback();
+            stillOpen = transaction.open();
+            if (result.status == WriteStatus::NotKept) {
+                shown_.reset();
+                if (current_.row >= 0)
+                    reread(current_.row, current_.column, current_.original);
+            }
+        }
+    } catch (const DbError& error) {
+        result = failed(current_.row, current_.column, current_.original, error);
+    }
+    if (stillOpen) {
+        result.stopReason = QStringLiteral("Read-only: a transaction on the connection could "
+                                           "not be ended; reopen the table before editing again.");
+        result.message += QStringLiteral("\n\n") + result.stopReason;
+    }
+    return result;
+}
+
+} // namespace db

@@ -1,0 +1,177 @@
+#include "pages/editor/gridedits.h"
+
+#include "app/mainmodule.h"
+#include "app/platform.h"
+#include "db/rowinsert.h"
+#include "pages/editor/datagrid.h"
+#include "pages/editor/newrowline.h"
+#include "pages/editor/recordsetmodel.h"
+
+#include <QAction>
+#include <QKeyEvent>
+#include <QMessageBox>
+
+#include <algorithm>
+
+namespace pages {
+namespace {
+
+bool askInBox(QWidget* parent, const QString& question) {
+    return QMessageBox::question(parent, app::ApplicationTitle(), question) == QMessageBox::Yes;
+}
+
+} // namespace
+
+GridEdits::GridEdits(DataGrid* grid) : QObject(grid), grid_(grid), confirm_(askInBox) {
+    auto* separator = new QAction(grid);
+    separator->setSeparator(true);
+    grid->addAction(separator);
+    addAction(QStringLiteral("Add Row"), QStringLiteral("AddRowAction"), {Qt::Key_Insert},
+              &GridEdits::addRow);
+    addAction(QStringLiteral("Delete Rows"), QStringLiteral("DeleteRowsAction"),
+              {Qt::CTRL | Qt::Key_Delete}, &GridEdits::deleteRows);
+    addAction(QStringLiteral("Paste"), QStringLiteral("PasteAction"), {QKeySequence::Paste},
+              &GridEdits::paste);
+    undo_ = addAction(QStringLiteral("Undo"), QStringLiteral("UndoAction"), {QKeySequence::Undo},
+                      &GridEdits::undo);
+    redo_ = addAction(QStringLiteral("Redo"), QStringLiteral("RedoAction"),
+                      {Qt::CTRL | Qt::Key_Y, Qt::CTRL | Qt::SHIFT | Qt::Key_Z}, &GridEdits::redo);
+    grid->installEventFilter(this);
+    updateActions();
+}
+
+GridEdits::~GridEdits() = default;
+
+QAction* GridEdits::addAction(const QString& text, const QString& name,
+                              const QList<QKeySequence>& keys, void (GridEdits::*slot)()) {
+    auto* action = new QAction(text, grid_);
+    action->setObjectName(name);
+    action->setShortcuts(keys);
+    action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    grid_->addAction(action);
+    connect(action, &QAction::triggered, this, slot);
+    return action;
+}
+
+void GridEdits::bind(RecordsetModel* model) {
+    history_.clear();
+    if (model_) {
+        model_->setNewRowLine(nullptr);
+        disconnect(model_, nullptr, this, nullptr);
+    }
+    model_ = model;
+    line_.reset();
+    inserter_.reset();
+    updateActions();
+    if (!model_ || model_->columnCount() == 0)
+        return;
+    // Rows still arriving learn their table's keys once the first of them show; the
+    // new-row line waits for them.
+    if (model_->keysKnown())
+        startLine();
+    else
+        connect(model_, &RecordsetModel::keysLearned, this, &GridEdits::startLine,
+                Qt::QueuedConnection);
+}
+
+void GridEdits::startLine() {
+    if (!model_ || line_)
+        return;
+    inserter_ = std::make_unique<db::RowInserter>(model_->rowWriter());
+    line_ = std::make_unique<NewRowLine>(*inserter_, model_->columnCount());
+    if (model_->rowWriter().readOnlyReason().isEmpty())
+        model_->setNewRowLine(line_.get());
+    model_->setCellWrittenHandler(
+        [this](int row, int column, const db::CellValue& before, const db::CellValue& after) {
+            history_.push({{row, column, before, after}});
+            updateActions();
+        });
+}
+
+int GridEdits::newRowLineRow() const {
+    return model_ && model_->newRowLine() ? model_->shownRows() : -1;
+}
+
+QString GridEdits::rowName(int storedRow) const {
+    const int view = model_ ? model_->viewRow(storedRow) : -1;
+    return QStringLiteral("row %1").arg((view >= 0 ? view : storedRow) + 1);
+}
+
+void GridEdits::updateActions() {
+    undo_->setEnabled(history_.canUndo());
+    redo_->setEnabled(history_.canRedo());
+}
+
+void GridEdits::refused(const QString& message) {
+    app::platform().messageBox(grid_->window(), message, app::kStyleExclamation,
+                               app::ApplicationTitle());
+}
+
+void GridEdits::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+    const int line = newRowLineRow();
+    if (line >= 0 && previous.isValid() && previous.row() == line && current.row() != line)
+        commitNewRow();
+}
+
+bool GridEdits::commitNewRow() {
+    if (!model_ || !line_ || !line_->typed() || busy_)
+        return true;
+    busy_ = true;
+    // 1. The values checked; 2. the INSERT and its read-back, while the window repaints.
+    db::CellWriteResult result = inserter_->begin(line_->values());
+    if (inserter_->pending())
+        result = model_->runWrite([this] { return inserter_->finish(); });
+    inserter_->apply(result);
+    busy_ = false;
+    if (result.status != db::WriteStatus::Written) {
+        // 3. Refused: the typed row stays for correction.
+        grid_->showNoticeText(result.message);
+        return false;
+    }
+    // 3. The row read back joins the shown rows; the line starts afresh.
+    if (result.appendedRow >= 0)
+        model_->showAppendedRow(result.appendedRow);
+    line_->clear();
+    const int line = newRowLineRow();
+    emit model_->dataChanged(model_->index(line, 0),
+                             model_->index(line, model_->columnCount() - 1));
+    grid_->showNoticeText(result.message);
+    return true;
+}
+
+void GridEdits::dropNewRow() {
+    if (!line_ || !model_)
+        return;
+    line_->clear();
+    const int line = newRowLineRow();
+    emit model_->dataChanged(model_->index(line, 0),
+                             model_->index(line, model_->columnCount() - 1));
+    grid_->showNoticeText({});
+}
+
+void GridEdits::addRow() {
+    const int line = newRowLineRow();
+    if (line < 0)
+        return;
+    int column = std::max(grid_->currentIndex().column(), 0);
+    for (int c = 0; c < model_->columnCount(); ++c)
+        if (model_->flags(model_->index(line, c)) & Qt::ItemIsEditable) {
+            column = c;
+            break;
+        }
+    grid_->setCurrentIndex(model_->index(line, column));
+    grid_->scrollTo(grid_->currentIndex());
+    grid_->setFocus();
+}
+
+bool GridEdits::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == grid_ && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape && !grid_->isEditing() &&
+        newRowLineRow() >= 0 && grid_->currentIndex().row() == newRowLineRow() && line_->typed()) {
+        dropNewRow();
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+} // namespace pages

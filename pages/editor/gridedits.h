@@ -1,0 +1,84 @@
+#pragma once
+
+// The grid's own edits beyond a single cell: the new-row line and its INSERT, deleting
+// the selected rows, pasting a block of cells, and undo and redo of committed cell edits
+// and pastes. Each brings its action (with its shortcut) to the grid's context menu;
+// every write runs through the model's write runner, so none blocks the window. Messages
+// go through the platform's message box and the grid's notice band; the question before
+// a delete goes through a seam that tests answer.
+
+#include "pages/editor/undostack.h"
+
+#include <QModelIndex>
+#include <QObject>
+#include <functional>
+#include <memory>
+
+class QAction;
+
+namespace db {
+class RowInserter;
+}
+
+namespace pages {
+
+class DataGrid;
+class NewRowLine;
+class RecordsetModel;
+
+class GridEdits : public QObject {
+    Q_OBJECT
+  public:
+    explicit GridEdits(DataGrid* grid);
+    ~GridEdits() override;
+
+    // The grid's rows changed (bound, rebound, unbound): a fresh new-row line, and the
+    // history ends.
+    void bind(RecordsetModel* model);
+    // Leaving the new-row line writes it.
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous);
+
+    // Writes the new-row line's values as one INSERT; false when it was refused (the
+    // typed values stay, and the notice band says why).
+    bool commitNewRow();
+    void dropNewRow();
+    void addRow();
+    void deleteRows();
+    void paste();
+    void undo();
+    void redo();
+
+    // Asks the user a yes-or-no question (by default in a message box).
+    using Confirm = std::function<bool(QWidget* parent, const QString& question)>;
+    void setConfirm(Confirm confirm) { confirm_ = std::move(confirm); }
+    const UndoStack& history() const { return history_; }
+    // The view row of the new-row line; -1 when there is none.
+    int newRowLineRow() const;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void startLine();
+    QAction* addAction(const QString& text, const QString& name, const QList<QKeySequence>& keys,
+                       void (GridEdits::*slot)());
+    void refused(const QString& message);
+    QString rowName(int storedRow) const;
+    void writeHistory(bool back);
+    // Writes a block of cells in one transaction; a paste becomes a step of the history,
+    // a step taken back (or again) moves to the other side.
+    void writeBlock(const std::vector<db::CellChange>& cells, bool fromHistory, bool back);
+    void updateActions();
+
+    DataGrid* grid_;
+    RecordsetModel* model_ = nullptr;
+    std::unique_ptr<db::RowInserter> inserter_;
+    std::unique_ptr<NewRowLine> line_;
+    UndoStack history_;
+    Confirm confirm_;
+    bool busy_ = false;
+    QAction* undo_ = nullptr;
+    QAction* redo_ = nullptr;
+};
+
+} // namespace pages

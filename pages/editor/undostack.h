@@ -1,0 +1,52 @@
+#pragma once
+
+// The grid's history of committed writes, for undo and redo. A step is one cell edit or
+// one paste: each of its cells with the value the table held before and after. Taking a
+// step back writes the earlier values as one block (cellblockwrite.h) that expects the
+// later ones, so it is refused when the table no longer holds what was written (someone
+// else changed it); the step then stays. A new step clears what could be redone. Added
+// and deleted rows are not steps.
+
+#include "db/cellblockwrite.h"
+
+#include <functional>
+#include <vector>
+
+namespace db {
+class ResultTable;
+}
+
+namespace pages {
+
+struct UndoCell {
+    int storedRow = 0;
+    int column = 0;
+    db::CellValue before;
+    db::CellValue after;
+};
+using UndoStep = std::vector<UndoCell>;
+
+class UndoStack {
+  public:
+    void push(UndoStep step);
+    void clear();
+    bool canUndo() const { return !undo_.empty(); }
+    bool canRedo() const { return !redo_.empty(); }
+
+    // The cells that take the last step back (or do the next one again): each expects
+    // the value the step left (or the one it found), named by `rowName`.
+    std::vector<db::CellChange> undoChanges(const std::function<QString(int)>& rowName) const;
+    std::vector<db::CellChange> redoChanges(const std::function<QString(int)>& rowName) const;
+    // After the block was written: the step moves to the other side, holding the values
+    // the table holds now (as read back into `rows`).
+    void undone(const db::ResultTable& rows);
+    void redone(const db::ResultTable& rows);
+
+  private:
+    static std::vector<db::CellChange> changes(const UndoStep& step, bool back,
+                                               const std::function<QString(int)>& rowName);
+    std::vector<UndoStep> undo_;
+    std::vector<UndoStep> redo_;
+};
+
+} // namespace pages
