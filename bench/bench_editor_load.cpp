@@ -111,6 +111,7 @@ Ours nextClick() {
 } // namespace
 
 int main(int argc, char** argv) {
+    std::setvbuf(stdout, nullptr, _IOLBF, 0); // each round shows as it ends, also in a pipe
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     bench::Server server(kCatalog);

@@ -41,7 +41,7 @@ struct RecordsetStream::Shared {
     SQLHSTMT statement = SQL_NULL_HSTMT;
     bool cancellable = false;
 
-    // Under `mutex`: lets the opening thread know, once per turn of its loop.
+    // Under `mutex`: lets the opening thread know (see arrive), one telling at a time.
     void wake(const std::shared_ptr<Shared>& self) {
         changed.notify_all();
         if (wakePending || stopRequested || !loop)
