@@ -53,31 +53,45 @@ void CellRun::release() {
 void CellRun::reserve(std::size_t capacity) {
     if (capacity <= capacity_)
         return;
-    if (!mapped_ && capacity < kMappedBytes) {
-        void* grown = std::realloc(data_, capacity);
-        if (!grown)
+    if (capacity >= kMappedBytes) {
+        const std::size_t length = wholePages(capacity);
+        void* grown = MAP_FAILED;
+        if (mapped_) {
+            grown = mremap(data_, capacity_, length, MREMAP_MAYMOVE);
+        } else {
+            grown =
+                mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+            if (grown != MAP_FAILED) {
+                if (size_ > 0)
+                    std::memcpy(grown, data_, size_);
+                std::free(data_);
+            }
+        }
+        if (grown != MAP_FAILED) {
+            data_ = static_cast<char*>(grown);
+            capacity_ = length;
+            mapped_ = true;
+            return;
+        }
+        // No more mappings to be had (the system's count of them is bounded): the heap.
+    }
+    if (mapped_) {
+        auto* moved = static_cast<char*>(std::malloc(capacity));
+        if (!moved)
             throw std::bad_alloc();
-        data_ = static_cast<char*>(grown);
+        if (size_ > 0)
+            std::memcpy(moved, data_, size_);
+        munmap(data_, capacity_);
+        data_ = moved;
         capacity_ = capacity;
+        mapped_ = false;
         return;
     }
-    const std::size_t length = wholePages(capacity);
-    void* grown = MAP_FAILED;
-    if (mapped_) {
-        grown = mremap(data_, capacity_, length, MREMAP_MAYMOVE);
-    } else {
-        grown = mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        if (grown != MAP_FAILED) {
-            if (size_ > 0)
-                std::memcpy(grown, data_, size_);
-            std::free(data_);
-        }
-    }
-    if (grown == MAP_FAILED)
+    void* grown = std::realloc(data_, capacity);
+    if (!grown)
         throw std::bad_alloc();
     data_ = static_cast<char*>(grown);
-    capacity_ = length;
-    mapped_ = true;
+    capacity_ = capacity;
 }
 
 void CellRun::trim() {
