@@ -1,9 +1,10 @@
 #pragma once
 
-// What the benchmarks share: a private test server (in-process, reached through the
-// ASEOLEDB provider and FreeTDS) with the real pages over it (the settings go to a
-// temporary folder), clocks, memory readings and waiting on the event loop.
+// What the benchmarks share: a private test server (a process of its own, reached
+// through the ASEOLEDB provider and FreeTDS) with the real pages over it (the settings go
+// to a temporary folder), clocks, memory readings and waiting on the event loop.
 
+#include "bench/serverprocess.h"
 #include "db/connectionstring.h"
 #include "db/odbc.h"
 #include "db/provider.h"
@@ -41,6 +42,13 @@ inline double median(std::vector<double> values) {
 inline double cpuSeconds() {
     timespec now{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
+}
+
+// Processor time the calling thread has used.
+inline double threadCpuSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
     return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
 }
 
@@ -127,15 +135,16 @@ inline void runUntil(const std::function<bool()>& done) {
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
 }
 
-// Settings in a folder of their own; the test server over another, on a free port; the
-// connection page filled with values that log in to `catalog`.
+// Settings in a folder of their own; the test server over another, on a free port, in a
+// process of its own; the connection page filled with values that log in to `catalog`.
 class Server {
   public:
-    explicit Server(const QString& catalog)
-        : server_(sample::startServer(folder_.path(), 0)), catalog_(catalog) {
+    explicit Server(const QString& catalog) : server_(folder_.path()), catalog_(catalog) {
         qputenv("XDG_CONFIG_HOME", settings_.path().toLocal8Bit());
     }
-    QString port() const { return QString::number(server_->port()); }
+    QString port() const { return QString::number(server_.port()); }
+    // The server's peak resident size so far, in KiB.
+    long serverPeakKiB() const { return server_.statusKiB("VmHWM:"); }
     QString file() const { return sample::databaseFile(folder_.path(), catalog_); }
     QString adoString() const {
         return db::BuildSybaseASEConnectionString({QLatin1String(sample::kServer), port(),
@@ -158,7 +167,7 @@ class Server {
   private:
     QTemporaryDir settings_;
     QTemporaryDir folder_;
-    std::unique_ptr<tds::Server> server_;
+    ServerProcess server_;
     QString catalog_;
 };
 

@@ -85,7 +85,7 @@ int RecordsetData::appendArrived(bool wait) {
         return 0;
     // Blocks all come before the end is told: taken after it is seen, none is left behind.
     const bool ended = stream->state() != RecordsetStream::State::Reading;
-    const std::vector<RowBlock> blocks = stream->take(wait && !ended);
+    std::vector<RowBlock> blocks = stream->take(wait && !ended);
     int count = 0;
     for (const RowBlock& block : blocks)
         count += block.rowCount();
@@ -93,8 +93,8 @@ int RecordsetData::appendArrived(bool wait) {
         const int first = rows.rowCount();
         if (rowsAboutToBeAppended)
             rowsAboutToBeAppended(first, first + count - 1);
-        for (const RowBlock& block : blocks)
-            rows.appendBlock(block);
+        for (RowBlock& block : blocks)
+            rows.appendBlock(std::move(block));
         if (rowsAppended)
             rowsAppended();
     }

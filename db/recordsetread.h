@@ -9,7 +9,9 @@
 #include <QCoreApplication>
 #include <QMetaObject>
 #include <QPointer>
+#include <QTimer>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <exception>
@@ -31,14 +33,15 @@ struct RecordsetStream::Shared {
     std::exception_ptr error;
     std::atomic<bool> stopRequested{false};
     bool wakePending = false;
-    QPointer<QCoreApplication> loop; // set on the opening thread
-    std::function<void()> onArrival; // used on the opening thread only
+    std::chrono::steady_clock::time_point nextArrival; // arrivals are told from then on
+    QPointer<QCoreApplication> loop;                   // set on the opening thread
+    std::function<void()> onArrival;                   // used on the opening thread only
 
     std::mutex cancelMutex; // guards the statement handle for a cancel
     SQLHSTMT statement = SQL_NULL_HSTMT;
     bool cancellable = false;
 
-    // Under `mutex`: lets the opening thread know, once per turn of its loop.
+    // Under `mutex`: lets the opening thread know (see arrive), one telling at a time.
     void wake(const std::shared_ptr<Shared>& self) {
         changed.notify_all();
         if (wakePending || stopRequested || !loop)
@@ -46,25 +49,42 @@ struct RecordsetStream::Shared {
         wakePending = true;
         std::weak_ptr<Shared> weak = self;
         QMetaObject::invokeMethod(
-            loop.data(),
-            [weak] {
-                const std::shared_ptr<Shared> shared = weak.lock();
-                if (!shared)
-                    return;
-                {
-                    std::lock_guard lock(shared->mutex);
-                    shared->wakePending = false;
-                }
-                if (shared->onArrival)
-                    shared->onArrival();
-            },
-            Qt::QueuedConnection);
+            loop.data(), [weak] { arrive(weak); }, Qt::QueuedConnection);
+    }
+
+    // On the opening thread: tells of the rows that have arrived. Rows that come faster
+    // than a window needs them are told of together, at most once per interval after the
+    // last telling ended (a view's work per insertion grows with the rows it holds, and
+    // the rows held back meanwhile are a tenth of a second's reading). The end is told at
+    // once.
+    static void arrive(const std::weak_ptr<Shared>& weak) {
+        using Clock = std::chrono::steady_clock;
+        constexpr auto kInterval = std::chrono::milliseconds(100);
+        const std::shared_ptr<Shared> shared = weak.lock();
+        if (!shared)
+            return;
+        {
+            std::lock_guard lock(shared->mutex);
+            const Clock::time_point now = Clock::now();
+            if (shared->state == State::Reading && now < shared->nextArrival && shared->loop) {
+                QTimer::singleShot(
+                    std::chrono::ceil<std::chrono::milliseconds>(shared->nextArrival - now),
+                    shared->loop.data(), [weak] { arrive(weak); });
+                return;
+            }
+            shared->wakePending = false;
+        }
+        if (shared->onArrival)
+            shared->onArrival();
+        std::lock_guard lock(shared->mutex);
+        shared->nextArrival = Clock::now() + kInterval;
     }
 
     void finish(const std::shared_ptr<Shared>& self, State end) {
         std::lock_guard lock(mutex);
         if (state == State::Reading)
             state = end;
+        wakePending = false; // the end does not wait for an arrival held back
         wake(self);
     }
     void fail(const std::shared_ptr<Shared>& self, std::exception_ptr what, const QString& why) {
@@ -74,6 +94,7 @@ struct RecordsetStream::Shared {
             message = why;
             error = std::move(what);
         }
+        wakePending = false;
         wake(self);
     }
 };

@@ -138,34 +138,40 @@ BlockEnd readBlocks(odbc::Statement& statement, const std::vector<ColumnInfo>& c
             break;
         }
         odbc::check(rc, statement.handle(), "SQLFetch");
-        for (std::size_t r = 0; r < fetched && end == BlockEnd::Done; ++r) {
-            for (std::size_t i = 0; i < bound.size(); ++i) {
-                const BoundColumn& b = bound[i];
+        // The rows before the first one with a cut value are kept; that row and the rest
+        // are read again, whole, after the restart.
+        std::size_t whole = fetched;
+        for (std::size_t r = 0; r < whole; ++r)
+            for (const BoundColumn& b : bound) {
                 const SQLLEN length = b.indicators[r];
                 const std::size_t room = b.cType == SQL_C_CHAR ? b.width - 1 : b.width;
                 if (length == SQL_NO_TOTAL ||
-                    (length != SQL_NULL_DATA && (length < 0 || std::size_t(length) > room)))
+                    (length != SQL_NULL_DATA && (length < 0 || std::size_t(length) > room))) {
+                    whole = r;
                     end = BlockEnd::Truncated;
+                    break;
+                }
             }
-            if (end == BlockEnd::Truncated) {
-                // Nothing of this row is kept: it is read again, whole, after the restart.
-                if (r > 0)
-                    keepRow(r - 1);
-                break;
-            }
-            for (std::size_t i = 0; i < bound.size(); ++i) {
-                const BoundColumn& b = bound[i];
+        // Column by column: each column's buffer is read, and its cells written, in order.
+        for (std::size_t i = 0; i < bound.size(); ++i) {
+            const BoundColumn& b = bound[i];
+            RowBlock& block = batcher.block();
+            for (std::size_t r = 0; r < whole; ++r) {
                 const SQLLEN length = b.indicators[r];
+                const char* const cell = b.data.data() + r * b.width;
                 if (length == SQL_NULL_DATA)
-                    batcher.block().appendNull(int(i));
+                    block.appendNull(int(i));
                 else if (b.cType == SQL_C_CHAR || b.cType == SQL_C_BINARY)
-                    batcher.block().append(int(i),
-                                           {b.data.data() + r * b.width, std::size_t(length)});
+                    block.append(int(i), {cell, std::size_t(length)});
                 else
-                    batcher.block().append(int(i),
-                                           cellText(b.cType, b.data.data() + r * b.width, length));
+                    block.append(int(i), cellText(b.cType, cell, length));
             }
-            batcher.rowDone(r + 1 == fetched);
+        }
+        batcher.rowsDone(int(whole), whole == fetched);
+        if (end == BlockEnd::Truncated) {
+            if (whole > 0)
+                keepRow(whole - 1);
+            break;
         }
         if (end != BlockEnd::Done)
             break;
@@ -186,7 +192,7 @@ BlockEnd readBlocks(odbc::Statement& statement, const std::vector<ColumnInfo>& c
 class TableSink : public RowSink {
   public:
     explicit TableSink(ResultTable& table) : table_(table) {}
-    void deliver(RowBlock&& block) override { table_.appendBlock(block); }
+    void deliver(RowBlock&& block) override { table_.appendBlock(std::move(block)); }
 
   private:
     ResultTable& table_;

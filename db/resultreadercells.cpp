@@ -4,12 +4,17 @@
 #include "db/valuerules.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 
 namespace db::reading {
 namespace {
-constexpr std::size_t kDeliverBytes = 1 << 20; // later blocks are handed over about
-constexpr int kDeliverRows = 16384;            // this large
+// Later blocks are handed over about this large (the table keeps each block's memory as
+// it is, so a block is large against the page it may leave part empty), or once they
+// have been filling for this long (a slow server's rows still show as they come).
+constexpr std::size_t kDeliverBytes = std::size_t(4) << 20;
+constexpr int kDeliverRows = 65536;
+constexpr auto kDeliverAfter = std::chrono::milliseconds(100);
 } // namespace
 
 SQLSMALLINT cellType(const ColumnInfo& c) {
@@ -69,13 +74,20 @@ bool readCell(const odbc::Statement& statement, SQLUSMALLINT column, SQLSMALLINT
     }
 }
 
-Batcher::Batcher(RowSink& sink, int columns) : sink_(sink), columns_(columns), block_(columns) {}
+Batcher::Batcher(RowSink& sink, int columns)
+    : sink_(sink), columns_(columns), block_(columns), started_(std::chrono::steady_clock::now()) {}
 
 void Batcher::rowDone(bool atRowsetEnd) {
-    block_.finishRow();
-    ++handed_;
-    if (atRowsetEnd &&
-        (first_ || block_.rowCount() >= kDeliverRows || block_.bytes() >= kDeliverBytes))
+    rowsDone(1, atRowsetEnd);
+}
+
+void Batcher::rowsDone(int count, bool atRowsetEnd) {
+    block_.finishRows(count);
+    handed_ += count;
+    if (!atRowsetEnd)
+        return;
+    if (first_ || block_.rowCount() >= kDeliverRows || block_.bytes() >= kDeliverBytes ||
+        std::chrono::steady_clock::now() - started_ >= kDeliverAfter)
         flush();
 }
 
@@ -87,7 +99,9 @@ void Batcher::flush() {
     std::vector<std::size_t> sizes = block_.columnBytes();
     for (std::size_t& size : sizes)
         size += size / 16;
+    block_.trim(); // what it holds is all the table will keep of it
     sink_.deliver(std::move(block_));
+    started_ = std::chrono::steady_clock::now();
     block_ = RowBlock(columns_, sizes);
 }
 

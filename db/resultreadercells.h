@@ -7,6 +7,7 @@
 
 #include "db/resultreader.h"
 
+#include <chrono>
 #include <optional>
 #include <string>
 #include <vector>
@@ -31,7 +32,8 @@ std::string cellText(SQLSMALLINT cType, const char* data, SQLLEN length);
 bool readCell(const odbc::Statement& statement, SQLUSMALLINT column, SQLSMALLINT cType,
               std::vector<char>& buffer, std::string& out);
 
-// Collects rows into blocks and hands them on: the first at once, later ones when large.
+// Collects rows into blocks and hands them on: the first at once, later ones when large
+// or after a while.
 class Batcher {
   public:
     Batcher(RowSink& sink, int columns);
@@ -39,6 +41,8 @@ class Batcher {
     RowBlock& block() { return block_; }
     // One row is complete; at the end of a fetched block of rows, the block may go.
     void rowDone(bool atRowsetEnd);
+    // `count` rows are complete, their cells appended column by column.
+    void rowsDone(int count, bool atRowsetEnd);
     void flush();
     // Rows finished, handed on or not.
     long long handed() const { return handed_; }
@@ -49,6 +53,7 @@ class Batcher {
     RowBlock block_;
     bool first_ = true;
     long long handed_ = 0;
+    std::chrono::steady_clock::time_point started_; // when the block began to fill
 };
 
 void setArraySize(const odbc::Statement& statement, std::size_t rows);

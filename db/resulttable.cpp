@@ -39,7 +39,8 @@ void ResultTable::setColumns(std::vector<ColumnInfo> columns) {
 }
 
 void ResultTable::clearRows() {
-    store_.assign(columns_.size(), Column{});
+    store_.clear();
+    store_.resize(columns_.size());
     rows_ = 0;
 }
 
@@ -54,7 +55,7 @@ ResultTable::Cell ResultTable::locate(const Column& column, int row) const {
     Place place = column.index[std::size_t(row / kGroup)];
     int skip = row % kGroup;
     for (;;) {
-        const std::vector<char>& chunk = column.chunks[place.chunk];
+        const CellRun& chunk = column.chunks[place.chunk];
         if (place.offset >= chunk.size()) { // cells never straddle chunks
             place = {place.chunk + 1, 0};
             continue;
@@ -92,7 +93,7 @@ QString ResultTable::text(int row, int column) const {
     return result;
 }
 
-std::vector<char>& ResultTable::chunkFor(Column& column, std::size_t need) {
+CellRun& ResultTable::chunkFor(Column& column, std::size_t need) {
     if (need > UINT32_MAX)
         throw DbError(QStringLiteral("A value of column %1 is too large to be held.")
                           .arg(columns_[std::size_t(&column - store_.data())].name));
@@ -114,13 +115,13 @@ void ResultTable::appendCell(Column& column, std::optional<std::string_view> val
     char prefix[10];
     const std::size_t prefixLength = putVarint(prefix, value ? value->size() + 1 : 0);
     const std::size_t need = prefixLength + (value ? value->size() : 0);
-    std::vector<char>& chunk = chunkFor(column, need);
+    CellRun& chunk = chunkFor(column, need);
     if (column.cells % kGroup == 0)
         column.index.push_back(
             {std::uint32_t(column.chunks.size() - 1), std::uint32_t(chunk.size())});
-    chunk.insert(chunk.end(), prefix, prefix + prefixLength);
+    chunk.append({prefix, prefixLength});
     if (value)
-        chunk.insert(chunk.end(), value->begin(), value->end());
+        chunk.append(*value);
     ++column.cells;
 }
 
@@ -136,44 +137,37 @@ void ResultTable::finishRow() {
     ++rows_;
 }
 
-void ResultTable::appendBlock(const RowBlock& block) {
+void ResultTable::appendBlock(RowBlock&& block) {
     for (int col = 0; col < columnCount() && col < block.columnCount(); ++col) {
+        CellRun& cells = block.cells_[std::size_t(col)];
+        if (cells.size() == 0)
+            continue;
+        if (cells.size() > UINT32_MAX)
+            throw DbError(QStringLiteral("The values of column %1 are too large to be held.")
+                              .arg(columns_[std::size_t(col)].name));
         Column& column = store_[std::size_t(col)];
-        const std::string_view cells = block.encoded(col);
-        const char* next = cells.data();
-        const char* const end = next + cells.size();
-        // Copies runs of whole cells that fit the current chunk.
-        while (next < end) {
+        // The block's cells become a chunk of their own; only their places are indexed.
+        const auto chunk = std::uint32_t(column.chunks.size());
+        const char* const begin = cells.data();
+        const char* const end = begin + cells.size();
+        for (const char* next = begin; next < end; ++column.cells) {
+            if (column.cells % kGroup == 0)
+                column.index.push_back({chunk, std::uint32_t(next - begin)});
             std::size_t prefix = 0;
-            std::uint64_t marker = getVarint(next, prefix);
-            std::vector<char>* chunk = &chunkFor(column, prefix + (marker ? marker - 1 : 0));
-            const char* const run = next;
-            const std::size_t room = chunk->capacity() - chunk->size();
-            for (;;) {
-                const std::size_t length = prefix + (marker ? marker - 1 : 0);
-                if (std::size_t(next - run) + length > room)
-                    break;
-                if (column.cells % kGroup == 0)
-                    column.index.push_back(
-                        {std::uint32_t(column.chunks.size() - 1),
-                         std::uint32_t(chunk->size() + std::size_t(next - run))});
-                ++column.cells;
-                next += length;
-                if (next >= end)
-                    break;
-                marker = getVarint(next, prefix);
-            }
-            chunk->insert(chunk->end(), run, next);
+            const std::uint64_t marker = getVarint(next, prefix);
+            next += prefix + (marker ? marker - 1 : 0);
         }
+        column.chunks.push_back(std::move(cells));
     }
     rows_ += block.rowCount();
+    block = RowBlock();
 }
 
 void ResultTable::squeeze() {
     for (Column& c : store_) {
         c.index.shrink_to_fit();
         if (!c.chunks.empty())
-            c.chunks.back().shrink_to_fit();
+            c.chunks.back().trim();
     }
 }
 
@@ -184,14 +178,8 @@ RowBlock::RowBlock(int columns, const std::vector<std::size_t>& reserve)
             grow(cells_[c], reserve[c]);
 }
 
-void RowBlock::grow(Cells& cells, std::size_t need) {
-    const std::size_t capacity =
-        std::max({cells.size + need, cells.capacity * 2, std::size_t(256)});
-    auto data = std::make_unique_for_overwrite<char[]>(capacity);
-    if (cells.size > 0)
-        std::memcpy(data.get(), cells.data.get(), cells.size);
-    cells.data = std::move(data);
-    cells.capacity = capacity;
+void RowBlock::grow(CellRun& cells, std::size_t need) {
+    cells.reserve(std::max({cells.size() + need, cells.capacity() * 2, std::size_t(256)}));
 }
 
 void RowBlock::append(int column, std::string_view value) {
@@ -199,20 +187,25 @@ void RowBlock::append(int column, std::string_view value) {
     const std::size_t prefix = putVarint(out, value.size() + 1);
     if (!value.empty())
         std::memcpy(out + prefix, value.data(), value.size());
-    cells_[std::size_t(column)].size += prefix + value.size();
+    cells_[std::size_t(column)].grow(prefix + value.size());
+}
+
+void RowBlock::trim() {
+    for (CellRun& c : cells_)
+        c.trim();
 }
 
 std::vector<std::size_t> RowBlock::columnBytes() const {
     std::vector<std::size_t> sizes;
-    for (const Cells& c : cells_)
-        sizes.push_back(c.size);
+    for (const CellRun& c : cells_)
+        sizes.push_back(c.size());
     return sizes;
 }
 
 std::size_t RowBlock::bytes() const {
     std::size_t total = 0;
-    for (const Cells& c : cells_)
-        total += c.size;
+    for (const CellRun& c : cells_)
+        total += c.size();
     return total;
 }
 
@@ -220,7 +213,7 @@ void ResultTable::replaceRow(int row, const std::vector<std::optional<std::strin
     for (std::size_t col = 0; col < store_.size() && col < values.size(); ++col) {
         Column& c = store_[col];
         const Cell cell = locate(c, row);
-        std::vector<char>& chunk = c.chunks[cell.place.chunk];
+        CellRun& chunk = c.chunks[cell.place.chunk];
         const std::size_t oldLength = cell.prefix + (cell.marker ? cell.marker - 1 : 0);
         std::string encoded(10, '\0');
         encoded.resize(putVarint(encoded.data(), values[col] ? values[col]->size() + 1 : 0));
@@ -229,10 +222,7 @@ void ResultTable::replaceRow(int row, const std::vector<std::optional<std::strin
         if (chunk.size() - oldLength + encoded.size() > UINT32_MAX)
             throw DbError(QStringLiteral("A value of column %1 is too large to be held.")
                               .arg(columns_[col].name));
-        const auto at = chunk.begin() + std::ptrdiff_t(cell.place.offset);
-        chunk.erase(at, at + std::ptrdiff_t(oldLength));
-        chunk.insert(chunk.begin() + std::ptrdiff_t(cell.place.offset), encoded.begin(),
-                     encoded.end());
+        chunk.replace(cell.place.offset, oldLength, encoded);
         // Later indexed cells of the same chunk moved.
         const std::int64_t delta = std::int64_t(encoded.size()) - std::int64_t(oldLength);
         for (std::size_t g = std::size_t(row / kGroup) + 1; g < c.index.size(); ++g) {
@@ -247,7 +237,8 @@ std::size_t ResultTable::memoryBytes() const {
     std::size_t total = 0;
     for (const Column& c : store_) {
         total += c.index.capacity() * sizeof(Place);
-        for (const auto& chunk : c.chunks)
+        total += c.chunks.capacity() * sizeof(CellRun);
+        for (const CellRun& chunk : c.chunks)
             total += chunk.capacity();
     }
     return total;

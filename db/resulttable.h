@@ -1,10 +1,13 @@
 #pragma once
 
 // Rows of a result in compact storage. Each column keeps its cells one after another in
-// chunks that grow from a few kibibytes to a mebibyte: a short length prefix (which also
-// marks NULL), then the bytes; every 32nd cell's place is indexed. So a cell costs its
-// bytes plus about one, not a heap object. Values keep the exact text the driver gave
-// (UTF-8); binary columns keep their raw bytes.
+// chunks: a short length prefix (which also marks NULL), then the bytes; every 64th
+// cell's place is indexed. So a cell costs its bytes plus about one, not a heap object.
+// Rows appended one by one go to chunks that grow from a few kibibytes to a mebibyte; a
+// block of rows read elsewhere is taken over as it is, its cells never copied. Values
+// keep the exact text the driver gave (UTF-8); binary columns keep their raw bytes.
+
+#include "db/cellrun.h"
 
 #include <QString>
 #include <cstdint>
@@ -28,14 +31,18 @@ struct ColumnInfo {
 };
 
 // Rows encoded the way a ResultTable keeps them, built where they are fetched (any
-// thread) and appended to a table in one go.
+// thread) and handed to a table in one go.
 class RowBlock {
   public:
     // `reserve`: bytes to set aside per column (a read passes what its last block took).
     explicit RowBlock(int columns = 0, const std::vector<std::size_t>& reserve = {});
-    void appendNull(int column) { *room(column, 1) = 0, ++cells_[std::size_t(column)].size; }
+    void appendNull(int column) {
+        *room(column, 1) = 0;
+        cells_[std::size_t(column)].grow(1);
+    }
     void append(int column, std::string_view value);
     void finishRow() { ++rows_; }
+    void finishRows(int count) { rows_ += count; }
     int rowCount() const { return rows_; }
     int columnCount() const { return int(cells_.size()); }
     std::size_t bytes() const;
@@ -43,26 +50,24 @@ class RowBlock {
     std::vector<std::size_t> columnBytes() const;
     // One column's cells, one after another.
     std::string_view encoded(int column) const {
-        const Cells& c = cells_[std::size_t(column)];
-        return {c.data.get(), c.size};
+        const CellRun& c = cells_[std::size_t(column)];
+        return {c.data(), c.size()};
     }
+    // Gives back every column's room beyond its cells (the block is complete).
+    void trim();
 
   private:
-    struct Cells {
-        std::unique_ptr<char[]> data;
-        std::size_t size = 0;
-        std::size_t capacity = 0;
-    };
+    friend class ResultTable; // takes the cells over
     // Where `need` more bytes of the column go.
     char* room(int column, std::size_t need) {
-        Cells& c = cells_[std::size_t(column)];
-        if (c.size + need > c.capacity)
+        CellRun& c = cells_[std::size_t(column)];
+        if (c.size() + need > c.capacity())
             grow(c, need);
-        return c.data.get() + c.size;
+        return c.end();
     }
-    static void grow(Cells& cells, std::size_t need);
+    static void grow(CellRun& cells, std::size_t need);
 
-    std::vector<Cells> cells_;
+    std::vector<CellRun> cells_;
     int rows_ = 0;
 };
 
@@ -85,8 +90,8 @@ class ResultTable {
     void append(int column, std::string_view value);
     void finishRow();
     void reserveRows(std::size_t) {}
-    // Appends the rows of a block with as many columns.
-    void appendBlock(const RowBlock& block);
+    // Appends the rows of a block with as many columns, taking its cells over.
+    void appendBlock(RowBlock&& block);
     // Gives back the room reserved for rows that never came (the read is over).
     void squeeze();
     // Drops all rows (a read that starts over).
@@ -98,7 +103,7 @@ class ResultTable {
     std::size_t memoryBytes() const;
 
   private:
-    static constexpr int kGroup = 32;
+    static constexpr int kGroup = 64;
     static constexpr std::size_t kFirstChunkBytes = std::size_t(4) << 10;
     static constexpr std::size_t kChunkBytes = std::size_t(1) << 20;
 
@@ -107,7 +112,7 @@ class ResultTable {
         std::uint32_t offset;
     };
     struct Column {
-        std::vector<std::vector<char>> chunks;
+        std::vector<CellRun> chunks;
         std::vector<Place> index; // place of every kGroup-th cell
         int cells = 0;
     };
@@ -120,7 +125,7 @@ class ResultTable {
     Cell locate(const Column& column, int row) const;
     void appendCell(Column& column, std::optional<std::string_view> value);
     // The chunk that takes the next `need` bytes (a new one when the last is full).
-    std::vector<char>& chunkFor(Column& column, std::size_t need);
+    CellRun& chunkFor(Column& column, std::size_t need);
 
     std::vector<ColumnInfo> columns_;
     std::vector<Column> store_;
