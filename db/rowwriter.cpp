@@ -91,12 +91,11 @@ QString RowWriter::cellReadOnlyReason(int row, int column) const {
     const ColumnInfo& info = rows.columns()[std::size_t(column)];
     constexpr std::size_t kLong = 4096;
     if (bytes.size() <= kLong)
-        return uncarriableReason(info, std::string(bytes));
+        return uncarriableReason(info, bytes);
     const long long cell = (long long)row * rows.columnCount() + column;
     if (const auto known = longCellReasons_.find(cell); known != longCellReasons_.end())
         return known->second;
-    return longCellReasons_.emplace(cell, uncarriableReason(info, std::string(bytes)))
-        .first->second;
+    return longCellReasons_.emplace(cell, uncarriableReason(info, bytes)).first->second;
 }
 
 bool RowWriter::canWrite(int row, int column) const {

@@ -32,7 +32,8 @@ void RowWriter::apply(CellWriteResult& result) {
         }
         block.finishRow();
         result.appendedRow = data_->rows.rowCount();
-        data_->rows.appendBlock(block);
+        block.trim();
+        data_->rows.appendBlock(std::move(block));
         result.appended.reset();
     }
 }

@@ -4,6 +4,7 @@
 #include "db/valuekinds.h"
 #include "db/valuerules.h"
 
+#include <QByteArrayView>
 #include <sqlext.h>
 
 #include <charconv>
@@ -129,13 +130,23 @@ std::pair<double, double> approximateRange(double value, int digits) {
 }
 
 QString uncarriableReason(const ColumnInfo& column, const CellValue& stored) {
-    if (!stored || column.binary)
+    return stored ? uncarriableReason(column, std::string_view(*stored)) : QString();
+}
+
+QString uncarriableReason(const ColumnInfo& column, std::string_view stored) {
+    if (column.binary)
         return {};
-    if (stored->find('\0') != std::string::npos)
+    if (stored.find('\0') != std::string_view::npos)
         return QStringLiteral("Read-only: this value holds a NUL character, which cannot be "
                               "edited and written back exactly.");
-    const QString t = text(stored);
-    if (t.toUtf8() != QByteArray::fromStdString(*stored))
+    // Valid UTF-8 comes back from the editor byte for byte; checking that reads the value
+    // once and copies nothing, which matters for a cell of many megabytes. A leading byte
+    // order mark and anything that is not valid take the round trip itself.
+    const QByteArrayView bytes(stored.data(), qsizetype(stored.size()));
+    if (bytes.isValidUtf8() && !bytes.startsWith("\xEF\xBB\xBF"))
+        return {};
+    const QByteArray original = bytes.toByteArray();
+    if (QString::fromUtf8(original).toUtf8() != original)
         return QStringLiteral("Read-only: this value holds bytes that are not text in the "
                               "column's encoding (UTF-8); it cannot be edited and written back "
                               "exactly.");

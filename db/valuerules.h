@@ -12,6 +12,7 @@
 #include <QString>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace db {
 
@@ -55,5 +56,6 @@ std::pair<double, double> approximateRange(double value, int digits);
 // Why a stored cell cannot be written back exactly (a NUL byte, bytes that are not
 // UTF-8); empty when it can.
 QString uncarriableReason(const ColumnInfo& column, const CellValue& stored);
+QString uncarriableReason(const ColumnInfo& column, std::string_view stored);
 
 } // namespace db
