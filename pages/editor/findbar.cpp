@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyle>
 #include <QTableView>
 
 namespace pages {
@@ -25,26 +26,37 @@ FindBar::FindBar(QTableView* grid) : QWidget(grid), grid_(grid) {
     text_ = new QLineEdit(this);
     text_->setObjectName(QStringLiteral("FindText"));
     text_->setPlaceholderText(QStringLiteral("Find"));
-    next_ = new QPushButton(QStringLiteral("Next"), this);
-    next_->setObjectName(QStringLiteral("FindNext"));
-    next_->setToolTip(QStringLiteral("Find the next match (F3, Enter)"));
-    previous_ = new QPushButton(QStringLiteral("Previous"), this);
-    previous_->setObjectName(QStringLiteral("FindPrevious"));
-    previous_->setToolTip(QStringLiteral("Find the previous match (Shift+F3)"));
+    // The bar fits the editor at its design size: the buttons are arrows, the field keeps
+    // room for a word, and the status gives way first (its whole text is its tooltip).
+    text_->setMinimumWidth(text_->fontMetrics().averageCharWidth() * 12);
+    const auto arrow = [this](const char* name, const QString& label, QStyle::StandardPixmap icon,
+                              const QString& tip) {
+        auto* button = new QPushButton(style()->standardIcon(icon), QString(), this);
+        button->setObjectName(QLatin1String(name));
+        button->setAccessibleName(label);
+        button->setToolTip(tip);
+        button->setAutoDefault(false);
+        return button;
+    };
+    previous_ = arrow("FindPrevious", QStringLiteral("Previous"), QStyle::SP_ArrowUp,
+                      QStringLiteral("Find the previous match (Shift+F3)"));
+    next_ = arrow("FindNext", QStringLiteral("Next"), QStyle::SP_ArrowDown,
+                  QStringLiteral("Find the next match (F3, Enter)"));
     matchCase_ = new QCheckBox(QStringLiteral("Match case"), this);
     matchCase_->setObjectName(QStringLiteral("FindMatchCase"));
     wholeCell_ = new QCheckBox(QStringLiteral("Whole cell"), this);
     wholeCell_->setObjectName(QStringLiteral("FindWholeCell"));
     status_ = new QLabel(this);
     status_->setObjectName(QStringLiteral("FindStatus"));
-    close_ = new QPushButton(QStringLiteral("Close"), this);
-    close_->setObjectName(QStringLiteral("FindClose"));
-    close_->setToolTip(QStringLiteral("Close the find bar (Esc)"));
-    for (QPushButton* button : {next_, previous_, close_})
-        button->setAutoDefault(false);
+    status_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    close_ = arrow("FindClose", QStringLiteral("Close"), QStyle::SP_TitleBarCloseButton,
+                   QStringLiteral("Close the find bar (Esc)"));
+    for (QPushButton* button : {previous_, next_, close_})
+        button->setFixedWidth(text_->sizeHint().height() + 2);
 
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(4, 1, 4, 1);
+    layout->setSpacing(4);
     layout->addWidget(text_, 2);
     layout->addWidget(previous_);
     layout->addWidget(next_);
@@ -128,6 +140,7 @@ void FindBar::showFound(int row, int column, bool wrapped) {
 
 void FindBar::say(const QString& text) {
     status_->setText(text);
+    status_->setToolTip(text);
 }
 
 } // namespace pages
