@@ -7,6 +7,7 @@
 #include "pages/editor/form3.h"
 #include "pages/editor/loadband.h"
 #include "pages/editor/recordsetmodel.h"
+#include "support/readhold.h"
 
 #include <QElapsedTimer>
 #include <QLabel>
@@ -14,8 +15,6 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
-#include <condition_variable>
-#include <mutex>
 
 using chooser::Fixture;
 
@@ -49,42 +48,7 @@ QStringList bigTable() {
         QStringLiteral("UPDATE big SET note = '%1' WHERE id = %2").arg(kLongName).arg(kLongRow)};
 }
 
-// Holds the reading thread once it has handed over `rows` rows, until released.
-class ReadHold {
-  public:
-    explicit ReadHold(long long rows) : state_(std::make_shared<State>()) {
-        db::setReadBlockHook([state = state_, rows](long long read) {
-            std::unique_lock lock(state->mutex);
-            if (read < rows)
-                return;
-            state->held = true;
-            state->changed.notify_all();
-            state->changed.wait(lock, [&] { return state->released; });
-        });
-    }
-    ~ReadHold() {
-        release();
-        db::setReadBlockHook(nullptr);
-    }
-    bool held() const {
-        std::lock_guard lock(state_->mutex);
-        return state_->held;
-    }
-    void release() {
-        std::lock_guard lock(state_->mutex);
-        state_->released = true;
-        state_->changed.notify_all();
-    }
-
-  private:
-    struct State {
-        mutable std::mutex mutex;
-        std::condition_variable changed;
-        bool held = false;
-        bool released = false;
-    };
-    std::shared_ptr<State> state_;
-};
+using testing::ReadHold;
 
 pages::DataGrid& grid() {
     return *pages::form3().DataGrid1;
