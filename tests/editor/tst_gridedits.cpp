@@ -22,6 +22,7 @@ class GridEditsTest : public QObject {
     void shouldAddDeletePasteAndUndoWhileRowsStreamIn();
     void shouldKeepARefusedNewRowForCorrectionAndDropItOnEscape();
     void shouldRefuseBlocksThatDoNotFitAndUndoOverSomeoneElsesChange();
+    void shouldDeleteAndPasteTheRowsShownWhenSorted();
 
   private:
     pages::RecordsetModel& model() { return *static_cast<pages::RecordsetModel*>(grid_->model()); }
@@ -251,4 +252,48 @@ void GridEditsTest::shouldRefuseBlocksThatDoNotFitAndUndoOverSomeoneElsesChange(
 }
 
 QTEST_MAIN(GridEditsTest)
+// Sorted, the rows shown are not the table's order: a delete and a paste must still
+// reach the rows the user sees, and no other.
+void GridEditsTest::shouldDeleteAndPasteTheRowsShownWhenSorted() {
+    server_->createDatabase(editor::kCatalog,
+                            {"CREATE TABLE s (id int NOT NULL PRIMARY KEY, name varchar(10) NULL, "
+                             "qty int NULL)",
+                             "INSERT INTO s VALUES (1, 'a', 30), (2, 'b', NULL), (3, 'c', 50), "
+                             "(4, 'd', 10), (5, 'e', 40), (6, 'f', 20)"});
+    open("s");
+    grid_->sortBy(2, Qt::DescendingOrder); // 3, 5, 1, 6, 4, then NULL (2)
+    QVERIFY(QTest::qWaitFor([this] { return !model().sorting(); }, 20000));
+    QCOMPARE(shown(0, 0), QString("3"));
+    QCOMPARE(shown(5, 0), QString("2"));
+
+    // Rows 1 and 3 as shown: ids 5 and 6.
+    grid_->selectionModel()->clearSelection();
+    grid_->selectionModel()->select(model().index(1, 0),
+                                    QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    grid_->selectionModel()->select(model().index(3, 0),
+                                    QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    trigger("DeleteRowsAction");
+    QCOMPARE(questions_, QStringList{"Delete 2 rows from the table?"});
+    QCOMPARE(boxes(), QStringList());
+    QCOMPARE(valueOf("SELECT count(*) FROM s"), QString("4"));
+    QCOMPARE(valueOf("SELECT count(*) FROM s WHERE id = 5 OR id = 6"), QString("0"));
+    QCOMPARE(shown(0, 0) + shown(1, 0) + shown(2, 0) + shown(3, 0), QString("3142"));
+
+    // A block pasted at the second row shown goes to ids 1 and 4, in that order.
+    grid_->selectionModel()->clearSelection();
+    QGuiApplication::clipboard()->setText("x\ny\n");
+    grid_->setCurrentIndex(model().index(1, 1));
+    trigger("PasteAction");
+    QCOMPARE(boxes(), QStringList());
+    QCOMPARE(valueOf("SELECT name FROM s WHERE id = 1"), QString("x"));
+    QCOMPARE(valueOf("SELECT name FROM s WHERE id = 4"), QString("y"));
+    QCOMPARE(valueOf("SELECT count(*) FROM s WHERE name = 'c' AND id = 3"), QString("1"));
+    QCOMPARE(valueOf("SELECT count(*) FROM s WHERE name = 'b' AND id = 2"), QString("1"));
+    trigger("UndoAction");
+    QCOMPARE(boxes(), QStringList());
+    QCOMPARE(valueOf("SELECT name FROM s WHERE id = 1") +
+                 valueOf("SELECT name FROM s WHERE id = 4"),
+             QString("ad"));
+}
+
 #include "tst_gridedits.moc"
