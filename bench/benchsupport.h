@@ -54,13 +54,7 @@ inline double threadCpuSeconds() {
 
 // A /proc/self/status figure in KiB (VmRSS now, VmHWM the peak so far).
 inline long statusKiB(const char* key) {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith(key))
-            return line.mid(qsizetype(qstrlen(key))).trimmed().split(' ').first().toLong();
-    return 0;
+    return statusKiB(QStringLiteral("/proc/self/status"), key);
 }
 
 // Notes that a widget got a paint event (the time is taken once the event pass that

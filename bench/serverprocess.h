@@ -19,6 +19,17 @@ extern char** environ;
 
 namespace bench {
 
+// A figure in KiB from a process's status file (VmRSS now, VmHWM the peak so far).
+inline long statusKiB(const QString& file, const char* key) {
+    QFile status(file);
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith(key))
+            return line.mid(qsizetype(qstrlen(key))).trimmed().split(' ').first().toLong();
+    return 0;
+}
+
 class ServerProcess {
   public:
     // Serves the database files of `folder` on a free port of 127.0.0.1; returns once it
@@ -64,13 +75,7 @@ class ServerProcess {
     int port() const { return port_; }
     // A /proc/<pid>/status figure of the server in KiB (VmHWM: its peak so far).
     long statusKiB(const char* key) const {
-        QFile status(QStringLiteral("/proc/%1/status").arg(pid_));
-        if (!status.open(QIODevice::ReadOnly))
-            return 0;
-        for (const QByteArray& line : status.readAll().split('\n'))
-            if (line.startsWith(key))
-                return line.mid(qsizetype(qstrlen(key))).trimmed().split(' ').first().toLong();
-        return 0;
+        return bench::statusKiB(QStringLiteral("/proc/%1/status").arg(pid_), key);
     }
 
   private:

@@ -12,8 +12,8 @@ namespace {
 
 constexpr std::size_t kShownBinaryBytes = 256;
 
-QString hexText(std::string_view bytes) {
-    const std::size_t shown = std::min(bytes.size(), kShownBinaryBytes);
+QString hexText(std::string_view bytes, std::size_t most = kShownBinaryBytes) {
+    const std::size_t shown = std::min(bytes.size(), most);
     QString text =
         QStringLiteral("0x") +
         QString::fromLatin1(QByteArray(bytes.data(), qsizetype(shown)).toHex().toUpper());
@@ -182,12 +182,9 @@ std::optional<QString> RecordsetModel::wholeText(int viewRow, int column) const 
     const int row = data_ ? storedRow(viewRow) : -1;
     if (row < 0 || column < 0 || column >= columnCount() || data_->rows.isNull(row, column))
         return std::nullopt;
-    const std::string_view bytes = data_->rows.bytes(row, column);
     if (data_->rows.columns()[std::size_t(column)].binary)
-        return QStringLiteral("0x") +
-               QString::fromLatin1(
-                   QByteArray(bytes.data(), qsizetype(bytes.size())).toHex().toUpper());
-    return QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
+        return hexText(data_->rows.bytes(row, column), std::string_view::npos);
+    return data_->rows.text(row, column);
 }
 
 QVariant RecordsetModel::headerData(int section, Qt::Orientation orientation, int role) const {

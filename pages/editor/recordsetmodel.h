@@ -159,7 +159,7 @@ class RecordsetModel : public QAbstractTableModel {
     NewRowLine* line_ = nullptr;
     CellWritten onWritten_;
     int appending_ = 0; // rows being appended at the end, not yet in order_
-    SortSpec shown_;    // the order of the rows shown
+    SortRule shown_;    // the order of the rows shown
     std::optional<std::pair<int, Qt::SortOrder>> wanted_;
     std::shared_ptr<SortJob> job_; // the sort under way
     std::thread sortThread_;

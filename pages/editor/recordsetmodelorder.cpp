@@ -107,9 +107,9 @@ void RecordsetModel::sort(int column, Qt::SortOrder order) {
 void RecordsetModel::startSort() {
     const auto [column, order] = *wanted_;
     wanted_.reset();
-    SortSpec spec;
-    spec.column = column;
-    spec.order = order;
+    SortRule rule;
+    rule.column = column;
+    rule.order = order;
     if (column < 0) { // back to table order
         reorder([&] {
             std::vector<int> rows = order_.order();
@@ -118,19 +118,19 @@ void RecordsetModel::startSort() {
                 return;
             order_.setOrder(std::move(rows));
         });
-        shown_ = spec;
+        shown_ = rule;
         emit sortFinished();
         return;
     }
     const db::ColumnInfo& info = data_->rows.columns()[std::size_t(column)];
     const std::vector<QString>* names = writer_ ? &writer_->keys().typeNames : nullptr;
-    spec.kind = sortKindOf(info, names && std::size_t(column) < names->size()
+    rule.kind = sortKindOf(info, names && std::size_t(column) < names->size()
                                      ? (*names)[std::size_t(column)]
                                      : QString());
     std::vector<int> rows(std::size_t(order_.count()));
     for (int v = 0; v < order_.count(); ++v)
         rows[std::size_t(v)] = order_.stored(v);
-    job_ = std::make_shared<SortJob>(data_->rows, spec, std::move(rows));
+    job_ = std::make_shared<SortJob>(data_->rows, rule, std::move(rows));
     emit sortStarted();
     gatherKeys(job_);
 }
@@ -170,7 +170,7 @@ void RecordsetModel::finishSort(const std::shared_ptr<SortJob>& job) {
     for (int v = 0; v < order_.count(); ++v)
         if (shown[std::size_t(order_.stored(v))] == 1)
             later.push_back(order_.stored(v));
-    shown_ = job->spec();
+    shown_ = job->rule();
     // Many rows that came meanwhile: shown at the end while all are sorted once more.
     const bool again = !quickMerge(later.size(), int(sorted.size()));
     reorder([&] {

@@ -19,24 +19,24 @@ int compareKeys(std::string_view a, std::string_view b) {
 
 } // namespace
 
-RowOrder::Less sortedLess(const db::ResultTable& rows, const SortSpec& spec) {
-    return [&rows, spec](int a, int b) {
+RowOrder::Less sortedLess(const db::ResultTable& rows, const SortRule& rule) {
+    return [&rows, rule](int a, int b) {
         std::string left;
         std::string right;
-        appendSortKey(spec.kind, rows, a, spec.column, left, std::string::npos);
-        appendSortKey(spec.kind, rows, b, spec.column, right, std::string::npos);
+        appendSortKey(rule.kind, rows, a, rule.column, left, std::string::npos);
+        appendSortKey(rule.kind, rows, b, rule.column, right, std::string::npos);
         int c = compareKeys(left, right);
-        if (spec.order == Qt::DescendingOrder)
+        if (rule.order == Qt::DescendingOrder)
             c = -c;
         return c != 0 ? c < 0 : a < b;
     };
 }
 
-void mergeRows(RowOrder& order, const db::ResultTable& rows, const SortSpec& spec,
+void mergeRows(RowOrder& order, const db::ResultTable& rows, const SortRule& rule,
                std::vector<int> newRows) {
     if (newRows.empty())
         return;
-    const int sign = spec.order == Qt::DescendingOrder ? -1 : 1;
+    const int sign = rule.order == Qt::DescendingOrder ? -1 : 1;
     // The new rows' keys once each, one after another, and the new rows in order.
     std::sort(newRows.begin(), newRows.end());
     std::string keys;
@@ -44,7 +44,7 @@ void mergeRows(RowOrder& order, const db::ResultTable& rows, const SortSpec& spe
     starts.reserve(newRows.size() + 1);
     for (int row : newRows) {
         starts.push_back(keys.size());
-        appendSortKey(spec.kind, rows, row, spec.column, keys, std::string::npos);
+        appendSortKey(rule.kind, rows, row, rule.column, keys, std::string::npos);
     }
     starts.push_back(keys.size());
     const auto newKey = [&](std::size_t i) {
@@ -63,7 +63,7 @@ void mergeRows(RowOrder& order, const db::ResultTable& rows, const SortSpec& spe
     // Whether the i-th sorted new row goes before a shown row, whose key is made here.
     const auto before = [&](std::size_t i, int shownRow) {
         shownKey.clear();
-        appendSortKey(spec.kind, rows, shownRow, spec.column, shownKey, std::string::npos);
+        appendSortKey(rule.kind, rows, shownRow, rule.column, shownKey, std::string::npos);
         const int c = sign * compareKeys(newKey(places[i]), shownKey);
         return c != 0 ? c < 0 : sorted[i] < shownRow;
     };
@@ -80,7 +80,7 @@ void mergeRows(RowOrder& order, const db::ResultTable& rows, const SortSpec& spe
     for (int v = 0; v < order.count(); ++v) {
         const int stored = order.stored(v);
         shownKey.clear();
-        appendSortKey(spec.kind, rows, stored, spec.column, shownKey, std::string::npos);
+        appendSortKey(rule.kind, rows, stored, rule.column, shownKey, std::string::npos);
         while (next < sorted.size()) {
             const int c = sign * compareKeys(newKey(places[next]), shownKey);
             if (c > 0 || (c == 0 && sorted[next] > stored))
@@ -98,18 +98,18 @@ bool quickMerge(std::size_t newRows, int shownRows) {
     return double(newRows) * std::log2(double(shownRows) + 2) <= kKeysMade;
 }
 
-void mergeArrived(RowOrder& order, const db::ResultTable& rows, const SortSpec& spec, int arrived) {
+void mergeArrived(RowOrder& order, const db::ResultTable& rows, const SortRule& rule, int arrived) {
     if (arrived <= 0)
         return;
     std::vector<int> tail;
     for (int v = order.count() - arrived; v < order.count(); ++v)
         tail.push_back(order.stored(v));
     order.removeLast(arrived);
-    mergeRows(order, rows, spec, std::move(tail));
+    mergeRows(order, rows, rule, std::move(tail));
 }
 
-SortJob::SortJob(const db::ResultTable&, SortSpec spec, std::vector<int> rows)
-    : spec_(spec), rows_(std::move(rows)) {
+SortJob::SortJob(const db::ResultTable&, SortRule rule, std::vector<int> rows)
+    : rule_(rule), rows_(std::move(rows)) {
     std::sort(rows_.begin(), rows_.end()); // ties keep their table order
     starts_.reserve(rows_.size() + 1);
     cut_.reserve(rows_.size());
@@ -119,7 +119,7 @@ bool SortJob::gather(const db::ResultTable& table, int count) {
     const std::size_t end = std::min(rows_.size(), starts_.size() + std::size_t(count));
     for (std::size_t i = starts_.size(); i < end; ++i) {
         starts_.push_back(keys_.size());
-        cut_.push_back(!appendSortKey(spec_.kind, table, rows_[i], spec_.column, keys_));
+        cut_.push_back(!appendSortKey(rule_.kind, table, rows_[i], rule_.column, keys_));
     }
     if (starts_.size() < rows_.size())
         return false;
@@ -133,7 +133,7 @@ void SortJob::run() {
     };
     std::vector<std::uint32_t> places(rows_.size());
     std::iota(places.begin(), places.end(), 0u);
-    const bool descending = spec_.order == Qt::DescendingOrder;
+    const bool descending = rule_.order == Qt::DescendingOrder;
     std::sort(places.begin(), places.end(), [&](std::uint32_t a, std::uint32_t b) {
         int c = compareKeys(key(a), key(b));
         if (descending)
@@ -160,7 +160,7 @@ void SortJob::run() {
 }
 
 std::vector<int> SortJob::takeRows(const db::ResultTable& table) {
-    const RowOrder::Less less = sortedLess(table, spec_);
+    const RowOrder::Less less = sortedLess(table, rule_);
     for (const auto& [first, end] : ties_)
         std::stable_sort(rows_.begin() + first, rows_.begin() + end, less);
     ties_.clear();

@@ -19,34 +19,34 @@ class ResultTable;
 
 namespace pages {
 
-struct SortSpec {
+struct SortRule {
     int column = -1; // -1: table order
     Qt::SortOrder order = Qt::AscendingOrder;
     SortKind kind = SortKind::Text;
 };
 
-// Whether stored row `a` goes before `b` by the spec (whole values; equal ones by their
+// Whether stored row `a` goes before `b` by the rule (whole values; equal ones by their
 // table order).
-RowOrder::Less sortedLess(const db::ResultTable& rows, const SortSpec& spec);
+RowOrder::Less sortedLess(const db::ResultTable& rows, const SortRule& rule);
 
 // Puts new rows (not shown yet) at their places among the shown rows, which are sorted by
-// the spec: each after the rows equal to it that are stored before it.
-void mergeRows(RowOrder& order, const db::ResultTable& rows, const SortSpec& spec,
+// the rule: each after the rows equal to it that are stored before it.
+void mergeRows(RowOrder& order, const db::ResultTable& rows, const SortRule& rule,
                std::vector<int> newRows);
 // Whether merging that many new rows among that many shown ones is quick enough to do
 // between two events of the window (else sort them all again, off its thread).
 bool quickMerge(std::size_t newRows, int shownRows);
 // The same for the last `arrived` rows shown, which are not in their places yet.
-void mergeArrived(RowOrder& order, const db::ResultTable& rows, const SortSpec& spec, int arrived);
+void mergeArrived(RowOrder& order, const db::ResultTable& rows, const SortRule& rule, int arrived);
 
 class SortJob {
   public:
     // A sort of the stored rows `rows`.
-    SortJob(const db::ResultTable& table, SortSpec spec, std::vector<int> rows);
+    SortJob(const db::ResultTable& table, SortRule rule, std::vector<int> rows);
     // Gathers the keys of the next `count` rows, on the thread that owns the table (in
     // slices, so the window goes on meanwhile); true once every key is there.
     bool gather(const db::ResultTable& table, int count);
-    const SortSpec& spec() const { return spec_; }
+    const SortRule& rule() const { return rule_; }
     // Sorts (any thread); the keys go once sorted.
     void run();
     // The rows, sorted: equal cut keys are put in order by their whole values here, so
@@ -54,7 +54,7 @@ class SortJob {
     std::vector<int> takeRows(const db::ResultTable& table);
 
   private:
-    SortSpec spec_;
+    SortRule rule_;
     std::vector<int> rows_;
     std::string keys_;                      // every row's key, one after another
     std::vector<std::size_t> starts_;       // where each row's key starts (and the end)

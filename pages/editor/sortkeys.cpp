@@ -1,9 +1,9 @@
 #include "pages/editor/sortkeys.h"
 
 #include "db/valuekinds.h"
+#include "db/valuerules.h"
 
 #include <bit>
-#include <charconv>
 #include <cstdint>
 #include <cstring>
 
@@ -72,15 +72,10 @@ bool appendDecimal(std::string_view t, std::string& key) {
 }
 
 bool appendApproximate(std::string_view t, std::string& key) {
-    t = trimmed(t);
-    if (!t.empty() && t.front() == '+')
-        t.remove_prefix(1);
-    double value = 0;
-    const auto [end, error] = std::from_chars(t.data(), t.data() + t.size(), value);
-    if (error != std::errc() || end != t.data() + t.size() || value != value)
+    const std::optional<double> read = db::parseApproximate(trimmed(t));
+    if (!read)
         return false;
-    if (value == 0)
-        value = 0; // -0 and 0 are one number
+    const double value = *read == 0 ? 0.0 : *read; // -0 and 0 are one number
     std::uint64_t bits = std::bit_cast<std::uint64_t>(value);
     bits = (bits >> 63) ? ~bits : bits ^ (std::uint64_t(1) << 63);
     key += kValue;

@@ -50,28 +50,25 @@ Condition primary(Cursor& c) {
     c.fail();
 }
 
-Condition andCondition(Cursor& c) {
-    Condition first = primary(c);
-    if (!c.peek().is("and"))
+// One or more parts joined by `word` ("and", "or"); a single part stands alone.
+Condition joined(Cursor& c, const char* word, Condition::Kind kind, Condition (*part)(Cursor&)) {
+    Condition first = part(c);
+    if (!c.peek().is(word))
         return first;
     Condition all;
-    all.kind = Condition::And;
+    all.kind = kind;
     all.parts.push_back(std::move(first));
-    while (c.acceptWord("and"))
-        all.parts.push_back(primary(c));
+    while (c.acceptWord(word))
+        all.parts.push_back(part(c));
     return all;
 }
 
+Condition andCondition(Cursor& c) {
+    return joined(c, "and", Condition::And, primary);
+}
+
 Condition orCondition(Cursor& c) {
-    Condition first = andCondition(c);
-    if (!c.peek().is("or"))
-        return first;
-    Condition any;
-    any.kind = Condition::Or;
-    any.parts.push_back(std::move(first));
-    while (c.acceptWord("or"))
-        any.parts.push_back(andCondition(c));
-    return any;
+    return joined(c, "or", Condition::Or, andCondition);
 }
 
 } // namespace
