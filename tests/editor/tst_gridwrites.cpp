@@ -74,6 +74,8 @@ void GridWritesTest::shouldAddNothingWhenTheServerRefusesTheRow() {
          "(qty >= 0), price numeric(6,2) NULL)",
          "CREATE TRIGGER noink BEFORE INSERT ON part WHEN NEW.code = 'ink' BEGIN "
          "SELECT RAISE(ROLLBACK, 'no ink here'); END",
+         "CREATE TRIGGER more AFTER INSERT ON part WHEN NEW.code = 'nib' BEGIN "
+         "UPDATE part SET qty = qty + 1 WHERE code = NEW.code; END",
          "INSERT INTO part VALUES ('pen', 1, 2.5)"});
     auto data = openTable("part");
     db::RowWriter writer(data);
@@ -97,6 +99,9 @@ void GridWritesTest::shouldAddNothingWhenTheServerRefusesTheRow() {
             "no ink here");
     refused(newRow({{0, std::string("cap")}, {1, std::string("1")}, {2, std::string("1.005")}}, 3),
             db::WriteStatus::DoesNotFit, "price");
+    // A trigger that changes a typed value: the table would not hold what was typed.
+    refused(newRow({{0, std::string("nib")}, {1, std::string("1")}}, 3), db::WriteStatus::NotKept,
+            "qty");
     // The connection is back to normal: the corrected row lands.
     QCOMPARE(inserter.insert(newRow({{0, std::string("cap")}, {1, std::string("1")}}, 3)).status,
              db::WriteStatus::Written);
@@ -208,6 +213,17 @@ void GridWritesTest::shouldWriteABlockAllOrNothing() {
     // The grid now shows their value, so the same step is refused before anything is sent.
     QCOMPARE(block.write(back).status, db::WriteStatus::RowChanged);
     QCOMPARE(valueOf("SELECT name FROM t WHERE id = 1"), QString("x"));
+
+    // A lock held past the time-out: the block gives up whole, within its time-out.
+    writer.setWriteTimeout(1);
+    db::Connection other;
+    other.Open(testing::SampleServer::connectionString(editor::kCatalog));
+    db::odbc::Statement(*other.driver()).execDirect("BEGIN TRANSACTION");
+    db::odbc::Statement(*other.driver()).execDirect("UPDATE t SET qty = 6 WHERE id = 2");
+    QCOMPARE(block.write(cells({{0, 2, "8"}, {1, 2, "9"}})).status, db::WriteStatus::TimedOut);
+    db::odbc::Statement(*other.driver()).execDirect("ROLLBACK TRANSACTION");
+    QCOMPARE(valueOf("SELECT qty FROM t WHERE id = 1"), QString("5"));
+    QCOMPARE(valueOf("SELECT qty FROM t WHERE id = 2"), QString("6"));
 }
 
 QTEST_GUILESS_MAIN(GridWritesTest)
