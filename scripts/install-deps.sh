@@ -11,6 +11,7 @@ packages=(
   libsqlite3-dev
   xvfb xauth x11-utils openbox libxcb1-dev fonts-liberation2
   imagemagick
+  ccache
 )
 
 sudo_cmd=()
