@@ -60,9 +60,9 @@ std::unique_ptr<tds::Server> startServer(const QString& folder, quint16 port,
     tds::sqlite::BackendOptions backend;
     backend.folder = QDir(folder).absolutePath().toStdString();
     backend.defaultDatabase = kDatabase;
+    backend.charset = charset;
     tds::ServerOptions options;
     options.accounts = {{kUser, kPassword}};
-    options.charset = charset;
     auto statements = std::make_shared<tds::sqlite::SqliteBackend>(backend);
     if (port != 0) {
         try {

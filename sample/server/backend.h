@@ -5,6 +5,8 @@
 // types and rules, catalog procedures). Neither side knows the other's inner working.
 // No Qt here: only the standard library.
 
+#include "charset.h"
+
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -145,6 +147,9 @@ class Backend {
   public:
     virtual ~Backend() = default;
     virtual bool hasDatabase(const std::string& name) const = 0;
+    // The server's default character set: the one it announces at login, sends text in
+    // and counts char and varchar lengths in.
+    virtual Charset charset() const { return Charset::Utf8; }
     // A session whose current database is `database` (the login's default when empty).
     virtual std::unique_ptr<Session> openSession(const std::string& database) = 0;
 };

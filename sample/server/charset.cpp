@@ -98,6 +98,30 @@ std::string toClient(std::string_view utf8, Charset charset) {
     return out;
 }
 
+std::size_t serverLength(std::string_view utf8, Charset charset) {
+    if (charset == Charset::Utf8)
+        return utf8.size();
+    std::size_t length = 0;
+    for (std::size_t i = 0; i < utf8.size(); ++length)
+        nextCodePoint(utf8, i);
+    return length;
+}
+
+void cutToServerLength(std::string& utf8, std::size_t limit, Charset charset) {
+    std::size_t end = 0;
+    if (charset == Charset::Utf8) {
+        if (utf8.size() <= limit)
+            return;
+        end = limit;
+        while (end > 0 && (std::uint8_t(utf8[end]) & 0xC0) == 0x80)
+            --end;
+    } else {
+        for (std::size_t length = 0; end < utf8.size() && length < limit; ++length)
+            nextCodePoint(utf8, end);
+    }
+    utf8.resize(end);
+}
+
 std::string utf16le(std::string_view utf8) {
     std::string out;
     out.reserve(utf8.size() * 2);

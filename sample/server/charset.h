@@ -20,6 +20,12 @@ bool parseCharset(std::string_view name, Charset& charset);
 std::string fromClient(std::string_view bytes, Charset charset);
 // UTF-8 in the server's character set. A character iso_1 cannot hold becomes '?'.
 std::string toClient(std::string_view utf8, Charset charset);
+// The bytes a UTF-8 text takes in the server's character set, in which char and varchar
+// lengths are counted (iso_1: one a character).
+std::size_t serverLength(std::string_view utf8, Charset charset);
+// Cuts UTF-8 text to at most `limit` bytes of the server's character set, never inside a
+// character.
+void cutToServerLength(std::string& utf8, std::size_t limit, Charset charset);
 // UTF-8 as UTF-16LE (unichar, univarchar). Malformed sequences become U+FFFD.
 std::string utf16le(std::string_view utf8);
 

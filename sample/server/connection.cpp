@@ -176,7 +176,7 @@ void Server::Connection::answer(Session& session, const StreamSettings& settings
 void Server::Connection::work() {
     std::unique_ptr<Session> session;
     StreamSettings settings;
-    settings.charset = server_.options_.charset;
+    settings.charset = server_.backend_->charset();
     settings.serverName = server_.options_.name;
     if (logIn(session, settings)) {
         int answered = 0;

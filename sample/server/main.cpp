@@ -49,7 +49,9 @@ int main(int argc, char* argv[]) {
     }
     if (!parseAccounts(argc > 3 ? argv[3] : "sa:sample", options.accounts))
         return usage();
-    if (argc > 4 && !tds::parseCharset(argv[4], options.charset))
+    tds::sqlite::BackendOptions backend;
+    backend.folder = argv[1];
+    if (argc > 4 && !tds::parseCharset(argv[4], backend.charset))
         return usage();
 
     sigset_t signals;
@@ -58,8 +60,6 @@ int main(int argc, char* argv[]) {
     sigaddset(&signals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &signals, nullptr); // every thread started below inherits it
     try {
-        tds::sqlite::BackendOptions backend;
-        backend.folder = argv[1];
         tds::Server server(std::make_shared<tds::sqlite::SqliteBackend>(backend), options);
         std::printf("listening on 127.0.0.1:%u\n", unsigned(server.port()));
         std::fflush(stdout);

@@ -6,7 +6,6 @@
 // It can also misbehave on purpose (Faults), as broken servers and networks do.
 
 #include "sample/server/backend.h"
-#include "sample/server/charset.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -27,7 +26,6 @@ struct Account {
 struct ServerOptions {
     std::uint16_t port = 0; // 0: an ephemeral port
     std::vector<Account> accounts;
-    Charset charset = Charset::Utf8;
     int packetSize = 0; // 0: the size the client asks for
     std::string name = "QUORVANE_TEST";
 };

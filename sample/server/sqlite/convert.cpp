@@ -53,16 +53,6 @@ std::optional<Decimal> exactOf(const std::string& number) {
     return Decimal::parse(b);
 }
 
-// Cut to at most `limit` bytes without splitting a UTF-8 character.
-void cutBytes(std::string& s, std::size_t limit) {
-    if (s.size() <= limit)
-        return;
-    std::size_t n = limit;
-    while (n > 0 && (static_cast<unsigned char>(s[n]) & 0xC0) == 0x80)
-        --n;
-    s.resize(n);
-}
-
 // Cut to at most `limit` UTF-16 code units.
 void cutUtf16(std::string& s, std::size_t limit) {
     std::size_t units = 0, i = 0;
@@ -163,9 +153,7 @@ Converted exactValue(const Literal& l, const ColumnInfo& c, bool comparing) {
     return r;
 }
 
-} // namespace
-
-Converted toStored(const Literal& l, const ColumnInfo& c, bool comparing) {
+Converted convert(const Literal& l, const ColumnInfo& c, bool comparing, Charset charset) {
     Converted r;
     if (l.kind == Literal::Null)
         return r;
@@ -219,7 +207,7 @@ Converted toStored(const Literal& l, const ColumnInfo& c, bool comparing) {
             if (t == AseType::UniChar || t == AseType::UniVarChar)
                 cutUtf16(r.value.bytes, std::size_t(c.length));
             else
-                cutBytes(r.value.bytes, std::size_t(c.length));
+                cutToServerLength(r.value.bytes, std::size_t(c.length), charset);
         }
         stripBlanks(r.value.bytes);
         return r;
@@ -233,6 +221,16 @@ Converted toStored(const Literal& l, const ColumnInfo& c, bool comparing) {
         r.value.bytes.size() > std::size_t(c.length))
         r.value.bytes.resize(std::size_t(c.length));
     return r;
+}
+
+} // namespace
+
+Converted toStored(const Literal& literal, const ColumnInfo& column, Charset charset) {
+    return convert(literal, column, false, charset);
+}
+
+Converted toCompared(const Literal& literal, const ColumnInfo& column) {
+    return convert(literal, column, true, Charset::Utf8);
 }
 
 void bind(sqlite3_stmt* s, int i, const Stored& v) {

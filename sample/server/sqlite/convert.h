@@ -33,9 +33,11 @@ struct Converted {
     bool neverEqual = false;
 };
 
-// `literal` as column `column` takes it: in an assignment (SET, VALUES), or as the other
-// side of a comparison with the column.
-Converted toStored(const Literal& literal, const ColumnInfo& column, bool comparing);
+// `literal` as column `column` takes it in an assignment (SET, VALUES): a string longer
+// than the column is cut, its length counted in bytes of the server's character set.
+Converted toStored(const Literal& literal, const ColumnInfo& column, Charset charset);
+// `literal` as the other side of a comparison with column `column`.
+Converted toCompared(const Literal& literal, const ColumnInfo& column);
 
 // Columns whose stored forms are compared through canonicalSql() rather than directly.
 bool comparesCanonically(const ColumnInfo& column);
@@ -47,7 +49,8 @@ void registerCanonicalFunction(sqlite3* db);
 
 void bind(sqlite3_stmt* statement, int index, const Stored& value);
 
-// Column `index` of the current row, as the server returns it.
-Value readValue(sqlite3_stmt* statement, int index, const ColumnInfo& column);
+// Column `index` of the current row, as the server returns it (char(n) padded to n bytes
+// of the server's character set).
+Value readValue(sqlite3_stmt* statement, int index, const ColumnInfo& column, Charset charset);
 
 } // namespace tds::sqlite

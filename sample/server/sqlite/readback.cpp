@@ -160,7 +160,7 @@ void registerCanonicalFunction(sqlite3* db) {
                             nullptr, nullptr);
 }
 
-Value readValue(sqlite3_stmt* s, int i, const ColumnInfo& c) {
+Value readValue(sqlite3_stmt* s, int i, const ColumnInfo& c, Charset charset) {
     sqlite3_value* v = sqlite3_column_value(s, i);
     const int kind = sqlite3_value_type(v);
     if (kind == SQLITE_NULL)
@@ -189,8 +189,9 @@ Value readValue(sqlite3_stmt* s, int i, const ColumnInfo& c) {
     // A fixed-length column that allows nulls is kept as a variable-length one.
     if (c.nullable)
         return Value::Text(std::move(text));
-    if (t == AseType::Char && text.size() < std::size_t(c.length))
-        text.append(std::size_t(c.length) - text.size(), ' ');
+    if (const std::size_t length = serverLength(text, charset);
+        t == AseType::Char && length < std::size_t(c.length))
+        text.append(std::size_t(c.length) - length, ' ');
     else if (t == AseType::UniChar && utf16Units(text) < std::size_t(c.length))
         text.append(std::size_t(c.length) - utf16Units(text), ' ');
     return Value::Text(std::move(text));

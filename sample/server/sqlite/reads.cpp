@@ -40,6 +40,11 @@ SqliteSession::Flow SqliteSession::runVariables(const Select& select, ResultSink
                 number.precision = 38;
                 columns.push_back(number);
                 row.push_back(Value::Text(std::to_string(identity_)));
+            } else if (item.name == "@@client_csname") {
+                // The login took the server's default set: FreeTDS names none.
+                columns.push_back(plainColumn(AseType::VarChar, 30));
+                columns.back().nullable = true;
+                row.push_back(Value::Text(charsetName(shared_->options.charset)));
             } else if (item.name == "@@version") {
                 const std::string v = "Adaptive Server Enterprise/16.0 (test server over SQLite)";
                 columns.push_back(plainColumn(AseType::VarChar, 255));
@@ -129,7 +134,7 @@ SqliteSession::Flow SqliteSession::runSelect(const Select& select, ResultSink& s
             row[0] = Value::Integer(sqlite3_column_int64(statement.get(), 0));
         } else {
             for (std::size_t i = 0; i < columns.size(); ++i)
-                row[i] = readValue(statement.get(), int(i), columns[i]);
+                row[i] = readValue(statement.get(), int(i), columns[i], shared_->options.charset);
         }
         if (!sink.row(row)) {
             interruptible_ = false;

@@ -24,6 +24,8 @@ struct BackendOptions {
     // a read at isolation level 1 waits for an exclusive lock under the default allpages
     // locking scheme (here for the whole table).
     bool readersWaitForWriters = true;
+    // The server's default character set (ASE's "default character set id").
+    Charset charset = Charset::Utf8;
 };
 
 // What every session of one backend shares.
@@ -43,6 +45,7 @@ class SqliteBackend final : public Backend {
   public:
     explicit SqliteBackend(BackendOptions options);
     bool hasDatabase(const std::string& name) const override;
+    Charset charset() const override { return shared_->options.charset; }
     std::unique_ptr<Session> openSession(const std::string& database) override;
 
   private:

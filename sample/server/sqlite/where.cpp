@@ -112,7 +112,7 @@ std::optional<Message> compare(const Condition& c, const TableInfo& table, Sql& 
                                  : "0";
         return std::nullopt;
     }
-    Converted v = toStored(other->literal, info, true);
+    Converted v = toCompared(other->literal, info);
     if (v.error)
         return v.error;
     if (v.neverEqual) {

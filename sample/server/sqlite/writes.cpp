@@ -99,7 +99,7 @@ SqliteSession::Flow SqliteSession::runUpdate(const Update& update, ResultSink& s
         if (c == table->timestamp)
             return fail(msg::timestampUpdate(), sink);
         const ColumnInfo& info = table->columns[std::size_t(c)];
-        Converted v = toStored(update.set[i].second, info, false);
+        Converted v = toStored(update.set[i].second, info, shared_->options.charset);
         if (v.error)
             return conversionFailed(*v.error, sink);
         sql.text += (i ? ", " : "") + quoteName(info.name) + " = ?";
@@ -140,7 +140,7 @@ SqliteSession::Flow SqliteSession::runInsert(const Insert& insert, ResultSink& s
     std::string values;
     for (std::size_t i = 0; i < targets.size(); ++i) {
         const ColumnInfo& info = table->columns[std::size_t(targets[i])];
-        Converted v = toStored(insert.values[i], info, false);
+        Converted v = toStored(insert.values[i], info, shared_->options.charset);
         if (v.error)
             return conversionFailed(*v.error, sink);
         sql.text += (i ? ", " : "") + quoteName(info.name);
