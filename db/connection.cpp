@@ -163,12 +163,14 @@ void Connection::Open(const QString& connectionString) {
     state_->driver = connectWithDeadline(odbcString, provider, state_->connectionTimeout);
     state_->provider = std::move(provider);
     state_->odbcString = odbcString;
+    state_->serverCharset.reset();
 }
 
 void Connection::Close() {
     state_->driver.reset();
     state_->provider.reset();
     state_->odbcString.clear();
+    state_->serverCharset.reset();
 }
 
 bool Connection::isOpen() const {

@@ -5,6 +5,7 @@
 #include "db/connection.h"
 #include "db/odbc.h"
 #include "db/provider.h"
+#include "db/servercharset.h"
 
 #include <memory>
 
@@ -18,6 +19,7 @@ struct ConnectionState {
     std::shared_ptr<const Provider> provider;
     QString odbcString; // what the driver connection was opened with (a recordset's read
                         // opens one more like it)
+    std::optional<ServerCharset> serverCharset; // asked once a connection (servercharset.h)
 
     // The open driver connection; throws kObjectClosed while closed.
     odbc::DriverConnection& open() const;

@@ -37,6 +37,7 @@ RowWriter::RowWriter(std::shared_ptr<RecordsetData> data) : data_(std::move(data
         try {
             keys_ = discoverTableKeys(*data_->connection->driver, *table, columns,
                                       data_->connection->commandTimeout);
+            keys_.charset = serverCharset(*data_->connection);
             reason_ = unlocatableReason(keys_);
             if (isSqliteConnection(*data_->connection->driver))
                 approximateDigits_ = 15;
@@ -51,9 +52,11 @@ RowWriter::RowWriter(std::shared_ptr<RecordsetData> data, TableKeys keys)
     : data_(std::move(data)), keys_(std::move(keys)), reason_(unlocatableReason(keys_)) {
     if (data_)
         source_ = &data_->rows;
-    if (data_ && data_->connection && data_->connection->driver &&
-        isSqliteConnection(*data_->connection->driver))
-        approximateDigits_ = 15;
+    if (data_ && data_->connection && data_->connection->driver) {
+        keys_.charset = serverCharset(*data_->connection);
+        if (isSqliteConnection(*data_->connection->driver))
+            approximateDigits_ = 15;
+    }
 }
 
 QString RowWriter::columnReadOnlyReason(int column) const {
@@ -105,7 +108,7 @@ bool RowWriter::canWrite(int row, int column) const {
 ColumnType RowWriter::typeOf(int column) const {
     const auto c = std::size_t(column);
     return {data_->rows.columns()[c], c < keys_.typeNames.size() ? keys_.typeNames[c] : QString(),
-            approximateDigits_};
+            approximateDigits_, keys_.charset};
 }
 
 bool RowWriter::canWrite(int column) const {
@@ -151,7 +154,8 @@ void RowWriter::appendShownRow(BoundQuery& query, int row, int column) const {
     std::vector<int> compared = locator.columns;
     bool first = true;
     const auto compare = [&](int c) {
-        if (contains(compared, c))
+        // A value the server's set lacks cannot be sent; the read compares it instead.
+        if (contains(compared, c) || !keys_.sendable(*source_, row, c))
             return;
         compared.push_back(c);
         appendCondition(query, first, c, stored(row, c));

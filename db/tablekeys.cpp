@@ -84,11 +84,18 @@ TableKeys keysFromColumns(const QString& table, const std::vector<ColumnInfo>& c
     return keys;
 }
 
+bool TableKeys::sendable(const ResultTable& rows, int row, int column) const {
+    return rows.isNull(row, column) || rows.columns()[std::size_t(column)].binary ||
+           charset.holds(rows.bytes(row, column));
+}
+
 RowLocator locateRow(const TableKeys& keys, const ResultTable& rows, int row) {
     // Some drivers answer a unique index for a table without a primary key, and SQLite
     // lets NULLs into some: a key with a NULL in this row does not find it.
     const auto holdsValues = [&](const std::vector<int>& key) {
-        return std::none_of(key.begin(), key.end(), [&](int c) { return rows.isNull(row, c); });
+        return std::none_of(key.begin(), key.end(), [&](int c) {
+            return rows.isNull(row, c) || !keys.sendable(rows, row, c);
+        });
     };
     if (!keys.primaryKey.empty() && holdsValues(keys.primaryKey))
         return {LocatorKind::PrimaryKey, keys.primaryKey};
@@ -100,7 +107,7 @@ RowLocator locateRow(const TableKeys& keys, const ResultTable& rows, int row) {
     }
     RowLocator all{LocatorKind::AllColumns, {}};
     for (std::size_t c = 0; c < keys.exact.size(); ++c)
-        if (keys.exact[c])
+        if (keys.exact[c] && keys.sendable(rows, row, int(c)))
             all.columns.push_back(int(c));
     if (all.columns.empty())
         return {};

@@ -5,6 +5,7 @@
 // fills in itself (identity, computed, timestamp), which are never written.
 
 #include "db/resulttable.h"
+#include "db/servercharset.h"
 
 #include <QString>
 #include <optional>
@@ -34,6 +35,11 @@ struct TableKeys {
     int rowVersion = -1;            // a timestamp column, checked on every write
     std::vector<QString> typeNames; // declared type of each column, where the driver says
     std::vector<bool> hasDefault;   // the table gives the column a default, where known
+    ServerCharset charset;          // the server's, in which every value is sent
+
+    // True when the stored value can be sent to the server in a statement (a NULL, bytes,
+    // or text whose every character the server's set holds).
+    bool sendable(const ResultTable& rows, int row, int column) const;
 
     bool writable(int column) const { return roles[std::size_t(column)] == ColumnRole::Plain; }
 };
@@ -63,7 +69,9 @@ struct RowLocator {
 
 // The columns by which one stored row is found: the primary key; else the first unique
 // key whose columns all hold a value in this row; else every exactly comparable column,
-// with the approximate numbers that hold a value (compared in binary).
+// with the approximate numbers that hold a value (compared in binary). A value that
+// cannot be sent never finds the row: a key holding one is passed over, and the other
+// columns find it.
 RowLocator locateRow(const TableKeys& keys, const ResultTable& rows, int row);
 
 // Why no row of the table can be found again; empty when rows can be.

@@ -116,9 +116,17 @@ TypedValue checkTyped(const ColumnType& c, const CellValue& typed) {
     case Kind::Text:
     case Kind::FixedText:
     case Kind::WideText: {
+        // The statement carries the text in the server's set, also for unichar columns.
+        const ServerCharset::Encoded encoded = c.charset.encode(*typed);
+        if (!encoded.missing.isEmpty()) {
+            why = QStringLiteral("the server's character set, %1, has no \u201C%2\u201D, and "
+                                 "every value reaches the server in it.")
+                      .arg(c.charset.name(), encoded.missing);
+            break;
+        }
         if (c.info.size == 0 || isLongType(c.info.sqlType))
             break;
-        const qsizetype length = kind == Kind::WideText ? t.size() : typed->size();
+        const qsizetype length = kind == Kind::WideText ? t.size() : qsizetype(encoded.bytes);
         if (std::uint64_t(length) > c.info.size)
             why = QStringLiteral("the column holds at most %1 %2, and this text takes %3.")
                       .arg(c.info.size)

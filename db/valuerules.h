@@ -8,6 +8,7 @@
 // binary, dates and times by the moment they name, texts exactly.
 
 #include "db/resulttable.h"
+#include "db/servercharset.h"
 
 #include <QString>
 #include <optional>
@@ -26,6 +27,9 @@ struct ColumnType {
     // Significant digits in which the driver hands over approximate numbers; 0 when it
     // hands them over in full.
     int approximateDigits = 0;
+    // The server's character set: texts are measured in it and must be made of its
+    // characters, since every value travels in it.
+    ServerCharset charset = {};
 };
 
 struct TypedValue {
