@@ -62,4 +62,25 @@ SqliteSession::Flow SqliteSession::waitForWriters(const TableInfo& table, Result
     }
 }
 
+SqliteSession::Flow SqliteSession::holdForTransaction(ResultSink& sink) {
+    if (wrote_)
+        return Flow::Next; // the write lock is held already
+    // Only reads so far, which hold no locks at isolation level 1: give up the snapshot
+    // they read from and take the lock, waiting for it like any writer.
+    exec("ROLLBACK");
+    if (exec("BEGIN IMMEDIATE")) {
+        wrote_ = true;
+        return Flow::Next;
+    }
+    if (busy_ == Busy::Cancelled) {
+        exec("BEGIN");
+        return Flow::Cancelled;
+    }
+    const bool timedOut = busy_ == Busy::TimedOut;
+    const Message message = timedOut ? msg::lockTimeout(lockWaitSeconds_, spid_)
+                                     : msg::internal(sqlite3_errmsg(db_.get()));
+    rollbackAll();
+    return fail(message, sink);
+}
+
 } // namespace tds::sqlite

@@ -26,11 +26,16 @@ class Parser : public Cursor {
     }
 
   private:
-    // holdlock, noholdlock, readpast, shared, (index i), (prefetch n) ... after a table.
-    void tableHints() {
+    // holdlock, noholdlock, readpast, shared, (index i), (prefetch n) ... after a table;
+    // true when holdlock is among them.
+    bool tableHints() {
+        bool hold = false;
         for (;;) {
-            if (acceptWord("holdlock") || acceptWord("noholdlock") || acceptWord("readpast") ||
-                acceptWord("shared"))
+            if (acceptWord("holdlock")) {
+                hold = true;
+                continue;
+            }
+            if (acceptWord("noholdlock") || acceptWord("readpast") || acceptWord("shared"))
                 continue;
             if (peek().symbol("(") && (peek(1).is("index") || peek(1).is("prefetch") ||
                                        peek(1).is("lru") || peek(1).is("mru"))) {
@@ -41,20 +46,23 @@ class Parser : public Cursor {
                 }
                 continue;
             }
-            return;
+            return hold;
         }
     }
 
-    // at isolation ..., for read only / for update, plan '...'.
-    void trailingClauses() {
+    // at isolation ..., for read only / for update, plan '...'; true for isolation level 3.
+    bool trailingClauses() {
+        bool serializable = false;
         for (;;) {
             if (acceptWord("at")) {
                 expectWord("isolation");
                 acceptWord("level");
                 while (peek().kind == Token::Number || peek().is("read") ||
                        peek().is("uncommitted") || peek().is("committed") ||
-                       peek().is("repeatable") || peek().is("serializable"))
+                       peek().is("repeatable") || peek().is("serializable")) {
+                    serializable = peek().is("serializable") || peek().text == "3";
                     next();
+                }
                 continue;
             }
             if (acceptWord("for")) {
@@ -64,7 +72,7 @@ class Parser : public Cursor {
                     expectWord("update");
                 continue;
             }
-            return;
+            return serializable;
         }
     }
 
@@ -94,7 +102,7 @@ class Parser : public Cursor {
         } while (accept(","));
         if (acceptWord("from")) {
             s.table = objectName();
-            tableHints();
+            s.holdlock = tableHints();
             s.where = parseWhere(*this);
             if (acceptWord("order")) {
                 expectWord("by");
@@ -106,7 +114,8 @@ class Parser : public Cursor {
                     s.orderBy.emplace_back(std::move(column), descending);
                 } while (accept(","));
             }
-            trailingClauses();
+            if (trailingClauses())
+                s.holdlock = true;
         }
         return s;
     }

@@ -84,6 +84,9 @@ SqliteSession::Flow SqliteSession::runSelect(const Select& select, ResultSink& s
         return fail(msg::notFound(select.table), sink);
     if (const Flow waited = waitForWriters(*table, sink); waited != Flow::Next)
         return waited;
+    if (select.holdlock && trancount_ > 0)
+        if (const Flow held = holdForTransaction(sink); held != Flow::Next)
+            return held;
     std::vector<ColumnInfo> columns;
     Sql sql{"SELECT ", {}};
     const bool counting = select.items.size() == 1 && select.items[0].kind == SelectItem::CountStar;

@@ -52,6 +52,9 @@ class SqliteSession final : public Session {
     void holdTable(const TableInfo& table);
     void releaseTables();
     Flow waitForWriters(const TableInfo& table, ResultSink& sink);
+    // A read with holdlock inside a transaction: the rows it reads stay as read, and no
+    // row joins them, until the transaction ends (SQLite: the database's write lock).
+    Flow holdForTransaction(ResultSink& sink);
     std::string lockKey(const TableInfo& table) const;
     bool open(const std::string& database);
     bool exec(const char* sql);
@@ -65,7 +68,7 @@ class SqliteSession final : public Session {
     std::string database_;
     int spid_ = 0;
     int trancount_ = 0;
-    bool wrote_ = false; // the open transaction has changed something
+    bool wrote_ = false; // the open transaction holds SQLite's write lock (it wrote, or holdlock)
     std::int64_t rowcount_ = 0;
     std::int64_t identity_ = 0; // @@identity: the last INSERT's identity value, else 0
     int lockWaitSeconds_ = -1;

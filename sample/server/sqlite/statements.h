@@ -44,6 +44,7 @@ struct Select {
     std::string table; // empty: no FROM
     std::optional<Condition> where;
     std::vector<std::pair<std::string, bool>> orderBy; // column, descending
+    bool holdlock = false; // holdlock, or at isolation 3: the rows read stay locked
 };
 
 struct Update {

@@ -99,10 +99,9 @@ ColumnInfo columnFromDeclaration(const std::string& name, const std::string& dec
     else if (t == "double")
         c.type = AseType::Float;
     else if (t == "real")
-        // SQLite's own REAL is an 8-byte double; Adaptive Server's real is 4 bytes.
-        c.type = words.front() == "real" && declared.find("REAL") != std::string::npos
-                     ? AseType::Float
-                     : AseType::Real;
+        // Adaptive Server's real is 4 bytes, however it is spelled: SQLite reports every
+        // column declared real as "REAL", so the spelling cannot tell anything apart.
+        c.type = AseType::Real;
     else if (t == "datetime")
         c.type = AseType::DateTime;
     else if (t == "smalldatetime")

@@ -235,6 +235,43 @@ END;)");
     CHECK_EQ(column(*server.backend, "SELECT count(*) FROM audit"), std::string("2"));
 }
 
+void shouldHoldWhatHoldlockReadsUntilTheTransactionEnds() {
+    Server server;
+    std::unique_ptr<Session> holder = server.backend->openSession("pubs");
+    std::unique_ptr<Session> other = server.backend->openSession("pubs");
+    const std::string update = "set lock wait 0 UPDATE titles SET ytd = 7 WHERE title_id = ";
+    const std::string waited = "done; message 12205; done error";
+    for (const std::string read : {"SELECT * FROM titles holdlock WHERE title_id = 'BU1032'",
+                                   "SELECT * FROM titles WHERE title_id = 'BU1032' at isolation "
+                                   "serializable"}) {
+        run(*holder, "BEGIN TRANSACTION");
+        CHECK_EQ(run(*holder, read).joined(), std::string("columns 8; done 1"));
+        // Others still read, but no row read changes and none joins them until it ends.
+        CHECK_EQ(run(*other, "SELECT count(*) FROM titles").joined(),
+                 std::string("columns 1; done 1"));
+        CHECK_EQ(run(*other, update + "'BU1032'").joined(), waited);
+        CHECK_EQ(
+            run(*other, "set lock wait 0 DELETE FROM titles WHERE title_id = 'MC3026'").joined(),
+            waited);
+        CHECK_EQ(run(*other, "set lock wait 0 INSERT INTO titles (title_id, title, type, pubdate) "
+                             "VALUES ('BU1033', 'a', 'b', '2000-01-01')")
+                     .joined(),
+                 waited);
+        // The holder writes what it read, and commits.
+        CHECK_EQ(run(*holder, "UPDATE titles SET ytd = 5 WHERE title_id = 'BU1032'").joined(),
+                 std::string("done 1"));
+        run(*holder, "COMMIT");
+        CHECK_EQ(run(*other, update + "'MC3026'").joined(), std::string("done; done 1"));
+    }
+    // Without holdlock a read in a transaction holds nothing.
+    run(*holder, "BEGIN TRANSACTION");
+    run(*holder, "SELECT * FROM titles WHERE title_id = 'BU1032'");
+    CHECK_EQ(run(*other, update + "'BU1032'").joined(), std::string("done; done 1"));
+    run(*holder, "ROLLBACK");
+    CHECK_EQ(column(*server.backend, "SELECT ytd FROM titles ORDER BY title_id"),
+             std::string("7|7"));
+}
+
 void shouldWaitForALockUntilCancelledOrTimedOut() {
     Server server;
     std::unique_ptr<Session> holder = server.backend->openSession("pubs");
@@ -587,6 +624,8 @@ int main() {
         {"shouldReportATriggersCountFirstAndHonourItsRollback",
          shouldReportATriggersCountFirstAndHonourItsRollback},
         {"shouldWaitForALockUntilCancelledOrTimedOut", shouldWaitForALockUntilCancelledOrTimedOut},
+        {"shouldHoldWhatHoldlockReadsUntilTheTransactionEnds",
+         shouldHoldWhatHoldlockReadsUntilTheTransactionEnds},
         {"shouldKeepExactValuesExactAndRefuseWhatDoesNotFit",
          shouldKeepExactValuesExactAndRefuseWhatDoesNotFit},
         {"shouldPadCharsAndCompareThemIgnoringTrailingBlanks",
