@@ -9,6 +9,7 @@
 #include <sqlext.h>
 
 #include <algorithm>
+#include <cmath>
 
 namespace db {
 namespace {
@@ -42,6 +43,10 @@ void BoundQuery::appendParameter(const ColumnInfo& column, std::string_view valu
     std::optional<double> number;
     if (isApproximateType(column.sqlType))
         number = parseApproximate(value);
+    // A real read as "0.1" holds the float nearest 0.1, which the server compares as that
+    // float widened, never as the double nearest 0.1.
+    if (number && column.sqlType == SQL_REAL && std::isfinite(float(*number)))
+        number = double(float(*number));
     parameters_.push_back({column, std::string(value), number});
 }
 

@@ -71,7 +71,10 @@ std::size_t blockWidth(const ColumnInfo& c) {
     default:
         break;
     }
-    if (cellType(c) != SQL_C_CHAR && !c.binary)
+    // The driver steps a fixed-size C type by its own size, whatever width is asked for.
+    if (cellType(c) == SQL_C_FLOAT)
+        return sizeof(float);
+    if (cellType(c) == SQL_C_DOUBLE)
         return sizeof(double);
     if (c.size == 0 || c.size > 2000)
         return kLong;

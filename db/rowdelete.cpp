@@ -58,12 +58,14 @@ CellWriteResult RowDeleter::finish() {
             CellWriteResult found = w.checkShownRow(transaction, row, -1);
             if (found.status != WriteStatus::Written)
                 return found;
-            // 2. It goes, and is looked for again.
+            // 2. It goes, and is looked for again as the grid showed it: by its key, or by
+            // every value in a table without one (never by the DELETE's own condition,
+            // which a change made meanwhile would make find nothing).
             const BoundQuery remove = deleteStatement(row);
             transaction.execute(remove);
-            BoundQuery again = remove;
-            again.sql.replace(0, QStringLiteral("DELETE FROM ").size(),
-                              QStringLiteral("SELECT * FROM "));
+            BoundQuery again = w.selectHeld();
+            if (!w.appendLocator(again, row, -1, {}))
+                w.appendShownRow(again, row, -1);
             if (!transaction.select(again, w.data_->rows.columns(), 1).empty())
                 return CellWriteResult{
                     WriteStatus::NotKept,

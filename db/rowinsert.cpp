@@ -149,17 +149,34 @@ std::vector<RowValues> RowInserter::readBack(WriteTransaction& transaction, bool
             return byColumns(key, given);
     // 3. Every value given that the server compares exactly.
     byValues = true;
-    std::vector<int> compared;
-    for (std::size_t c = 0; c < values_.size(); ++c)
-        if (values_[c] && keys.equality[c])
-            compared.push_back(int(c));
-    if (compared.empty())
+    BoundQuery query = writer_.selectHeld();
+    if (!appendGiven(query))
         return {};
-    BoundQuery query = writer_.selectAll();
-    bool first = true;
-    for (int c : compared)
-        writer_.appendCondition(query, first, c, given[std::size_t(c)]);
     return transaction.select(query, columns, 1000);
+}
+
+bool RowInserter::appendGiven(BoundQuery& query) const {
+    bool first = true;
+    for (std::size_t c = 0; c < values_.size(); ++c)
+        if (values_[c] && writer_.keys().equality[c])
+            writer_.appendCondition(query, first, int(c), *values_[c]);
+    return !first;
+}
+
+std::optional<long long> RowInserter::countGiven(WriteTransaction& transaction) const {
+    const TableKeys& keys = writer_.keys();
+    const auto given = [&](const std::vector<int>& key) {
+        return !key.empty() && std::all_of(key.begin(), key.end(), [&](int c) {
+            return values_[std::size_t(c)] && *values_[std::size_t(c)];
+        });
+    };
+    if (given(keys.primaryKey) ||
+        std::any_of(keys.uniqueKeys.begin(), keys.uniqueKeys.end(), given))
+        return std::nullopt; // the key finds the new row
+    BoundQuery count = writer_.selectHeld(true);
+    if (!appendGiven(count))
+        return std::nullopt;
+    return RowWriter::countRows(transaction, count);
 }
 
 CellWriteResult RowInserter::finish() {
@@ -172,9 +189,28 @@ CellWriteResult RowInserter::finish() {
     QString note;
     CellWriteResult result = w.transact([&](WriteTransaction& transaction) {
         w.current_ = {};
+        // Rows already holding the values given, when nothing else will find the new row.
+        const std::optional<long long> before = countGiven(transaction);
         transaction.execute(insertStatement());
         bool byValues = false;
         std::vector<RowValues> found = readBack(transaction, byValues);
+        if (byValues && before) {
+            // 4. Exactly one more row holds them: the new row, or one exactly like it.
+            const std::optional<long long> after = countGiven(transaction);
+            if (after && *after == *before)
+                return CellWriteResult{
+                    WriteStatus::NotKept,
+                    notAdded(QStringLiteral("a rule or trigger on the table changed the new row, "
+                                            "and other rows hold the values typed; without a "
+                                            "key the new row cannot be told from them. Nothing "
+                                            "was added."))};
+            if (after && *after != *before + 1)
+                return CellWriteResult{
+                    WriteStatus::Ambiguous,
+                    notAdded(QStringLiteral("the insert added %1 rows holding the values typed "
+                                            "instead of one. Nothing was added.")
+                                 .arg(*after - *before))};
+        }
         int differs = -1;
         std::vector<RowValues> holding;
         for (RowValues& row : found)

@@ -50,6 +50,11 @@ class RowInserter {
     // The rows that may be the new one: by @@identity, a key given, or the values given.
     std::vector<RowValues> readBack(WriteTransaction& transaction, bool& byValues);
     bool holdsGiven(const RowValues& row, int& differs) const;
+    // " WHERE ..." by every value given that the server compares exactly; false for none.
+    bool appendGiven(BoundQuery& query) const;
+    // How many rows hold the values given, read as held; nothing when a key given finds
+    // the new row.
+    std::optional<long long> countGiven(WriteTransaction& transaction) const;
 
     RowWriter& writer_;
     NewRowValues values_;

@@ -41,9 +41,10 @@ QString RowWriter::changedMessage(int row, const RowValues& found, int differs) 
 
 CellWriteResult RowWriter::checkShownRow(WriteTransaction& transaction, int row, int column) {
     const std::vector<ColumnInfo>& columns = data_->rows.columns();
-    BoundQuery shown = selectAll();
+    BoundQuery shown = selectHeld();
     appendShownRow(shown, row, column);
-    // Rows are counted by reading them: no trigger runs for a SELECT.
+    // Rows are counted by reading them: no trigger runs for a SELECT. Read with holdlock,
+    // they stay as read until the transaction ends.
     const std::vector<RowValues> found = transaction.select(shown, columns, 3);
     if (found.size() > 1)
         return {WriteStatus::Ambiguous,
@@ -58,7 +59,7 @@ CellWriteResult RowWriter::checkShownRow(WriteTransaction& transaction, int row,
         return {WriteStatus::RowChanged, message};
     }
     // Nothing holds what the grid shows: is the row still there by its key?
-    BoundQuery located = selectAll();
+    BoundQuery located = selectHeld();
     const RowLocator locator = locateRow(keys_, *source_, row);
     if (locator.kind != LocatorKind::AllColumns && appendLocator(located, row, -1, {})) {
         const std::vector<RowValues> byKey = transaction.select(located, columns, 2);
@@ -85,7 +86,7 @@ CellWriteResult RowWriter::checkShownRow(WriteTransaction& transaction, int row,
 CellWriteResult RowWriter::checkKept(WriteTransaction& transaction, int row, int column,
                                      const CellValue& original, const CellValue& typed) {
     const ColumnType type = typeOf(column);
-    BoundQuery after = selectAll();
+    BoundQuery after = selectHeld();
     appendLocator(after, row, column, typed);
     std::vector<RowValues> found = transaction.select(after, data_->rows.columns(), 3);
     for (const RowValues& values : found) {
@@ -95,7 +96,7 @@ CellWriteResult RowWriter::checkKept(WriteTransaction& transaction, int row, int
         }
     }
     if (found.empty()) {
-        BoundQuery before = selectAll();
+        BoundQuery before = selectHeld();
         appendLocator(before, row, column, original);
         found = transaction.select(before, data_->rows.columns(), 2);
     }

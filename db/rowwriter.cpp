@@ -39,8 +39,10 @@ RowWriter::RowWriter(std::shared_ptr<RecordsetData> data) : data_(std::move(data
                                       data_->connection->commandTimeout);
             keys_.charset = serverCharset(*data_->connection);
             reason_ = unlocatableReason(keys_);
-            if (isSqliteConnection(*data_->connection->driver))
+            if (isSqliteConnection(*data_->connection->driver)) {
                 approximateDigits_ = 15;
+                holdLocks_ = false;
+            }
         } catch (const DbError& error) {
             reason_ = QStringLiteral("Read-only: the table's keys could not be read: ") +
                       error.description();
@@ -54,8 +56,10 @@ RowWriter::RowWriter(std::shared_ptr<RecordsetData> data, TableKeys keys)
         source_ = &data_->rows;
     if (data_ && data_->connection && data_->connection->driver) {
         keys_.charset = serverCharset(*data_->connection);
-        if (isSqliteConnection(*data_->connection->driver))
+        if (isSqliteConnection(*data_->connection->driver)) {
             approximateDigits_ = 15;
+            holdLocks_ = false;
+        }
     }
 }
 
@@ -189,6 +193,39 @@ BoundQuery RowWriter::selectAll() const {
     BoundQuery query;
     query.sql = QStringLiteral("SELECT * FROM ") + bracketed(keys_.table);
     return query;
+}
+
+BoundQuery RowWriter::selectHeld(bool count) const {
+    BoundQuery query;
+    query.sql =
+        (count ? QStringLiteral("SELECT count(*) FROM ") : QStringLiteral("SELECT * FROM ")) +
+        bracketed(keys_.table);
+    if (holdLocks_)
+        query.sql += QStringLiteral(" holdlock");
+    return query;
+}
+
+long long RowWriter::countRows(WriteTransaction& transaction, const BoundQuery& count) {
+    ColumnInfo number;
+    number.sqlType = SQL_INTEGER;
+    const std::vector<RowValues> found = transaction.select(count, {number}, 1);
+    bool ok = false;
+    const long long n = found.size() == 1 && found[0][0]
+                            ? QByteArray::fromStdString(*found[0][0]).toLongLong(&ok)
+                            : 0;
+    if (!ok)
+        throw DbError(QStringLiteral("The server did not answer a count of rows."));
+    return n;
+}
+
+std::optional<long long> RowWriter::countAlike(WriteTransaction& transaction, int row, int column,
+                                               const CellValue& value) const {
+    if (locateRow(keys_, *source_, row).kind != LocatorKind::AllColumns)
+        return std::nullopt;
+    BoundQuery alike = selectHeld(true);
+    if (!appendLocator(alike, row, column, value))
+        return std::nullopt;
+    return countRows(transaction, alike);
 }
 
 BoundQuery RowWriter::updateStatement(int row, int column, const CellValue& value) const {

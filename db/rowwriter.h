@@ -7,8 +7,11 @@
 // column, reads the row once more and commits only when the server holds exactly the
 // typed value. Otherwise it rolls back, and the stored row shows what the table holds
 // now. The typed value is checked against the column before anything is sent
-// (valuerules.h). Counts the server reports for the UPDATE decide nothing: a trigger's
-// count may stand in for the statement's own.
+// (valuerules.h). The rows checked are read with holdlock, so no other user changes them
+// or adds a row like them before the write. In a table without a key, a write must
+// leave exactly one more row holding the written values, else a trigger changed the row
+// and another stands in for it. Counts the server reports for the UPDATE decide nothing:
+// a trigger's count may stand in for the statement's own.
 
 #include "db/boundquery.h"
 #include "db/dberror.h"
@@ -121,12 +124,28 @@ class RowWriter {
     // " WHERE ..." by the locator alone, with `column` holding `value`.
     bool appendLocator(BoundQuery& query, int row, int column, const CellValue& value) const;
     BoundQuery selectAll() const;
+    // The same inside a write's transaction: on Adaptive Server with holdlock, so the rows
+    // read stay as read, and no row joins them, until the transaction ends (isolation
+    // level 3). The write then changes exactly the rows it checked.
+    // With `count`, "SELECT count(*) ..." instead.
+    BoundQuery selectHeld(bool count = false) const;
+    // Runs a query made by selectHeld(true) with its conditions; the number it answers.
+    static long long countRows(WriteTransaction& transaction, const BoundQuery& count);
+    // The rows that hold the edited row's values with `column` holding `value`, in a
+    // table without a key: the write must make exactly one more of them, else another
+    // row would stand in for the one written.
+    std::optional<long long> countAlike(WriteTransaction& transaction, int row, int column,
+                                        const CellValue& value) const;
     // The first column whose value differs between the grid's row and `found`; -1 if none.
     int firstDifference(int row, const RowValues& found) const;
     QString changedMessage(int row, const RowValues& found, int differs) const;
     CellWriteResult checkShownRow(WriteTransaction& transaction, int row, int column);
     CellWriteResult checkKept(WriteTransaction& transaction, int row, int column,
                               const CellValue& original, const CellValue& typed);
+    // After an update of a row of a table without a key: the rows holding its new values
+    // must be `before` and this one row, else the row written cannot be told apart.
+    CellWriteResult checkAlike(WriteTransaction& transaction, int row, int column,
+                               const CellValue& typed, long long before);
     CellWriteResult failed(int row, int column, const CellValue& original, const DbError& error);
     CellWriteResult talk(int row, int column, const CellValue& typed);
     // One cell's update inside a transaction: the row checked as shown, updated, and read
@@ -148,6 +167,7 @@ class RowWriter {
     QString reason_;
     int timeout_ = kDefaultWriteTimeout;
     int approximateDigits_ = 0; // see ColumnType
+    bool holdLocks_ = true;     // the server takes holdlock (Transact-SQL)
     // Whether a long value can be carried back, worked out once per cell: the grid asks
     // on every paint, and the answer reads the whole value. Dropped when a row is read again.
     mutable std::unordered_map<long long, QString> longCellReasons_;

@@ -7,6 +7,8 @@
 #include "db/rowwriter.h"
 #include "db/writetransaction.h"
 
+#include <algorithm>
+
 namespace db {
 
 void RowWriter::apply(CellWriteResult& result) {
@@ -57,13 +59,40 @@ CellWriteResult RowWriter::updateCell(WriteTransaction& transaction, int row, in
     current_ = {row, column, stored(row, column)};
     CellWriteResult result = checkShownRow(transaction, row, column);
     if (result.status == WriteStatus::Written) {
+        // Without a key, the rows that hold the values the row is to hold, counted before:
+        // the update must add exactly this row to them.
+        const std::optional<long long> before = countAlike(transaction, row, column, typed);
         transaction.execute(updateStatement(row, column, typed));
         result = checkKept(transaction, row, column, current_.original, typed);
+        if (result.status == WriteStatus::Written && before)
+            result = checkAlike(transaction, row, column, typed, *before);
     }
     // The next cell of the same row is checked against the row as it stands now.
     if (result.status == WriteStatus::Written && shown_ && source_ == &snapshot_)
         snapshot_.replaceRow(row, shown_->second);
     return result;
+}
+
+CellWriteResult RowWriter::checkAlike(WriteTransaction& transaction, int row, int column,
+                                      const CellValue& typed, long long before) {
+    const std::vector<int> located = locateRow(keys_, *source_, row).columns;
+    const bool joins = std::find(located.begin(), located.end(), column) != located.end() &&
+                       !sameValue(typeOf(column), current_.original, typed);
+    const long long after = countAlike(transaction, row, column, typed).value_or(before);
+    const long long expected = before + (joins ? 1 : 0);
+    if (after == expected)
+        return {};
+    shown_.reset();
+    if (after > expected)
+        return {WriteStatus::Ambiguous,
+                QStringLiteral("The change was not saved: the update changed more rows than "
+                               "the one checked; nothing in this table tells rows apart. "
+                               "Nothing was changed.")};
+    return {WriteStatus::NotKept,
+            QStringLiteral("The change was not saved: a rule or trigger on the table changed "
+                           "the row after the update, and other rows like it hold the value "
+                           "typed; without a key the row written cannot be told from them. "
+                           "Nothing was changed.")};
 }
 
 CellWriteResult RowWriter::transact(const std::function<CellWriteResult(WriteTransaction&)>& step) {

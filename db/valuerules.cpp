@@ -6,6 +6,7 @@
 
 #include <QRegularExpression>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 
 namespace db {
@@ -73,6 +74,54 @@ QString checkExact(const ColumnType& c, const QString& t) {
     return {};
 }
 
+// The significant digits and the power of ten of a number written in decimal, so that
+// "0.250", "2.5e-1" and "25E-2" compare equal; zero is {"0", 0} whatever its sign.
+std::pair<std::string, long> decimalValue(std::string_view t) {
+    std::string digits;
+    long exponent = 0;
+    bool negative = false, point = false;
+    std::size_t i = 0;
+    if (i < t.size() && (t[i] == '+' || t[i] == '-'))
+        negative = t[i++] == '-';
+    for (; i < t.size() && t[i] != 'e' && t[i] != 'E'; ++i) {
+        if (t[i] == '.') {
+            point = true;
+            continue;
+        }
+        digits += t[i];
+        if (point)
+            --exponent;
+    }
+    if (i < t.size())
+        exponent += std::strtol(std::string(t.substr(i + 1)).c_str(), nullptr, 10);
+    const std::size_t first = digits.find_first_not_of('0');
+    if (first == std::string::npos)
+        return {"0", 0};
+    digits.erase(0, first);
+    const std::size_t last = digits.find_last_not_of('0');
+    exponent += long(digits.size() - last - 1);
+    digits.erase(last + 1);
+    return {(negative ? "-" : "") + digits, exponent};
+}
+
+QString checkApproximate(const ColumnType& c, const QString& t) {
+    const std::string typed = t.toStdString();
+    const std::optional<double> d = parseApproximate(typed);
+    if (!d)
+        return QStringLiteral("\"%1\" is not a number.").arg(t);
+    const bool real = c.info.sqlType == SQL_REAL;
+    if (real && std::isinf(float(*d)))
+        return QStringLiteral("%1 is too large for the column.").arg(t);
+    // The number the column would hold, as it would be shown: it must be the one typed.
+    const std::string held = real ? approximateText(float(*d)) : approximateText(*d);
+    if (decimalValue(held) != decimalValue(typed))
+        return QStringLiteral("the column cannot hold %1 exactly (a %2 keeps about %3 "
+                              "significant digits); it would hold %4.")
+            .arg(t, real ? QStringLiteral("real") : QStringLiteral("float"),
+                 real ? QStringLiteral("7") : QStringLiteral("15"), QString::fromStdString(held));
+    return {};
+}
+
 } // namespace
 
 TypedValue checkTyped(const ColumnType& c, const CellValue& typed) {
@@ -99,14 +148,9 @@ TypedValue checkTyped(const ColumnType& c, const CellValue& typed) {
     case Kind::Exact:
         why = checkExact(c, trimmed);
         break;
-    case Kind::Approximate: {
-        const std::optional<double> d = parseApproximate(trimmed.toStdString());
-        if (!d)
-            why = QStringLiteral("\"%1\" is not a number.").arg(t);
-        else if (c.info.sqlType == SQL_REAL && std::isinf(float(*d)))
-            why = QStringLiteral("%1 is too large for the column.").arg(t);
+    case Kind::Approximate:
+        why = checkApproximate(c, trimmed);
         break;
-    }
     case Kind::Date:
     case Kind::Time:
     case Kind::Stamp:
