@@ -214,8 +214,14 @@ int main(int argc, char* argv[]) {
         }
         if (page == QLatin1String("editor-new-row"))
             showNewRow();
-        showEditorKeys(page);
-        QTimer::singleShot(700, [&readyFile, shown] { writeReady(readyFile, *shown); });
+        // Keys go where the focus is: once the window manager has activated the window.
+        const bool typing = page.startsWith(QLatin1String("editor-")) &&
+                            page != QLatin1String("editor-find") &&
+                            page != QLatin1String("editor-new-row");
+        shown->activateWindow();
+        QTimer::singleShot(typing ? 600 : 0, [page] { showEditorKeys(page); });
+        QTimer::singleShot(typing ? 1500 : 700,
+                           [&readyFile, shown] { writeReady(readyFile, *shown); });
     });
     QTimer::singleShot(60000, [] { QCoreApplication::exit(0); });
     const int result = application.exec();
