@@ -14,6 +14,7 @@
 #include <bit>
 #include <cstdint>
 #include <random>
+#include <stdexcept>
 
 namespace app {
 namespace {
@@ -72,7 +73,12 @@ class DesktopPlatform : public Platform {
         box.exec();
     }
 
-    void openUrl(const QString& address) override { QDesktopServices::openUrl(QUrl(address)); }
+    void openUrl(const QString& address) override {
+        // Not started is a failure the caller reports, not a silence.
+        if (!QDesktopServices::openUrl(QUrl(address)))
+            throw std::runtime_error("The web browser could not be started for \"" +
+                                     address.toStdString() + "\".");
+    }
 
     double secondsSinceMidnight() override {
         return QTime::currentTime().msecsSinceStartOfDay() / 1000.0;

@@ -23,7 +23,8 @@ class Platform {
     // Shows a modal box and returns when it has been closed.
     virtual void messageBox(QWidget* parent, const QString& text, int style,
                             const QString& title) = 0;
-    // Opens a web address in the desktop's browser, minimised, without waiting.
+    // Opens a web address in the desktop's browser, minimised, without waiting; throws
+    // when the browser cannot be started.
     virtual void openUrl(const QString& address) = 0;
     // Seconds since midnight, with fraction (the random generator's seed).
     virtual double secondsSinceMidnight() = 0;

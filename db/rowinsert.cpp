@@ -35,6 +35,12 @@ QString RowInserter::columnReason(int column) const {
     return writer_.columnReadOnlyReason(column);
 }
 
+bool RowInserter::filledByServer(int column) const {
+    const TableKeys& keys = writer_.keys();
+    return column >= 0 && column < int(keys.roles.size()) &&
+           keys.roles[std::size_t(column)] != ColumnRole::Plain;
+}
+
 bool RowInserter::needsValue(int column) const {
     const TableKeys& keys = writer_.keys();
     if (column < 0 || column >= int(keys.roles.size()) || !columnReason(column).isEmpty())
@@ -63,6 +69,13 @@ CellWriteResult RowInserter::begin(const NewRowValues& values) {
         values_[c] = typed.value;
         any = true;
     }
+    // A column that needs a value and has none would only be refused by the server.
+    for (std::size_t c = 0; any && c < values_.size(); ++c)
+        if (!values_[c].value_or(std::nullopt) && needsValue(int(c)))
+            return {WriteStatus::DoesNotFit,
+                    notAdded(writer_.data_->rows.columns()[c].name +
+                             QStringLiteral(" needs a value: the column does not allow NULL "
+                                            "and has no default."))};
     pending_ = any;
     return {};
 }

@@ -28,6 +28,8 @@ class RowInserter {
     // Why a new row takes no value in this column (the server fills it, or its values
     // cannot be typed); empty when it does.
     QString columnReason(int column) const;
+    // True when the server fills this column of a new row (identity, timestamp, computed).
+    bool filledByServer(int column) const;
     // True when a new row must be given a value here: NOT NULL, no default the table
     // is known to give, and not filled by the server.
     bool needsValue(int column) const;

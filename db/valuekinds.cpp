@@ -92,12 +92,13 @@ std::optional<QString> normalDecimal(const QString& t) {
     return fraction.isEmpty() ? out : out + QLatin1Char('.') + fraction;
 }
 
-// "2024-02-29", "2024-02-29 13:45[:30[.500]]", "13:45[:30[.5]]"; nothing when it is not
-// a real date and time in one of those forms.
+// "2024-02-29" (or "2024-2-29"), "2024-02-29 13:45[:30[.500]]" (or with a "T" between),
+// "13:45[:30[.5]]"; nothing when it is not a real date and time in one of those forms.
+// Year first always: a form with the day or month first would need a guess.
 std::optional<Moment> parseMoment(const QString& t, bool wantDate, bool wantTime) {
     static const QRegularExpression p(
-        QStringLiteral("^(?:(\\d{4})-(\\d{2})-(\\d{2}))?[ T]?(?:(\\d{2}):(\\d{2})(?::(\\d{2})"
-                       "(?:\\.(\\d{1,9}))?)?)?$"));
+        QStringLiteral("^(?:(\\d{4})-(\\d{1,2})-(\\d{1,2})(?:[ T](?=\\d)|$))?"
+                       "(?:(\\d{1,2}):(\\d{2})(?::(\\d{2})(?:\\.(\\d{1,9}))?)?)?$"));
     const auto m = p.match(t.trimmed());
     if (!m.hasMatch())
         return std::nullopt;
@@ -118,7 +119,23 @@ std::optional<Moment> parseMoment(const QString& t, bool wantDate, bool wantTime
     moment.fraction = m.captured(7);
     while (moment.fraction.endsWith(QLatin1Char('0')))
         moment.fraction.chop(1);
+    moment.hasDate = hasDate;
+    moment.hasTime = hasTime;
     return moment;
+}
+
+QString Moment::text() const {
+    QString out;
+    if (hasDate)
+        out = date.toString(QStringLiteral("yyyy-MM-dd"));
+    if (hasTime) {
+        if (hasDate)
+            out += QLatin1Char(' ');
+        out += time.toString(QStringLiteral("HH:mm:ss"));
+        if (!fraction.isEmpty())
+            out += QLatin1Char('.') + fraction;
+    }
+    return out;
 }
 
 } // namespace db::values

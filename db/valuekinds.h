@@ -41,10 +41,15 @@ struct Moment {
     QDate date;
     QTime time;
     QString fraction; // digits after the seconds, trailing zeros dropped
+    bool hasDate = false;
+    bool hasTime = false;
+    // The one form sent to the server: "2024-03-05 13:45:00[.5]", or its date or time.
+    QString text() const;
 };
 
-// "2024-02-29", "2024-02-29 13:45[:30[.500]]", "13:45[:30[.5]]"; nothing when it is not
-// a real date and time in one of those forms.
+// "2024-02-29" (or "2024-2-29"), "2024-02-29 13:45[:30[.500]]" (or with a "T" between),
+// "13:45[:30[.5]]"; nothing when it is not a real date and time in one of those forms.
+// Year first always: a form with the day or month first would need a guess.
 std::optional<Moment> parseMoment(const QString& t, bool wantDate, bool wantTime);
 
 } // namespace db::values

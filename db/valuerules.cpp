@@ -15,10 +15,11 @@ namespace {
 using namespace values;
 
 QString refuseMoment(Kind kind, const QString& t) {
-    const QString form = kind == Kind::Date   ? QStringLiteral("year-month-day, as 2024-12-31")
-                         : kind == Kind::Time ? QStringLiteral("hours:minutes:seconds, as 13:45:00")
-                                              : QStringLiteral("year-month-day and a time, as "
-                                                               "2024-12-31 13:45:00");
+    const QString form = kind == Kind::Date ? QStringLiteral("year-month-day, as 2024-12-31")
+                         : kind == Kind::Time
+                             ? QStringLiteral("hours:minutes[:seconds], as 13:45 or 13:45:30")
+                             : QStringLiteral("year-month-day and a time, as 2024-12-31 or "
+                                              "2024-12-31 13:45");
     return QStringLiteral("\"%1\" is not a real %2; write it as %3.")
         .arg(t, kind == Kind::Time ? QStringLiteral("time") : QStringLiteral("date"), form);
 }
@@ -154,8 +155,9 @@ TypedValue checkTyped(const ColumnType& c, const CellValue& typed) {
     case Kind::Date:
     case Kind::Time:
     case Kind::Stamp:
-        if (!parseMoment(trimmed, kind != Kind::Time, kind != Kind::Date))
-            why = refuseMoment(kind, trimmed);
+        if (const auto moment = parseMoment(trimmed, kind != Kind::Time, kind != Kind::Date))
+            return {moment->text().toStdString(), {}}; // one form, whatever was typed
+        why = refuseMoment(kind, trimmed);
         break;
     case Kind::Text:
     case Kind::FixedText:

@@ -73,6 +73,10 @@ if [ "${1:-}" = "--on-screen" ]; then
   shoot editor-find editor-find "titles 900x360"
   # A new row being typed on the editor's new-row line.
   shoot editor-new-row editor-new-row "titles 900x330"
+  # The multi-line editor, a refused value with its editor still open, a long reason.
+  shoot editor-multiline editor-multiline "titles 900x360"
+  shoot editor-refused editor-refused "titles 900x330"
+  shoot editor-long-reason editor-long-reason "titles 560x330"
   mkdir -p "$program_folder/x"
   cp resources/skins/halvetri-blue.cjs "$program_folder/x/o.cjs"
   shoot_all "-skin"

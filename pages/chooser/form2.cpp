@@ -18,8 +18,10 @@
 #include <QFont>
 #include <QFrame>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
 #include <optional>
@@ -95,6 +97,10 @@ Form2::Form2() {
 
     connect(PushButton2, &QPushButton::clicked, this, [this] { PushButton2_Click(); });
     connect(PushButton3, &QPushButton::clicked, this, [this] { PushButton3_Click(); });
+    // Enter and a double-click on a table do what "Next >" does; a click beside the
+    // names keeps the selection, as a list box does.
+    List1->installEventFilter(this);
+    List1->viewport()->installEventFilter(this);
 
     app::installHoverRule(*this, this, app::kPointerDefault);
     app::installHoverRule(*this, Label1, app::kPointerDefault);
@@ -104,6 +110,32 @@ Form2::Form2() {
 
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
+}
+
+bool Form2::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == List1 && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) &&
+            static_cast<QKeyEvent*>(event)->modifiers() == Qt::NoModifier) {
+            PushButton3_Click();
+            return true;
+        }
+    }
+    if (watched == List1->viewport() && (event->type() == QEvent::MouseButtonPress ||
+                                         event->type() == QEvent::MouseButtonDblClick ||
+                                         event->type() == QEvent::MouseButtonRelease)) {
+        const QModelIndex at =
+            List1->indexAt(static_cast<QMouseEvent*>(event)->position().toPoint());
+        if (!at.isValid())
+            return true; // nothing there: the selection stays
+        if (event->type() == QEvent::MouseButtonDblClick &&
+            static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+            List1->setCurrentIndex(at);
+            PushButton3_Click();
+            return true;
+        }
+    }
+    return app::Page::eventFilter(watched, event);
 }
 
 void Form2::Form_Load() {

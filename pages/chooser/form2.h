@@ -27,6 +27,9 @@ class Form2 : public app::Page {
     QPushButton* PushButton2 = nullptr;
     QPushButton* PushButton3 = nullptr;
 
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
   private:
     bool loading_ = false; // a load is under way (its listing lets queued events run)
 };

@@ -2,24 +2,49 @@
 
 #include "pages/editor/recordsetmodel.h"
 
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QScopedValueRollback>
 #include <limits>
 
 namespace pages {
 namespace {
 constexpr int kEditorLines = 8; // height of the multi-line editor, in lines
+
+bool isEnter(const QKeyEvent* key) {
+    return key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+}
+
 } // namespace
+
+const QString CellDelegate::MultiLineKeys =
+    QStringLiteral("Enter breaks the line; Ctrl+Enter or Tab saves; Esc gives up.");
+
+QString CellDelegate::editorText(const QWidget* editor) {
+    if (const auto* edit = qobject_cast<const QPlainTextEdit*>(editor))
+        return edit->toPlainText();
+    if (const auto* line = qobject_cast<const QLineEdit*>(editor))
+        return line->text();
+    return {};
+}
+
+void CellDelegate::openMultiLineNext(const QString& text, int cursor) {
+    multiLine_ = std::pair{text, cursor};
+}
 
 QWidget* CellDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem& option,
                                     const QModelIndex& index) const {
     const QString text = index.data(Qt::EditRole).toString();
     const bool isNull = index.data(RecordsetModel::IsNullRole).toBool();
-    if (text.size() > kLongText || text.contains(QLatin1Char('\n')) ||
+    refused_ = false;
+    if (multiLine_ || text.size() > kLongText || text.contains(QLatin1Char('\n')) ||
         text.contains(QLatin1Char('\r'))) {
         auto* edit = new QPlainTextEdit(parent);
         edit->setObjectName(QStringLiteral("CellTextEditor"));
         edit->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+        edit->setTabChangesFocus(true); // never a tab character in the value
+        edit->setToolTip(MultiLineKeys);
         editor_ = edit;
         return edit;
     }
@@ -34,7 +59,24 @@ QWidget* CellDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&
 }
 
 void CellDelegate::setEditorData(QWidget* editor, const QModelIndex& index) const {
+    // The row read again after a refused write leaves what the user typed as it is.
+    if (const auto* line = qobject_cast<QLineEdit*>(editor); line && line->isModified())
+        return;
+    if (auto* edit = qobject_cast<QPlainTextEdit*>(editor);
+        edit && edit->document()->isModified() && !multiLine_)
+        return;
     if (auto* edit = qobject_cast<QPlainTextEdit*>(editor)) {
+        if (multiLine_) {
+            // Going on from a line editor: what was typed there, and the break.
+            const auto [text, cursor] = *multiLine_;
+            multiLine_.reset();
+            edit->setPlainText(text);
+            QTextCursor at = edit->textCursor();
+            at.setPosition(std::min(cursor, int(text.size())));
+            edit->setTextCursor(at);
+            edit->document()->setModified(true);
+            return;
+        }
         edit->setPlainText(index.data(Qt::EditRole).toString());
         edit->document()->setModified(false);
         return;
@@ -44,6 +86,7 @@ void CellDelegate::setEditorData(QWidget* editor, const QModelIndex& index) cons
 
 void CellDelegate::setModelData(QWidget* editor, QAbstractItemModel* model,
                                 const QModelIndex& index) const {
+    refused_ = false;
     const bool isNull = index.data(RecordsetModel::IsNullRole).toBool();
     if (auto* edit = qobject_cast<QPlainTextEdit*>(editor)) {
         if (!edit->document()->isModified())
@@ -55,15 +98,60 @@ void CellDelegate::setModelData(QWidget* editor, QAbstractItemModel* model,
         if (index.data(Qt::EditRole).toString().contains(QLatin1String("\r\n")))
             text.replace(QLatin1String("\r\n"), QLatin1String("\n"))
                 .replace(QLatin1String("\n"), QLatin1String("\r\n"));
-        model->setData(index, text, Qt::EditRole);
+        refused_ = !model->setData(index, text, Qt::EditRole);
         return;
     }
     // Text the user has not touched is what the cell already holds, and an erased NULL
     // is still NULL.
-    if (auto* line = qobject_cast<QLineEdit*>(editor);
-        line && (!line->isModified() || (isNull && line->text().isEmpty())))
+    auto* line = qobject_cast<QLineEdit*>(editor);
+    if (!line) {
+        QStyledItemDelegate::setModelData(editor, model, index);
         return;
-    QStyledItemDelegate::setModelData(editor, model, index);
+    }
+    if (!line->isModified() || (isNull && line->text().isEmpty()))
+        return;
+    refused_ = !model->setData(index, line->text(), Qt::EditRole);
+}
+
+bool CellDelegate::eventFilter(QObject* watched, QEvent* event) {
+    auto* editor = qobject_cast<QWidget*>(watched);
+    if (!editor || event->type() != QEvent::KeyPress)
+        return QStyledItemDelegate::eventFilter(watched, event);
+    const auto* key = static_cast<QKeyEvent*>(event);
+    const QScopedValueRollback byKey(byKey_, true);
+    if (auto* edit = qobject_cast<QPlainTextEdit*>(editor)) {
+        // Tab and Shift+Tab finish as in every other cell; Ctrl+Enter finishes; Enter
+        // (and Shift+Enter) breaks the line.
+        QAbstractItemDelegate::EndEditHint hint = QAbstractItemDelegate::NoHint;
+        if (key->key() == Qt::Key_Tab && !(key->modifiers() & Qt::ControlModifier))
+            hint = QAbstractItemDelegate::EditNextItem;
+        else if (key->key() == Qt::Key_Backtab && !(key->modifiers() & Qt::ControlModifier))
+            hint = QAbstractItemDelegate::EditPreviousItem;
+        else if (isEnter(key) && (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier)))
+            hint = QAbstractItemDelegate::SubmitModelCache;
+        else if (key->key() == Qt::Key_Escape)
+            return QStyledItemDelegate::eventFilter(watched, event);
+        else
+            return false;
+        emit commitData(edit);
+        emit closeEditor(edit, hint);
+        return true;
+    }
+    if (auto* line = qobject_cast<QLineEdit*>(editor); line && isEnter(key)) {
+        if (key->modifiers() & Qt::ShiftModifier) {
+            QString text = line->text();
+            const int cursor = line->cursorPosition();
+            text.insert(cursor, QLatin1Char('\n'));
+            emit multiLineWanted(line, text, cursor + 1);
+            return true;
+        }
+        // Enter commits at once, as the key asked (not on a later turn of the event loop,
+        // when the commit could no longer tell that it was asked for).
+        emit commitData(line);
+        emit closeEditor(line, QAbstractItemDelegate::SubmitModelCache);
+        return true;
+    }
+    return QStyledItemDelegate::eventFilter(watched, event);
 }
 
 void CellDelegate::updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option,

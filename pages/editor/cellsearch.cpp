@@ -82,6 +82,8 @@ bool CellSearch::matches(int row, int column) const {
         return false;
     std::string_view cell = rows.bytes(stored, column);
     QByteArray hex;
+    if (RecordsetModel::fixedWidth(rows.columns()[std::size_t(column)]))
+        cell = RecordsetModel::unpadded(cell); // the server pads them; the user never typed it
     if (rows.columns()[std::size_t(column)].binary) {
         hex = "0x" + QByteArray(cell.data(), qsizetype(cell.size())).toHex().toUpper();
         cell = std::string_view(hex.constData(), std::size_t(hex.size()));

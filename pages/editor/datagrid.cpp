@@ -13,16 +13,20 @@
 #include "pages/editor/writewait.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QPainter>
+#include <QTimer>
 
 namespace pages {
 namespace {
 constexpr int kWidestColumn = 320; // pixels, when sizing columns to their contents
 constexpr int kSampledRows = 40;   // rows looked at when sizing columns (a screenful)
+constexpr int kWidenSample = 512;  // rows looked at, at most, when rows arrive or change
 } // namespace
 
 DataGrid::DataGrid(QWidget* parent) : QTableView(parent) {
@@ -45,6 +49,8 @@ DataGrid::DataGrid(QWidget* parent) : QTableView(parent) {
     setNull_->setEnabled(false);
     addAction(setNull_);
     connect(setNull_, &QAction::triggered, this, &DataGrid::setCurrentCellNull);
+    connect(delegate_, &CellDelegate::multiLineWanted, this, &DataGrid::goOnMultiLine,
+            Qt::QueuedConnection);
 
     notice_ = new NoticeBand(this);
     notice_->setObjectName(QStringLiteral("ReadOnlyNotice"));
@@ -90,6 +96,13 @@ void DataGrid::setDataSource(std::shared_ptr<db::RecordsetData> source) {
     if (model_) {
         connect(model_.get(), &RecordsetModel::sortStarted, this, &DataGrid::showSortOrder);
         connect(model_.get(), &RecordsetModel::sortFinished, this, &DataGrid::showSortOrder);
+        // Columns widen for wider values as they arrive or are written.
+        connect(model_.get(), &QAbstractItemModel::rowsInserted, this,
+                [this](const QModelIndex&, int first, int last) { widenFor(first, last); });
+        connect(model_.get(), &QAbstractItemModel::dataChanged, this,
+                [this](const QModelIndex& from, const QModelIndex& to) {
+                    widenFor(from.row(), to.row());
+                });
     }
     if (model_ && !model_->keysKnown())
         connect(model_.get(), &RecordsetModel::keysLearned, this, &DataGrid::showReadOnlyReason);
@@ -110,21 +123,178 @@ void DataGrid::SetFocus() {
     setFocus();
 }
 
-void DataGrid::commitPendingEdit() {
+bool DataGrid::commitPendingEdit() {
     QWidget* editor = delegate_->openEditor();
     if (state() == EditingState && editor) {
         commitData(editor);
-        closeEditor(editor, QAbstractItemDelegate::NoHint);
+        closeEditor(editor, QAbstractItemDelegate::NoHint); // stays open when refused
     }
-    edits_->commitNewRow(); // a row typed in the new-row line is written as it is left
+    // A row typed in the new-row line is written as it is left.
+    const bool rowAdded = edits_->commitNewRow();
+    return refusal_.isEmpty() && rowAdded;
+}
+
+bool DataGrid::leaveAllowed() {
+    if (commitPendingEdit())
+        return true;
+    const QString question =
+        edits_->hasTypedRow()
+            ? GridEdits::DiscardQuestion
+            : QStringLiteral("The value you typed was not written to the table. Discard it?");
+    if (!edits_->confirm(question)) {
+        if (QWidget* editor = delegate_->openEditor())
+            editor->setFocus();
+        else
+            setFocus();
+        return false;
+    }
+    discardUnsavedInput();
+    return true;
+}
+
+void DataGrid::discardUnsavedInput() {
+    if (QWidget* editor = delegate_->openEditor(); editor && state() == EditingState)
+        closeEditor(editor, QAbstractItemDelegate::RevertModelCache);
+    edits_->dropNewRow();
+}
+
+void DataGrid::commitData(QWidget* editor) {
+    // A refused text is tried again only when the user asks (a key) or changed it: never
+    // behind the user's back as the focus moves.
+    if (!refusal_.isEmpty() && !delegate_->committingByKey() &&
+        CellDelegate::editorText(editor) == refusedText_)
+        return;
+    editorCommit_ = true;
+    refusal_.clear();
+    QTableView::commitData(editor);
+    editorCommit_ = false;
+    if (!delegate_->lastCommitRefused()) {
+        refusal_.clear();
+        return;
+    }
+    refusedText_ = CellDelegate::editorText(editor);
+    if (refusal_.isEmpty())
+        refusal_ = QStringLiteral("The value was not written.");
+}
+
+void DataGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {
+    if (!refusal_.isEmpty() && hint != QAbstractItemDelegate::RevertModelCache) {
+        // 1. The editor stays with the text as typed; 2. the reason shows beside it.
+        editor->setToolTip(refusal_);
+        showNoticeText(refusal_);
+        if (QApplication::focusWidget() == this)
+            editor->setFocus();
+        return;
+    }
+    refusal_.clear();
+    QTableView::closeEditor(editor, hint);
+    showNotice(currentIndex());
+}
+
+bool DataGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) {
+    if (!refusal_.isEmpty() && delegate_->openEditor())
+        return false; // the refused text stays until it is written or given up
+    const bool opened = QTableView::edit(index, trigger, event);
+    if (opened && delegate_->openEditor() &&
+        delegate_->openEditor()->objectName() == QLatin1String("CellTextEditor"))
+        showNoticeText(CellDelegate::MultiLineKeys);
+    return opened;
+}
+
+void DataGrid::goOnMultiLine(QWidget* editor, const QString& text, int cursor) {
+    const QModelIndex index = currentIndex();
+    if (!editor || editor != delegate_->openEditor() || !index.isValid())
+        return;
+    refusal_.clear();
+    QTableView::closeEditor(editor, QAbstractItemDelegate::NoHint); // nothing written yet
+    delegate_->openMultiLineNext(text, cursor);
+    edit(index);
+}
+
+void DataGrid::keyPressEvent(QKeyEvent* event) {
+    const bool control = event->modifiers() & Qt::ControlModifier;
+    if (control && (event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab)) {
+        leaveGrid(event->key() == Qt::Key_Tab && !(event->modifiers() & Qt::ShiftModifier));
+        return;
+    }
+    const QModelIndex index = currentIndex();
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+        event->modifiers() == Qt::ShiftModifier && model_ && index.isValid() &&
+        state() != EditingState && (model_->flags(index) & Qt::ItemIsEditable) &&
+        RecordsetModel::isText(model_->source()->rows.columns()[std::size_t(index.column())])) {
+        // Any text cell takes a line break: the multi-line editor, with the break.
+        const QString text = index.data(Qt::EditRole).toString() + QLatin1Char('\n');
+        delegate_->openMultiLineNext(text, int(text.size()));
+        edit(index);
+        return;
+    }
+    QTableView::keyPressEvent(event);
+}
+
+void DataGrid::leaveGrid(bool forward) {
+    QWidget* next = this;
+    do
+        next = forward ? next->nextInFocusChain() : next->previousInFocusChain();
+    while (next != this &&
+           (isAncestorOf(next) || next->window() != window() || !next->isVisibleTo(window()) ||
+            !next->isEnabled() || !(next->focusPolicy() & Qt::TabFocus)));
+    if (next != this)
+        next->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+}
+
+void DataGrid::widenFor(int first, int last) {
+    if (!model_ || first < 0 || last < first)
+        return;
+    const db::ResultTable& rows = model_->source()->rows;
+    // The longest value among some of the rows (all of a few, spread over many), by its
+    // stored length: measuring each would cost a long read its speed.
+    const int step = std::max(1, (last - first + 1) / kWidenSample);
+    for (int column = 0; column < model_->columnCount(); ++column) {
+        if (columnWidth(column) >= kWidestColumn)
+            continue;
+        int longestRow = -1;
+        std::size_t longest = 0;
+        for (int row = last; row >= first; row -= step) {
+            const int stored = model_->storedRow(row);
+            if (stored < 0 || rows.isNull(stored, column))
+                continue;
+            if (const std::size_t size = rows.bytes(stored, column).size(); size > longest)
+                longest = size, longestRow = row;
+        }
+        if (longestRow < 0)
+            continue;
+        QStyleOptionViewItem option;
+        initViewItemOption(&option);
+        const int wanted =
+            itemDelegate()->sizeHint(option, model_->index(longestRow, column)).width() + 8;
+        if (wanted > columnWidth(column))
+            setColumnWidth(column, std::min(wanted, kWidestColumn));
+    }
+}
+
+bool DataGrid::nullAllowed(const QModelIndex& index) const {
+    return model_ && index.isValid() && (model_->flags(index) & Qt::ItemIsEditable) &&
+           model_->source()->rows.columns()[std::size_t(index.column())].nullable;
+}
+
+void DataGrid::updateSetNull() {
+    // Not offered where the column does not allow NULL.
+    const QModelIndex current = currentIndex();
+    const bool columnTakesNull =
+        !model_ || !current.isValid() ||
+        model_->source()->rows.columns()[std::size_t(current.column())].nullable;
+    setNull_->setVisible(columnTakesNull);
+    setNull_->setEnabled(nullAllowed(current));
 }
 
 void DataGrid::setCurrentCellNull() {
     const QModelIndex index = currentIndex();
-    if (!model_ || !index.isValid() || !(model_->flags(index) & Qt::ItemIsEditable))
+    if (!nullAllowed(index))
         return;
-    if (QWidget* editor = delegate_->openEditor(); editor && state() == EditingState)
+    if (QWidget* editor = delegate_->openEditor(); editor && state() == EditingState) {
+        refusal_.clear();
         closeEditor(editor, QAbstractItemDelegate::RevertModelCache);
+    }
     model_->setData(index, QVariant(), Qt::EditRole);
 }
 
@@ -165,8 +335,7 @@ void DataGrid::showReadOnlyReason() {
     setToolTip(readOnlyReason());
     const QModelIndex current = currentIndex();
     showNotice(current);
-    setNull_->setEnabled(model_ && current.isValid() &&
-                         (model_->flags(current) & Qt::ItemIsEditable));
+    updateSetNull();
     updateGeometries();
 }
 
@@ -213,19 +382,27 @@ void DataGrid::showNotice(const QModelIndex& current) {
     // The table's reason, else the current cell's own (a value it cannot carry back).
     const QString reason =
         model_ && current.isValid() ? model_->cellReadOnlyReason(current) : readOnlyReason();
+    const bool changed = notice_->text() != reason || notice_->isHidden() != reason.isEmpty();
     notice_->setText(reason);
-    if (notice_->isHidden() != reason.isEmpty()) {
-        notice_->setVisible(!reason.isEmpty());
+    notice_->setVisible(!reason.isEmpty());
+    if (changed)
         updateGeometries();
-    }
 }
 
 void DataGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
     QTableView::currentChanged(current, previous);
+    if (!refusal_.isEmpty() && delegate_->openEditor() && previous.isValid()) {
+        // The refused text stays open: the current cell goes back to it.
+        QTimer::singleShot(0, this, [this, back = QPersistentModelIndex(previous)] {
+            if (back.isValid() && !refusal_.isEmpty() && delegate_->openEditor())
+                setCurrentIndex(back);
+        });
+        showNoticeText(refusal_);
+        return;
+    }
     showNotice(current);
     edits_->currentChanged(current, previous);
-    setNull_->setEnabled(model_ && current.isValid() &&
-                         (model_->flags(current) & Qt::ItemIsEditable));
+    updateSetNull();
 }
 
 void DataGrid::updateGeometries() {
@@ -234,9 +411,16 @@ void DataGrid::updateGeometries() {
         return;
     placingNotice_ = true;
     QTableView::updateGeometries();
-    const int noticeBand = notice_->isHidden() ? 0 : notice_->sizeHint().height();
     const int loadBand = load_->isHidden() ? 0 : load_->sizeHint().height();
     const int findBand = find_->isHidden() ? 0 : find_->sizeHint().height();
+    // The notice takes the lines its text needs, leaving the cells a header and a row.
+    const int room = height() - 2 * frameWidth() - horizontalHeader()->height() -
+                     verticalHeader()->defaultSectionSize() - loadBand - findBand;
+    const int noticeBand =
+        notice_->isHidden()
+            ? 0
+            : std::max(std::min(notice_->heightForWidth(width() - 2 * frameWidth()), room),
+                       notice_->sizeHint().height());
     const int band = noticeBand + loadBand + findBand;
     QMargins margins = viewportMargins();
     if (margins.bottom() != band) {
@@ -266,6 +450,10 @@ void DataGrid::updateGeometries() {
 }
 
 void DataGrid::showFailure(const QString& message) {
+    if (editorCommit_) {
+        refusal_ = message; // the editor shows it (closeEditor)
+        return;
+    }
     app::platform().messageBox(window(), message, app::kStyleExclamation, app::ApplicationTitle());
 }
 
@@ -273,10 +461,8 @@ void DataGrid::showNoticeText(const QString& text) {
     if (text.isEmpty())
         return showNotice(currentIndex());
     notice_->setText(text);
-    if (notice_->isHidden()) {
-        notice_->show();
-        updateGeometries();
-    }
+    notice_->show();
+    updateGeometries(); // as many lines as the text takes
 }
 
 } // namespace pages

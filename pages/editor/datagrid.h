@@ -1,8 +1,12 @@
 #pragma once
 
 // The editor's grid: a table view over the rows of a recordset, writing each committed
-// edit back to the table (Enter, or leaving the cell, commits). Ctrl+0 or the context
-// menu's "Set to NULL" sets the current cell to NULL. The context menu shows the grid's
+// edit back to the table (Enter, or leaving the cell, commits). A value the table refuses
+// leaves its editor open with the text as typed and the reason in the band under the
+// cells; Esc gives it up. Shift+Enter in a text cell goes on in the multi-line editor
+// with a line break. Ctrl+Tab and Ctrl+Shift+Tab leave the grid for the page's next or
+// previous control. Ctrl+0 or the context menu's "Set to NULL" sets the current cell to
+// NULL where the column allows it. The context menu shows the grid's
 // own actions (QWidget::actions), in the order they were added. A click on a column's
 // header sorts the rows shown by that column, a second click the other way round; the
 // header shows the order (the table itself is not changed). Ctrl+C copies the selected
@@ -35,6 +39,7 @@ class DataGrid : public QTableView {
     Q_OBJECT
   public:
     explicit DataGrid(QWidget* parent = nullptr);
+    using QTableView::edit;
     ~DataGrid() override;
 
     // Binds the grid to a recordset's rows; null unbinds (and lets the rows go at once).
@@ -42,8 +47,14 @@ class DataGrid : public QTableView {
     void setDataSource(std::shared_ptr<db::RecordsetData> source);
     std::shared_ptr<db::RecordsetData> DataSource() const { return source_; }
     void SetFocus();
-    // Commits an edit still open in a cell (before the page is left or closed).
-    void commitPendingEdit();
+    // Commits an edit still open in a cell and the new-row line (before the page is left
+    // or closed); false when something typed could not be written and is still there.
+    bool commitPendingEdit();
+    // Gives up what commitPendingEdit could not write: the editor's text, the new row.
+    void discardUnsavedInput();
+    // Before the page is left or closed: commits what is open; when something typed could
+    // not be written, asks whether to discard it (the safe answer stays). True: leave.
+    bool leaveAllowed();
     // True while a cell's editor is open.
     bool isEditing() const { return state() == EditingState; }
     // Writes NULL into the current cell (an open edit there is dropped).
@@ -73,6 +84,10 @@ class DataGrid : public QTableView {
     void showNoticeText(const QString& text);
 
   protected:
+    void commitData(QWidget* editor) override;
+    void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
+    bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
     void updateGeometries() override;
@@ -87,6 +102,12 @@ class DataGrid : public QTableView {
     void showReadOnlyReason();
     void showFailure(const QString& message);
     void showNotice(const QModelIndex& current);
+    bool nullAllowed(const QModelIndex& index) const;
+    // Widens the columns for the values of these view rows (up to a limit).
+    void widenFor(int first, int last);
+    void updateSetNull();
+    void leaveGrid(bool forward);
+    void goOnMultiLine(QWidget* editor, const QString& text, int cursor);
 
     std::shared_ptr<db::RecordsetData> source_;
     std::unique_ptr<RecordsetModel> model_;
@@ -98,6 +119,11 @@ class DataGrid : public QTableView {
     GridRefresh* refresh_ = nullptr;
     GridEdits* edits_ = nullptr;
     bool placingNotice_ = false;
+    // While a cell's editor commits: a refusal goes to the editor, not to a message box.
+    bool editorCommit_ = false;
+    // Why the open editor's text was refused (empty when it was not), and that text.
+    QString refusal_;
+    QString refusedText_;
     std::pair<int, Qt::SortOrder> sortAsked_{-1, Qt::AscendingOrder};
 };
 

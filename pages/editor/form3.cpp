@@ -4,18 +4,26 @@
 #include "app/framewatch.h"
 #include "app/lookandfeel.h"
 #include "app/mainmodule.h"
+#include "app/settingsstore.h"
+#include "app/viewsettings.h"
 #include "pages/chooser/form2.h"
 #include "pages/controls.h"
 #include "pages/editor/datagrid.h"
 #include "pages/wizard.h"
 
+#include <QCloseEvent>
 #include <QEvent>
 #include <QFont>
+#include <QHideEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 
 namespace pages {
 namespace {
+
+const QString kPlaceSection = QStringLiteral("Editor");
+const QString kPlaceKey = QStringLiteral("Window");
 
 void setColour(QWidget* control, QPalette::ColorRole role, quint32 code) {
     QPalette palette = control->palette();
@@ -96,12 +104,30 @@ void Form3::Form_Resize() {
 }
 
 void Form3::PushButton1_Click() {
-    // An edit still open in the grid is written before the page goes.
-    DataGrid1->commitPendingEdit();
+    // An edit still open in the grid is written before the page goes; what could not be
+    // written goes only when the user says so.
+    if (!DataGrid1->leaveAllowed())
+        return;
     db::Handler h =
         app::guardedHandler(QStringLiteral("Form3"), QStringLiteral("PushButton1_Click"));
     h.step(100, [] { form2().Show(); });
     h.step(102, [&] { Hide(); });
+}
+
+void Form3::saveWindowPlace() {
+    if (watchingFrame_) // shown at least once
+        app::SaveSetting(app::ViewSettingsKey, kPlaceSection, kPlaceKey,
+                         QString::fromLatin1(saveGeometry().toBase64()));
+}
+
+void Form3::restoreWindowPlace() {
+    try {
+        const QString saved = app::GetSetting(app::ViewSettingsKey, kPlaceSection, kPlaceKey);
+        if (!saved.isEmpty())
+            restoreGeometry(QByteArray::fromBase64(saved.toLatin1()));
+    } catch (...) {
+        // A store that cannot be read: the window opens at its design size, centred.
+    }
 }
 
 void Form3::resizeEvent(QResizeEvent* event) {
@@ -127,6 +153,7 @@ void Form3::showEvent(QShowEvent* event) {
     app::Page::showEvent(event);
     if (!watchingFrame_) {
         watchingFrame_ = true;
+        restoreWindowPlace(); // where the user left it last time
         app::watchFrame(*this, [this] { layOutForFrame(); });
     }
     layOutForSize();
@@ -147,6 +174,32 @@ void Form3::layOutForSize() {
 void Form3::layOutForFrame() {
     if (app::outerSize(*this) != laidOutFor_)
         layOutForSize();
+}
+
+void Form3::closeEvent(QCloseEvent* event) {
+    if (!DataGrid1->leaveAllowed()) {
+        event->ignore(); // the user stays with what was typed
+        return;
+    }
+    saveWindowPlace();
+    app::Page::closeEvent(event);
+}
+
+void Form3::keyPressEvent(QKeyEvent* event) {
+    // Ctrl+Tab and Ctrl+Shift+Tab move between the grid and the buttons, from anywhere.
+    if ((event->modifiers() & Qt::ControlModifier) &&
+        (event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab)) {
+        focusNextPrevChild(event->key() == Qt::Key_Tab &&
+                           !(event->modifiers() & Qt::ShiftModifier));
+        return;
+    }
+    app::Page::keyPressEvent(event);
+}
+
+void Form3::hideEvent(QHideEvent* event) {
+    if (!event->spontaneous()) // hidden by the program, not minimized
+        saveWindowPlace();
+    app::Page::hideEvent(event);
 }
 
 void Form3::Form_Unload() {

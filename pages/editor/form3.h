@@ -35,10 +35,18 @@ class Form3 : public app::Page {
     void moveEvent(QMoveEvent* event) override;
     void showEvent(QShowEvent* event) override;
     bool event(QEvent* event) override;
+    // Closing with something typed that could not be written asks first (DataGrid).
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     // An edit still open in the grid is committed before the program ends.
     void Form_Unload() override;
 
+    void hideEvent(QHideEvent* event) override;
+
   private:
+    // The window's size and place, kept with the view's settings between runs.
+    void saveWindowPlace();
+    void restoreWindowPlace();
     void layOutForSize();
     void layOutForFrame();
 

@@ -2,6 +2,7 @@
 
 #include "app/mainmodule.h"
 #include "app/settingsstore.h"
+#include "app/viewsettings.h"
 #include "pages/editor/recordsetmodel.h"
 
 #include <algorithm>
@@ -65,14 +66,14 @@ CopiedCells copyCells(const RecordsetModel& model, const QModelIndexList& select
 
 QString copyNullWord() {
     try {
-        return app::GetSetting(app::ApplicationKey, kSection, kNullKey);
+        return app::GetSetting(app::ViewSettingsKey, kSection, kNullKey);
     } catch (...) {
         return {}; // a store that cannot be read: NULL copies as an empty cell
     }
 }
 
 void setCopyNullWord(const QString& word) {
-    app::SaveSetting(app::ApplicationKey, kSection, kNullKey, word);
+    app::SaveSetting(app::ViewSettingsKey, kSection, kNullKey, word);
 }
 
 } // namespace pages

@@ -16,8 +16,11 @@
 namespace pages {
 namespace {
 
+// The safe answer (No) is the default: Enter alone changes nothing.
 bool askInBox(QWidget* parent, const QString& question) {
-    return QMessageBox::question(parent, app::ApplicationTitle(), question) == QMessageBox::Yes;
+    return QMessageBox::question(parent, app::ApplicationTitle(), question,
+                                 QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::No) == QMessageBox::Yes;
 }
 
 } // namespace
@@ -41,6 +44,17 @@ GridEdits::GridEdits(DataGrid* grid) : QObject(grid), grid_(grid), confirm_(askI
 }
 
 GridEdits::~GridEdits() = default;
+
+const QString GridEdits::DiscardQuestion =
+    QStringLiteral("The new row you typed was not added to the table. Discard it?");
+
+bool GridEdits::confirm(const QString& question) const {
+    return confirm_(grid_->window(), question);
+}
+
+bool GridEdits::hasTypedRow() const {
+    return line_ && line_->typed();
+}
 
 QAction* GridEdits::addAction(const QString& text, const QString& name,
                               const QList<QKeySequence>& keys, void (GridEdits::*slot)()) {
@@ -168,7 +182,8 @@ bool GridEdits::eventFilter(QObject* watched, QEvent* event) {
     if (watched == grid_ && event->type() == QEvent::KeyPress &&
         static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape && !grid_->isEditing() &&
         newRowLineRow() >= 0 && grid_->currentIndex().row() == newRowLineRow() && line_->typed()) {
-        dropNewRow();
+        if (confirm_(grid_->window(), DiscardQuestion))
+            dropNewRow();
         return true;
     }
     return QObject::eventFilter(watched, event);

@@ -48,7 +48,13 @@ class GridEdits : public QObject {
     void undo();
     void redo();
 
-    // Asks the user a yes-or-no question (by default in a message box).
+    // A row typed in the new-row line and not added (yet).
+    bool hasTypedRow() const;
+    // The question before a typed row is given up (Esc, leaving the page).
+    static const QString DiscardQuestion;
+    bool confirm(const QString& question) const;
+
+    // Asks the user a yes-or-no question (by default in a message box, No the default).
     using Confirm = std::function<bool(QWidget* parent, const QString& question)>;
     void setConfirm(Confirm confirm) { confirm_ = std::move(confirm); }
     const UndoStack& history() const { return history_; }

@@ -21,8 +21,10 @@ QVariant NewRowLine::data(int column, int role) const {
     case Qt::DisplayRole:
         if (value)
             return *value ? QString::fromStdString(**value) : QStringLiteral("NULL");
-        if (!reason.isEmpty())
+        if (inserter_.filledByServer(column))
             return QStringLiteral("(filled by the server)");
+        if (!reason.isEmpty())
+            return QStringLiteral("(cannot be typed)");
         return inserter_.needsValue(column) ? QStringLiteral("(needs a value)") : QString();
     case Qt::EditRole:
         return value && *value ? QString::fromStdString(**value) : QString();

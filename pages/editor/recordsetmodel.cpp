@@ -69,6 +69,30 @@ bool isNumericType(short type) {
 
 const QString RecordsetModel::NullPlaceholder = QStringLiteral("NULL");
 
+bool RecordsetModel::fixedWidth(const db::ColumnInfo& column) {
+    return !column.binary && (column.sqlType == SQL_CHAR || column.sqlType == SQL_WCHAR);
+}
+
+bool RecordsetModel::isText(const db::ColumnInfo& column) {
+    switch (column.sqlType) {
+    case SQL_CHAR:
+    case SQL_VARCHAR:
+    case SQL_LONGVARCHAR:
+    case SQL_WCHAR:
+    case SQL_WVARCHAR:
+    case SQL_WLONGVARCHAR:
+        return !column.binary;
+    default:
+        return false;
+    }
+}
+
+std::string_view RecordsetModel::unpadded(std::string_view value) {
+    while (!value.empty() && value.back() == ' ')
+        value.remove_suffix(1);
+    return value;
+}
+
 RecordsetModel::RecordsetModel(std::shared_ptr<db::RecordsetData> data, QObject* parent)
     : QAbstractTableModel(parent), data_(std::move(data)) {
     if (data_)
@@ -154,6 +178,12 @@ QVariant RecordsetModel::data(const QModelIndex& index, int role) const {
             return role == Qt::DisplayRole ? NullPlaceholder : QString(QLatin1String(""));
         if (info.binary)
             return hexText(rows.bytes(row, column));
+        if (fixedWidth(info)) {
+            const std::string_view value = unpadded(rows.bytes(row, column));
+            if (role == Qt::DisplayRole)
+                return shownText(value);
+            return QString::fromUtf8(value.data(), qsizetype(value.size()));
+        }
         if (role == Qt::DisplayRole)
             return shownText(rows.bytes(row, column));
         return rows.text(row, column);
@@ -182,8 +212,13 @@ std::optional<QString> RecordsetModel::wholeText(int viewRow, int column) const 
     const int row = data_ ? storedRow(viewRow) : -1;
     if (row < 0 || column < 0 || column >= columnCount() || data_->rows.isNull(row, column))
         return std::nullopt;
-    if (data_->rows.columns()[std::size_t(column)].binary)
+    const db::ColumnInfo& info = data_->rows.columns()[std::size_t(column)];
+    if (info.binary)
         return hexText(data_->rows.bytes(row, column), std::string_view::npos);
+    if (fixedWidth(info)) {
+        const std::string_view value = unpadded(data_->rows.bytes(row, column));
+        return QString::fromUtf8(value.data(), qsizetype(value.size()));
+    }
     return data_->rows.text(row, column);
 }
 

@@ -42,6 +42,13 @@ class RecordsetModel : public QAbstractTableModel {
     // The most characters a cell shows of its value.
     static constexpr int ShownCharacters = 256;
 
+    // Fixed-width text (char(n), nchar(n)) is shown, edited, found and copied without the
+    // blanks the server pads it with (the server compares it without them, too).
+    static bool fixedWidth(const db::ColumnInfo& column);
+    static std::string_view unpadded(std::string_view value);
+    // A column of text (which can take line breaks).
+    static bool isText(const db::ColumnInfo& column);
+
     // Learns the table's keys through the rows' connection (see db::RowWriter).
     explicit RecordsetModel(std::shared_ptr<db::RecordsetData> data, QObject* parent = nullptr);
     ~RecordsetModel() override;

@@ -44,6 +44,11 @@ QPushButton {
     background: qlineargradient(x1: 0, y1: 0, x2: 0, y2: 1, stop: 0 #3a6fb5, stop: 1 #1f4e8c);
 }
 
+/* The keyboard's place stays visible on the buttons. */
+QPushButton:focus {
+    border: 2px solid #f2b134;
+}
+
 QPushButton:hover {
     background: qlineargradient(x1: 0, y1: 0, x2: 0, y2: 1, stop: 0 #4b82c9, stop: 1 #2a5d9e);
 }

@@ -21,6 +21,7 @@ class StartupTest : public QObject {
     void shouldStartOnChooserWhenStoredValuesConnect();
     void shouldReportEachUnreadableFieldAndGoOn();
     void shouldOpenHomePageWhenTheDrawGivesSeven();
+    void shouldReportAHomePageVisitThatCannotStartAtItsStatement();
     void shouldEndProgramWhenClosed();
 };
 
@@ -88,6 +89,19 @@ void StartupTest::shouldOpenHomePageWhenTheDrawGivesSeven() {
     pages::startProgram();
     QCOMPARE(guard.fake().urls, QStringList{app::homePageAddress()});
     QVERIFY(pages::form1().isVisible());
+}
+
+void StartupTest::shouldReportAHomePageVisitThatCannotStartAtItsStatement() {
+    testing::PlatformGuard guard;
+    testing::SampleServer server;
+    guard.fake().draw = 0.065;
+    guard.fake().browserFails = true;
+    pages::startProgram();
+    QCOMPARE(guard.fake().boxes.size(), 1);
+    QVERIFY2(guard.fake().boxes[0].text.contains(
+                 QStringLiteral("in Quorvane2021/08/31.Form1.Form_Load at line 110")),
+             qPrintable(guard.fake().boxes[0].text));
+    QVERIFY(pages::form1().isVisible()); // the start-up went on
 }
 
 void StartupTest::shouldEndProgramWhenClosed() {

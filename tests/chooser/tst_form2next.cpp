@@ -20,6 +20,7 @@ class Form2NextTest : public QObject {
   private slots:
     void shouldBuildTheQueryWithClosingBracketsDoubled();
     void shouldOpenTheChosenTableInTheEditor();
+    void shouldOpenATableByEnterOrDoubleClickAndKeepItOnAClickBesideTheNames();
     void shouldReleaseTheEarlierTableWhenAnotherIsChosen();
     void shouldLandOnAnEmptyEditorWhenTheConnectionFails();
     void shouldAskForATableWhenTheListIsEmpty();
@@ -73,6 +74,41 @@ void Form2NextTest::shouldOpenTheChosenTableInTheEditor() {
     QCOMPARE(source->connection->cursorLocation, short(3));
     QCOMPARE(source->connection->commandTimeout, 5000);
     QCOMPARE(source->connection->connectionTimeout, 5000);
+}
+
+void Form2NextTest::shouldOpenATableByEnterOrDoubleClickAndKeepItOnAClickBesideTheNames() {
+    Fixture run(QStringLiteral("lab"), chooser::kLabTables);
+    pages::Form2& chooser = pages::form2();
+    chooser.Show();
+    QListWidget* list = chooser.List1;
+    QWidget* names = list->viewport();
+    // A click below the last name keeps the selection; "Next >" opens it.
+    choose(QStringLiteral("Order Details"));
+    const QPoint beside(names->width() / 2, names->height() - 2);
+    QVERIFY(!list->indexAt(beside).isValid());
+    QTest::mouseClick(names, Qt::LeftButton, {}, beside);
+    QCOMPARE(list->selectedItems().size(), 1);
+
+    // Enter on the list does what "Next >" does.
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_Return);
+    QCOMPARE(run.boxTexts(), QStringList());
+    QVERIFY(pages::form3().isVisible());
+    QVERIFY(!chooser.isVisible());
+    QCOMPARE(Globals::SelectedTableName, QStringLiteral("Order Details"));
+
+    // And so does a double-click on another name.
+    pages::form3().PushButton1_Click();
+    QVERIFY(chooser.isVisible());
+    QListWidgetItem* other = itemNamed(QStringLiteral("Physics"));
+    QVERIFY(other && other->text() != QStringLiteral("Order Details"));
+    const QPoint at = list->visualItemRect(other).center();
+    QTest::mouseClick(names, Qt::LeftButton, {}, at);
+    QTest::mouseDClick(names, Qt::LeftButton, {}, at);
+    QCOMPARE(run.boxTexts(), QStringList());
+    QVERIFY(pages::form3().isVisible());
+    QCOMPARE(Globals::SelectedTableName, other->text());
+    QCOMPARE(pages::form3().Label2->text(), QStringLiteral(" Now Editing: ") + other->text());
 }
 
 void Form2NextTest::shouldReleaseTheEarlierTableWhenAnotherIsChosen() {

@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSettings>
 #include <QTest>
 
 // The editor page: its layout, its load, the resize rule, and leaving it.
@@ -27,6 +28,7 @@ class Form3Test : public QObject {
     void shouldFollowTheOuterSizeByItsThresholds();
     void shouldLeaveEverythingWhereItWasWhileMinimized();
     void shouldCommitAnOpenEditOnBackAndOnClose();
+    void shouldReopenAsLargeAndWhereItWasLeft();
 
   private:
     void resizeOuter(pages::Form3& form, int width, int height);
@@ -172,6 +174,27 @@ void Form3Test::shouldCommitAnOpenEditOnBackAndOnClose() {
     form.close();
     QCOMPARE(editor::valueOf("SELECT name FROM t WHERE id = 2"), QString("nib"));
     QCOMPARE(platform_->fake().programEnds, 1);
+}
+
+void Form3Test::shouldReopenAsLargeAndWhereItWasLeft() {
+    {
+        pages::Form3 form;
+        form.Show();
+        form.resize(640, 420);
+        form.move(40, 30);
+        QTRY_COMPARE(form.pos(), QPoint(40, 30));
+        form.Hide();
+    }
+    pages::Form3 again;
+    again.Show();
+    QCOMPARE(again.size(), QSize(640, 420));
+    QCOMPARE(again.pos(), QPoint(40, 30));
+    // The layout follows the size it reopened at.
+    QCOMPARE(again.PushButton1->y(), app::twips(again.frameGeometry().height() * 15 - 1070));
+    // Kept with the view's settings, not with the five connection values.
+    QVERIFY(QSettings(platform_->fake().settingsDir + "/Halvetri.ini", QSettings::IniFormat)
+                .allKeys()
+                .isEmpty());
 }
 
 QTEST_MAIN(Form3Test)

@@ -1,3 +1,5 @@
+#include "app/mainmodule.h"
+#include "app/settingsstore.h"
 #include "editor/editorfixture.h"
 #include "pages/editor/datagrid.h"
 #include "pages/editor/gridcopy.h"
@@ -123,6 +125,9 @@ void GridCopyTest::shouldOfferEveryReadActionInTheContextMenu() {
     menu->close();
     grid.findChild<QAction*>("CopyNullAsWord")->trigger();
     QCOMPARE(pages::copyNullWord(), QStringLiteral("NULL"));
+    // Kept with the view's choices, not with the five connection values.
+    QCOMPARE(app::GetSetting(app::ApplicationKey, "Grid", "CopyNullAs", "none"), QString("none"));
+    QCOMPARE(app::GetSetting("Halvetri/View", "Grid", "CopyNullAs"), QString("NULL"));
     grid.findChild<QAction*>("CopyNullAsEmpty")->trigger();
     QCOMPARE(pages::copyNullWord(), QString());
 }

@@ -163,10 +163,10 @@ void GridEditsTest::shouldKeepARefusedNewRowForCorrectionAndDropItOnEscape() {
     type(0, "cap");
     type(2, "blue");
     grid_->setCurrentIndex(model().index(line, 0));
-    grid_->setCurrentIndex(model().index(0, 0)); // leaves the line: refused (qty)
+    grid_->setCurrentIndex(model().index(0, 0)); // leaves the line: refused before it is sent
     QCOMPARE(valueOf("SELECT count(*) FROM part"), QString("1"));
     QVERIFY(!grid_->readOnlyNotice()->isHidden());
-    QVERIFY2(grid_->readOnlyNotice()->toolTip().contains("does not allow null values"),
+    QVERIFY2(grid_->readOnlyNotice()->toolTip().contains("qty needs a value"),
              qPrintable(grid_->readOnlyNotice()->toolTip()));
     QCOMPARE(shown(line, 0), QString("cap")); // kept for correction
     QCOMPARE(shown(line, 2), QString("blue"));

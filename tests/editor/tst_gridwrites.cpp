@@ -89,8 +89,8 @@ void GridWritesTest::shouldAddNothingWhenTheServerRefusesTheRow() {
         QCOMPARE(data->rows.rowCount(), 1);
         QCOMPARE(valueOf("SELECT count(*) FROM part"), QString("1"));
     };
-    refused(newRow({{0, std::string("cap")}}, 3), db::WriteStatus::Rejected,
-            "does not allow null values");
+    // A column that needs a value and has none is refused before anything is sent.
+    refused(newRow({{0, std::string("cap")}}, 3), db::WriteStatus::DoesNotFit, "qty needs a value");
     refused(newRow({{0, std::string("pen")}, {1, std::string("2")}}, 3), db::WriteStatus::Rejected,
             "duplicate key");
     refused(newRow({{0, std::string("cap")}, {1, std::string("-1")}}, 3), db::WriteStatus::Rejected,

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QLabel>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -157,6 +158,19 @@ class SkinFrameworkTest : public QObject {
         window.ensurePolished();
 
         QVERIFY(window.styleSheet().contains(QStringLiteral("QGroupBox")));
+
+        // A button with the keyboard's focus shows it.
+        QWidget page;
+        page.setStyleSheet(window.styleSheet());
+        auto* first = new QPushButton(QStringLiteral("< Back"), &page);
+        auto* second = new QPushButton(QStringLiteral("< Back"), &page);
+        first->setGeometry(0, 0, 120, 30);
+        second->setGeometry(0, 40, 120, 30);
+        page.show();
+        QVERIFY(QTest::qWaitForWindowActive(&page));
+        first->setFocus(Qt::TabFocusReason);
+        QTRY_VERIFY(first->hasFocus());
+        QVERIFY(first->grab().toImage() != second->grab().toImage());
     }
 };
 

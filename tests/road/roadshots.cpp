@@ -9,6 +9,9 @@
 // the connection page, choosing `table` (default "titles") and "Next >" to the editor,
 // which is then resized to W x H pixels when a size is given (as a user would drag it).
 // "editor-find" then sorts the rows by the price, downwards, and finds "cook" with Ctrl+F.
+// "editor-multiline" goes on in the multi-line editor with Shift+Enter in a title;
+// "editor-refused" types a date the column refuses; "editor-long-reason" types a new row
+// whose key the server refuses (each by key presses, as a user would).
 // Once the page has painted, its rectangle on the screen in device pixels ("WxH+X+Y") is
 // written to the ready file; the program then stays up until it is killed, a minute at
 // most. A box shown on the way (an error) blocks, and no ready file appears.
@@ -31,6 +34,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -96,6 +100,58 @@ void showNewRow() {
     grid.model()->setData(grid.model()->index(line, 1), QStringLiteral("Quorvane for Beginners"));
 }
 
+// A key pressed and released where the keyboard's focus is, with its text.
+void press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier, const QString& text = {}) {
+    for (const QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease}) {
+        QWidget* focus = QApplication::focusWidget();
+        if (!focus)
+            return;
+        QKeyEvent event(type, key, modifiers, text);
+        QCoreApplication::sendEvent(focus, &event);
+    }
+}
+
+void typeText(const QString& text) {
+    for (const QChar c : text)
+        press(c == QLatin1Char(' ') ? int(Qt::Key_Space) : int(c.toUpper().unicode()),
+              Qt::NoModifier, QString(c));
+}
+
+// Types into a cell of the editor's grid: F2, all of it replaced.
+void typeInto(int row, const QString& column, const QString& text) {
+    pages::DataGrid& grid = *pages::form3().DataGrid1;
+    const int at = grid.DataSource()->rows.columnIndex(column);
+    grid.setCurrentIndex(grid.model()->index(row, std::max(at, 0)));
+    grid.setFocus();
+    press(Qt::Key_F2);
+    press(Qt::Key_A, Qt::ControlModifier);
+    typeText(text);
+}
+
+void showEditorKeys(const QString& page) {
+    pages::DataGrid& grid = *pages::form3().DataGrid1;
+    if (page == QLatin1String("editor-multiline")) {
+        typeInto(0, QStringLiteral("title"), QStringLiteral("The Busy Executive's Guide"));
+        press(Qt::Key_Return, Qt::ShiftModifier);
+        QTimer::singleShot(100, [] { typeText(QStringLiteral("Second Edition")); });
+    } else if (page == QLatin1String("editor-refused")) {
+        typeInto(1, QStringLiteral("pubdate"), QStringLiteral("12/31/2024"));
+        press(Qt::Key_Return);
+    } else if (page == QLatin1String("editor-long-reason")) {
+        grid.edits()->addRow();
+        const int line = grid.edits()->newRowLineRow();
+        typeInto(line, QStringLiteral("title_id"), QStringLiteral("BU1032"));
+        press(Qt::Key_Return);
+        typeInto(line, QStringLiteral("title"), QStringLiteral("A Second Busy Executive"));
+        press(Qt::Key_Return);
+        typeInto(line, QStringLiteral("type"), QStringLiteral("business"));
+        press(Qt::Key_Return);
+        typeInto(line, QStringLiteral("pubdate"), QStringLiteral("2024-12-31"));
+        press(Qt::Key_Return);
+        press(Qt::Key_Up); // leaves the line: the server refuses the key
+    }
+}
+
 void writeReady(const QString& path, const QWidget& page) {
     const qreal ratio = page.devicePixelRatioF();
     const QRect r = page.frameGeometry();
@@ -158,7 +214,14 @@ int main(int argc, char* argv[]) {
         }
         if (page == QLatin1String("editor-new-row"))
             showNewRow();
-        QTimer::singleShot(700, [&readyFile, shown] { writeReady(readyFile, *shown); });
+        // Keys go where the focus is: once the window manager has activated the window.
+        const bool typing = page.startsWith(QLatin1String("editor-")) &&
+                            page != QLatin1String("editor-find") &&
+                            page != QLatin1String("editor-new-row");
+        shown->activateWindow();
+        QTimer::singleShot(typing ? 600 : 0, [page] { showEditorKeys(page); });
+        QTimer::singleShot(typing ? 1500 : 700,
+                           [&readyFile, shown] { writeReady(readyFile, *shown); });
     });
     QTimer::singleShot(60000, [] { QCoreApplication::exit(0); });
     const int result = application.exec();

@@ -25,7 +25,12 @@ class FakePlatform : public app::Platform {
     FakePlatform();
 
     void messageBox(QWidget* parent, const QString& text, int style, const QString& title) override;
-    void openUrl(const QString& address) override { urls << address; }
+    // With browserFails, the desktop's own refusal of an address no browser takes.
+    void openUrl(const QString& address) override {
+        urls << address;
+        if (browserFails)
+            app::makeDesktopPlatform()->openUrl(QString());
+    }
     double secondsSinceMidnight() override { return seconds; }
     double randomDraw(double) override { return draw; }
     QString programFolder() override { return folder; }
@@ -35,6 +40,7 @@ class FakePlatform : public app::Platform {
 
     QList<ShownBox> boxes;
     QStringList urls;
+    bool browserFails = false;
     int programEnds = 0;
     int eventPumps = 0;
     double seconds = 0;
