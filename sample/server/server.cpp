@@ -60,6 +60,13 @@ void Server::setFaults(const Faults& faults) {
     ignoreAttentions_ = faults.ignoreAttentions;
 }
 
+void Server::setLoginScript(const std::string& user, const std::string& script) {
+    std::lock_guard lock(mutex_);
+    for (Account& a : options_.accounts)
+        if (a.user == user)
+            a.loginScript = script;
+}
+
 Faults Server::faults() const {
     std::lock_guard lock(mutex_);
     return faults_;

@@ -21,6 +21,9 @@ namespace tds {
 struct Account {
     std::string user;
     std::string password;
+    // Run in the session as soon as the login is accepted, its results unseen: what a
+    // login trigger or login script does on Adaptive Server ("set chained on", say).
+    std::string loginScript;
 };
 
 struct ServerOptions {
@@ -39,6 +42,9 @@ struct Faults {
     int dropAfterRows = -1;        // hangs up after this many rows of a result
     bool ignoreAttentions = false; // never acknowledges nor obeys an attention
     int rowDelayMs = 0;            // sends each row on its own, this long after the last
+    // A request whose text holds this (case-sensitive) is chosen as a deadlock's victim:
+    // its session's transaction is rolled back whole and it is answered 1205, severity 13.
+    std::string deadlockOn;
 };
 
 // What one connection carried, for tests that check what the client sent.
@@ -58,7 +64,10 @@ class Server {
     Server& operator=(const Server&) = delete;
 
     std::uint16_t port() const { return port_; }
+    const std::shared_ptr<Backend>& backend() const { return backend_; }
     void setFaults(const Faults& faults);
+    // The login script of the account `user` from the next login on (empty: none).
+    void setLoginScript(const std::string& user, const std::string& script);
     Faults faults() const;
 
     int connectionsAccepted() const;
