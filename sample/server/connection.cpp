@@ -125,16 +125,9 @@ bool Server::Connection::logIn(std::unique_ptr<Session>& session, StreamSettings
     }
     const LoginRecord login = parseLoginRecord(message.body);
     bool known = false;
-    std::string loginScript;
-    {
-        std::lock_guard lock(server_.mutex_);
-        for (const Account& a : server_.options_.accounts) {
-            if (login.complete && a.user == login.user && a.password == login.password) {
-                known = true;
-                loginScript = a.loginScript;
-            }
-        }
-    }
+    for (const Account& a : server_.options_.accounts)
+        known = known || (login.complete && a.user == login.user && a.password == login.password);
+    const std::string loginScript = known ? server_.loginScript(login.user) : std::string();
     {
         std::lock_guard lock(server_.mutex_);
         log_->user = login.user;

@@ -62,9 +62,13 @@ void Server::setFaults(const Faults& faults) {
 
 void Server::setLoginScript(const std::string& user, const std::string& script) {
     std::lock_guard lock(mutex_);
-    for (Account& a : options_.accounts)
-        if (a.user == user)
-            a.loginScript = script;
+    loginScripts_[user] = script;
+}
+
+std::string Server::loginScript(const std::string& user) const {
+    std::lock_guard lock(mutex_);
+    const auto found = loginScripts_.find(user);
+    return found == loginScripts_.end() ? std::string() : found->second;
 }
 
 Faults Server::faults() const {

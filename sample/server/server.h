@@ -10,6 +10,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <list>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -21,9 +22,6 @@ namespace tds {
 struct Account {
     std::string user;
     std::string password;
-    // Run in the session as soon as the login is accepted, its results unseen: what a
-    // login trigger or login script does on Adaptive Server ("set chained on", say).
-    std::string loginScript;
 };
 
 struct ServerOptions {
@@ -66,8 +64,11 @@ class Server {
     std::uint16_t port() const { return port_; }
     const std::shared_ptr<Backend>& backend() const { return backend_; }
     void setFaults(const Faults& faults);
-    // The login script of the account `user` from the next login on (empty: none).
+    // The login script of the account `user` from the next login on (empty: none): run in
+    // the session as soon as the login is accepted, its results unseen, as a login
+    // trigger or login script runs on Adaptive Server ("set chained on", say).
     void setLoginScript(const std::string& user, const std::string& script);
+    std::string loginScript(const std::string& user) const;
     Faults faults() const;
 
     int connectionsAccepted() const;
@@ -95,6 +96,7 @@ class Server {
     bool stopping_ = false;
     int accepted_ = 0;
     std::vector<std::shared_ptr<ConnectionLog>> logs_;
+    std::map<std::string, std::string> loginScripts_; // user -> script
     std::list<std::shared_ptr<Connection>> connections_;
     std::thread acceptThread_;
 
