@@ -41,7 +41,7 @@ SessionFacts learnSessionFacts(odbc::DriverConnection& connection, int timeoutSe
     if (integer(0) != 0 || integer(1) != 0)
         facts.readOnlyReason =
             QStringLiteral("Read-only: the server keeps a transaction open on this connection "
-                           "from its login on (a login script set it chained), so no change "
+                           "from its login on (a login script left one open), so no change "
                            "could be saved for good.") +
             (refusal.isEmpty() ? QString() : QStringLiteral(" The server answered:\n\n") + refusal);
     return facts;
