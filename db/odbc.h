@@ -5,6 +5,7 @@
 // on which it failed.
 
 #include "db/dberror.h"
+#include "db/sessionfacts.h"
 
 #include <sql.h>
 #include <sqlext.h>
@@ -76,10 +77,15 @@ class DriverConnection {
 
     const Handle& handle() const { return dbc_; }
 
+    // What the provider learnt of the session after the login (nothing by default).
+    const SessionFacts& sessionFacts() const { return facts_; }
+    void setSessionFacts(SessionFacts facts) { facts_ = std::move(facts); }
+
   private:
     std::shared_ptr<Environment> env_;
     Handle dbc_;
     bool connected_ = false;
+    SessionFacts facts_;
 };
 
 // A statement on a connection. The result, when one is pending, is closed on destruction.

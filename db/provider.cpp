@@ -1,6 +1,9 @@
 #include "db/provider.h"
 
+#include "db/connection.h"
 #include "db/dberror.h"
+#include "db/odbc.h"
+#include "db/sessionfacts.h"
 
 #include <map>
 #include <mutex>
@@ -77,11 +80,19 @@ class AseProvider : public Provider {
         if (!database.isEmpty())
             text += odbcBraced(QStringLiteral("Database"), database, QStringLiteral("database"));
         text += QStringLiteral("APP=Quorvane;ClientCharset=UTF-8;");
+        // Texts whole: without it the server cuts text and image values at its default of
+        // 32,768 bytes, and the driver reads no configuration file for a string like this.
+        text += QStringLiteral("TextSize=2147483647;");
         // Pinned: left to itself the driver probes other protocol versions and can hang.
         // Last, unbraced: the driver keeps the closing brace of a braced value that ends
         // the string.
         text += QStringLiteral("TDS_Version=5.0");
         return text;
+    }
+
+    // Before any work: the session unchained, and what the server granted learnt.
+    void afterConnect(odbc::DriverConnection& connection) const override {
+        connection.setSessionFacts(learnSessionFacts(connection, kDefaultCommandTimeout));
     }
 };
 

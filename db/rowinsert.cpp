@@ -143,9 +143,13 @@ std::vector<RowValues> RowInserter::readBack(WriteTransaction& transaction, bool
         const std::vector<RowValues> id = transaction.select(ask, {number}, 1);
         if (id.size() == 1 && id[0][0] && *id[0][0] != "0") {
             const int c = int(identity - keys.roles.begin());
-            given[std::size_t(c)] = id[0][0];
-            std::vector<RowValues> found = byColumns({c}, given);
-            if (found.size() == 1)
+            RowValues byIdentity = given;
+            byIdentity[std::size_t(c)] = id[0][0];
+            std::vector<RowValues> found = byColumns({c}, byIdentity);
+            // @@identity is the last identity any insert took, a trigger's into another
+            // table included: it names the typed row only when that row holds the values.
+            int differs = -1;
+            if (found.size() == 1 && holdsGiven(found.front(), differs))
                 return found;
         }
     }

@@ -14,9 +14,8 @@ QString notSaved(const QString& why) {
 }
 
 bool isTimeOut(const DbError& error) {
-    // The driver's time-out, SQLite's busy wait, Adaptive Server's lock wait and deadlock.
-    return error.sqlState() == QLatin1String("HYT00") || error.nativeCode() == 1205 ||
-           error.nativeCode() == 12205 ||
+    // The driver's time-out, SQLite's busy wait, Adaptive Server's lock wait.
+    return error.sqlState() == QLatin1String("HYT00") || error.nativeCode() == 12205 ||
            error.description().contains(QLatin1String("database is locked")) ||
            error.description().contains(QLatin1String("Timeout expired"));
 }
@@ -125,6 +124,15 @@ CellWriteResult RowWriter::failed(int row, int column, const CellValue& original
         (error.sqlState() == QLatin1String("HY008") && !isTimeOut(error)))
         return {WriteStatus::Cancelled,
                 notSaved(QStringLiteral("the write was cancelled. Nothing was changed."))};
+    // Adaptive Server's 1205 has rolled back the whole transaction already; whether one
+    // is still open was asked when it was rolled back here.
+    if (error.nativeCode() == 1205)
+        return {WriteStatus::Deadlocked,
+                notSaved(QStringLiteral("it was chosen as the victim of a deadlock; nothing was "
+                                        "saved (the server rolled back the whole transaction "
+                                        "so that another user's could go on). Try it again."
+                                        "\n\n%1")
+                             .arg(error.description()))};
     if (isTimeOut(error))
         return {WriteStatus::TimedOut,
                 notSaved(QStringLiteral("the write did not finish in time; another user may "

@@ -33,8 +33,13 @@ RowWriter::RowWriter(std::shared_ptr<RecordsetData> data) : data_(std::move(data
         reason_ = QStringLiteral("Read-only: the rows do not come from one table.");
     } else if (!data_->connection || !data_->connection->driver) {
         reason_ = QStringLiteral("Read-only: the rows' connection is closed.");
+    } else if (const SessionFacts& session = data_->connection->driver->sessionFacts();
+               !session.readOnlyReason.isEmpty()) {
+        // No catalog procedure either: the server would run it inside that transaction.
+        reason_ = session.readOnlyReason;
     } else {
         try {
+            textSize_ = data_->connection->driver->sessionFacts().textSize;
             keys_ = discoverTableKeys(*data_->connection->driver, *table, columns,
                                       data_->connection->commandTimeout);
             keys_.charset = serverCharset(*data_->connection);
@@ -56,6 +61,7 @@ RowWriter::RowWriter(std::shared_ptr<RecordsetData> data, TableKeys keys)
         source_ = &data_->rows;
     if (data_ && data_->connection && data_->connection->driver) {
         keys_.charset = serverCharset(*data_->connection);
+        textSize_ = data_->connection->driver->sessionFacts().textSize;
         if (isSqliteConnection(*data_->connection->driver)) {
             approximateDigits_ = 15;
             holdLocks_ = false;
@@ -96,6 +102,13 @@ QString RowWriter::cellReadOnlyReason(int row, int column) const {
         return {};
     const std::string_view bytes = rows.bytes(row, column);
     const ColumnInfo& info = rows.columns()[std::size_t(column)];
+    // The server sends a text no longer than the session's @@textsize: one that long may
+    // have been cut, and writing it back would drop its tail.
+    if (textSize_ > 0 && isLongType(info.sqlType) && (long long)bytes.size() >= textSize_)
+        return QStringLiteral("Read-only: this text is at least %1 bytes long, the most the "
+                              "server sends on this connection (its text size), so it may have "
+                              "been cut; it is not written back, so its end cannot be lost.")
+            .arg(textSize_);
     constexpr std::size_t kLong = 4096;
     if (bytes.size() <= kLong)
         return uncarriableReason(info, bytes);

@@ -38,6 +38,7 @@ enum class WriteStatus {
     DoesNotFit,  // the typed value does not fit the column; nothing was sent
     NotKept,     // the server would not hold the typed value (a trigger, a rule)
     TimedOut,    // the write did not finish within its time-out (a lock, a stalled server)
+    Deadlocked,  // the server chose the write as a deadlock's victim and rolled it back
     Cancelled,   // the user stopped the write
 };
 
@@ -168,6 +169,7 @@ class RowWriter {
     int timeout_ = kDefaultWriteTimeout;
     int approximateDigits_ = 0; // see ColumnType
     bool holdLocks_ = true;     // the server takes holdlock (Transact-SQL)
+    long long textSize_ = 0;    // the session's @@textsize; 0: not known
     // Whether a long value can be carried back, worked out once per cell: the grid asks
     // on every paint, and the answer reads the whole value. Dropped when a row is read again.
     mutable std::unordered_map<long long, QString> longCellReasons_;

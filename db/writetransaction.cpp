@@ -62,7 +62,24 @@ std::vector<RowValues> WriteTransaction::select(const BoundQuery& query,
 
 void WriteTransaction::commit() {
     run(QStringLiteral("COMMIT TRANSACTION"));
+    // A commit ends only the outermost transaction: one the session held before ours (a
+    // chained session's) would still hold the change, and lose it when it ends.
+    if (ase_ && transactionCount() != 0)
+        throw DbError(QStringLiteral("The server still holds a transaction open after the "
+                                     "commit, so the change would not be kept."),
+                      QStringLiteral("25000"));
     open_ = false;
+}
+
+int WriteTransaction::transactionCount() {
+    ColumnInfo count;
+    count.sqlType = SQL_INTEGER;
+    const std::vector<RowValues> rows =
+        plain(QStringLiteral("SELECT @@TRANCOUNT")).select(connection_, {count}, timeout_, 1);
+    if (rows.size() != 1 || !rows[0][0])
+        throw DbError(QStringLiteral("The server did not say whether a transaction is open."),
+                      QStringLiteral("HY000"));
+    return QString::fromStdString(*rows[0][0]).trimmed().toInt();
 }
 
 void WriteTransaction::rollback() noexcept {
@@ -72,11 +89,7 @@ void WriteTransaction::rollback() noexcept {
     try {
         if (ase_) {
             run(QStringLiteral("IF @@TRANCOUNT > 0 ROLLBACK TRANSACTION"));
-            ColumnInfo count;
-            count.sqlType = SQL_INTEGER;
-            const std::vector<RowValues> rows = plain(QStringLiteral("SELECT @@TRANCOUNT"))
-                                                    .select(connection_, {count}, timeout_, 1);
-            open_ = rows.size() == 1 && rows[0][0] && *rows[0][0] != "0";
+            open_ = transactionCount() != 0;
         } else {
             run(QStringLiteral("ROLLBACK TRANSACTION"));
             open_ = false;

@@ -45,6 +45,7 @@ class WriteTransaction {
 
   private:
     void run(const QString& sql);
+    int transactionCount(); // @@TRANCOUNT; throws DbError when the server does not say
 
     odbc::DriverConnection& connection_;
     int timeout_;

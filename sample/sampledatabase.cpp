@@ -1,8 +1,8 @@
 // The bundled sample database: a small publishing house, with tables keyed and not,
 // Adaptive Server's column types and NULLs, an identity and a timestamp column, a table
-// with a trigger, a view, a table whose name holds "sys" and one whose name holds a
-// blank. Exact numbers are kept as their decimal text (the server's own storage), so
-// none passes through a floating-point value.
+// with a trigger, a view, a table whose name holds "sys", one whose name holds a blank,
+// and a text longer than a server sends unless asked for more. Exact numbers are kept as their
+// decimal text (the server's own storage), so none passes through a floating-point value.
 
 #include "sample/sampleserver.h"
 
@@ -109,6 +109,10 @@ void ensureSampleDatabase(const QString& folder) {
                            "note TEXT NULL, urgent BIT NOT NULL DEFAULT 0)"),
             QStringLiteral("INSERT INTO [order notes] VALUES ('A2976', 'Deliver before noon', 1), "
                            "('D4482', NULL, 0), ('N914008', '', 0)"),
+            // A note longer than the 32,768 bytes a server sends of a text by default.
+            QStringLiteral("INSERT INTO [order notes] VALUES ('P3087a', 'Packing list: ' || "
+                           "replace(hex(zeroblob(1500)), '00', 'one boxed set of the "
+                           "collected works; ') || 'end of the list.', 0)"),
             QStringLiteral("CREATE TABLE mysysdata (id int NOT NULL PRIMARY KEY, setting "
                            "VARCHAR(30) NOT NULL)"),
             QStringLiteral("INSERT INTO mysysdata VALUES (1, 'hidden from the table list')"),

@@ -14,6 +14,29 @@ bool asksForWideRows(const LoginRecord& login) {
     return login.capabilityRequest.size() != 14 || (login.capabilityRequest[6] & 0x08) != 0;
 }
 
+// Takes a statement's results and sends none of them (a login script's).
+class UnseenResults final : public ResultSink {
+  public:
+    void columns(const std::vector<ColumnInfo>&) override {}
+    bool row(const std::vector<Value>&) override { return true; }
+    void message(const Message&) override {}
+    void done(bool, std::optional<std::int64_t>, bool) override {}
+    void returnStatus(int) override {}
+    void databaseChanged(const std::string&, const std::string&) override {}
+    bool cancelled() override { return false; }
+};
+
+// Adaptive Server's answer to a deadlock's victim.
+Message deadlockVictim() {
+    Message m;
+    m.number = 1205;
+    m.severity = 13;
+    m.sqlstate = "40001";
+    m.text = "Your server command (family id #0, process id #0) encountered a deadlock "
+             "situation. Please re-run your command.";
+    return m;
+}
+
 } // namespace
 
 Server::Connection::Connection(Server& server, int fd, std::shared_ptr<ConnectionLog> log)
@@ -104,6 +127,7 @@ bool Server::Connection::logIn(std::unique_ptr<Session>& session, StreamSettings
     bool known = false;
     for (const Account& a : server_.options_.accounts)
         known = known || (login.complete && a.user == login.user && a.password == login.password);
+    const std::string loginScript = known ? server_.loginScript(login.user) : std::string();
     {
         std::lock_guard lock(server_.mutex_);
         log_->user = login.user;
@@ -114,6 +138,10 @@ bool Server::Connection::logIn(std::unique_ptr<Session>& session, StreamSettings
     if (known) {
         try {
             session = server_.backend_->openSession("");
+            if (session && !loginScript.empty()) {
+                UnseenResults unseen;
+                session->language(loginScript, unseen);
+            }
         } catch (const std::exception&) {
             session.reset();
         }
@@ -154,7 +182,12 @@ void Server::Connection::answer(Session& session, const StreamSettings& settings
         return; // cancelled while held: the attention is acknowledged next
     auto stream = std::make_unique<ResultStream>(*this, settings, faults);
     try {
-        if (parameters)
+        if (!faults.deadlockOn.empty() && text.find(faults.deadlockOn) != std::string::npos) {
+            UnseenResults unseen;
+            session.language("if @@trancount > 0 rollback transaction", unseen);
+            stream->message(deadlockVictim());
+            stream->done(false, std::nullopt, true);
+        } else if (parameters)
             session.rpc(text, *parameters, *stream);
         else
             session.language(text, *stream);

@@ -60,6 +60,17 @@ void Server::setFaults(const Faults& faults) {
     ignoreAttentions_ = faults.ignoreAttentions;
 }
 
+void Server::setLoginScript(const std::string& user, const std::string& script) {
+    std::lock_guard lock(mutex_);
+    loginScripts_[user] = script;
+}
+
+std::string Server::loginScript(const std::string& user) const {
+    std::lock_guard lock(mutex_);
+    const auto found = loginScripts_.find(user);
+    return found == loginScripts_.end() ? std::string() : found->second;
+}
+
 Faults Server::faults() const {
     std::lock_guard lock(mutex_);
     return faults_;

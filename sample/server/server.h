@@ -10,6 +10,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <list>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -39,6 +40,9 @@ struct Faults {
     int dropAfterRows = -1;        // hangs up after this many rows of a result
     bool ignoreAttentions = false; // never acknowledges nor obeys an attention
     int rowDelayMs = 0;            // sends each row on its own, this long after the last
+    // A request whose text holds this (case-sensitive) is chosen as a deadlock's victim:
+    // its session's transaction is rolled back whole and it is answered 1205, severity 13.
+    std::string deadlockOn;
 };
 
 // What one connection carried, for tests that check what the client sent.
@@ -58,7 +62,13 @@ class Server {
     Server& operator=(const Server&) = delete;
 
     std::uint16_t port() const { return port_; }
+    const std::shared_ptr<Backend>& backend() const { return backend_; }
     void setFaults(const Faults& faults);
+    // The login script of the account `user` from the next login on (empty: none): run in
+    // the session as soon as the login is accepted, its results unseen, as a login
+    // trigger or login script runs on Adaptive Server ("set chained on", say).
+    void setLoginScript(const std::string& user, const std::string& script);
+    std::string loginScript(const std::string& user) const;
     Faults faults() const;
 
     int connectionsAccepted() const;
@@ -86,6 +96,7 @@ class Server {
     bool stopping_ = false;
     int accepted_ = 0;
     std::vector<std::shared_ptr<ConnectionLog>> logs_;
+    std::map<std::string, std::string> loginScripts_; // user -> script
     std::list<std::shared_ptr<Connection>> connections_;
     std::thread acceptThread_;
 

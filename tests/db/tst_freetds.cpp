@@ -237,7 +237,8 @@ void FreeTdsTest::shouldSendNothingForAValueItCannotCarry() {
 void FreeTdsTest::shouldStopACommandAtItsTimeout() {
     const auto server = testing::startLoginServer();
     tds::Faults faults;
-    faults.silentAfterLogin = true;
+    faults.stallOn = "SELECT * FROM [titles]";
+    faults.stallMs = 60000;
     server->setFaults(faults);
     db::Connection connection;
     connection.setCommandTimeout(1);

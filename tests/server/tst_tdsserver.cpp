@@ -108,6 +108,17 @@ class OneTableBackend : public tds::Backend {
                 if (batch.find("use [pubs]") != std::string::npos)
                     sink.databaseChanged("pubs", "master");
                 sink.done(false, std::nullopt, false);
+            } else if (batch == "set chained off") {
+                sink.done(false, std::nullopt, false);
+            } else if (batch.find("@@tranchained") != std::string::npos) {
+                // What the program asks of every session after its login.
+                sink.columns({column("", AseType::Int, 0, 0, 0, false),
+                              column("", AseType::Int, 0, 0, 0, false),
+                              column("", AseType::VarChar, 30, 0, 0, false),
+                              column("", AseType::Int, 0, 0, 0, false)});
+                sink.row({tds::Value::Integer(0), tds::Value::Integer(0), tds::Value::Text("dbo"),
+                          tds::Value::Integer(2147483647)});
+                sink.done(false, 1, false);
             } else if (batch.rfind("SELECT * FROM [t]", 0) == 0) {
                 sink.columns(b_.columns);
                 const int rows = batch.find("1=0") != std::string::npos ? 0 : b_.rowRepeat;

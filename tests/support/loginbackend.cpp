@@ -14,6 +14,21 @@ class LoginSession : public tds::Session {
             sink.row({tds::Value::Integer(17)});
             sink.done(false, 1, false);
         }
+        if (batch.find("@@tranchained") != std::string::npos) {
+            // What a program asks of its session after the login: unchained, no
+            // transaction, its user, texts whole.
+            tds::ColumnInfo number;
+            number.type = tds::AseType::Int;
+            number.nullable = false;
+            tds::ColumnInfo name;
+            name.type = tds::AseType::VarChar;
+            name.length = 30;
+            sink.columns({number, number, name, number});
+            sink.row({tds::Value::Integer(0), tds::Value::Integer(0), tds::Value::Text("dbo"),
+                      tds::Value::Integer(2147483647)});
+            sink.done(false, 1, false);
+            return;
+        }
         bool used = false;
         tds::ConnectionLog log;
         log.requests.push_back(batch);

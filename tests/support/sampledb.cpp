@@ -1,6 +1,7 @@
 #include "support/sampledb.h"
 
 #include "db/connection.h"
+#include "db/handler.h"
 #include "db/recordset.h"
 #include "sample/sampleserver.h"
 
@@ -46,8 +47,20 @@ QString SampleServer::connectionString(const QString& catalog) {
 }
 
 QString SampleServer::firstValue(const QString& catalog, const QString& sql) {
+    // Someone else's connection: it connects also after the program has ended, whose
+    // own connection waits give up at once.
+    const bool halted = db::Handler::halted();
+    db::Handler::resumeAll();
     db::Connection connection;
-    connection.Open(connectionString(catalog));
+    try {
+        connection.Open(connectionString(catalog));
+    } catch (...) {
+        if (halted)
+            db::Handler::haltAll();
+        throw;
+    }
+    if (halted)
+        db::Handler::haltAll();
     db::Recordset recordset;
     recordset.Open(sql, connection, db::adOpenForwardOnly, db::adLockReadOnly);
     const std::shared_ptr<db::RecordsetData> rows = recordset.DataSource();

@@ -81,6 +81,25 @@ bool SqliteSession::procedure(const std::string& name, const std::vector<RpcPara
         sink.done(false, std::nullopt, true);
         return false;
     }
+    // Sybase's catalog procedures are created in unchained mode, and those that build
+    // work tables refuse to run inside a transaction.
+    static const char* const catalogProcedures[] = {"sp_tables", "sp_pkeys", "sp_statistics",
+                                                    "sp_special_columns", "sp_columns"};
+    const bool catalogProcedure =
+        std::any_of(std::begin(catalogProcedures), std::end(catalogProcedures),
+                    [&](const char* p) { return strcasecmp(proc.c_str(), p) == 0; });
+    if (catalogProcedure && chained_) {
+        sink.message(msg::unchainedOnly(proc));
+        sink.done(false, std::nullopt, true);
+        return false;
+    }
+    if (trancount_ > 0 && (strcasecmp(proc.c_str(), "sp_pkeys") == 0 ||
+                           strcasecmp(proc.c_str(), "sp_statistics") == 0)) {
+        sink.done(true, std::nullopt, false);
+        sink.message(msg::catalogInTransaction(proc));
+        sink.returnStatus(1);
+        return true;
+    }
     if (strcasecmp(proc.c_str(), "sp_tables") == 0) {
         const std::string pattern = args.get("@table_name", 0);
         const std::string types = args.get("@table_type", 3);

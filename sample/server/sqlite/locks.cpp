@@ -83,4 +83,36 @@ SqliteSession::Flow SqliteSession::holdForTransaction(ResultSink& sink) {
     return fail(message, sink);
 }
 
+void SqliteSession::holdRead(const std::string& key, int change) {
+    std::lock_guard lock(shared_->locks);
+    auto& scans = shared_->readers[key];
+    if ((scans[spid_] += change) <= 0)
+        scans.erase(spid_);
+    if (scans.empty())
+        shared_->readers.erase(key);
+}
+
+SqliteSession::Flow SqliteSession::waitForReaders(const TableInfo& table, ResultSink& sink) {
+    if (!shared_->allpagesReadLocks)
+        return Flow::Next;
+    const std::string key = lockKey(table);
+    for (;;) {
+        {
+            std::lock_guard lock(shared_->locks);
+            auto it = shared_->readers.find(key);
+            if (it == shared_->readers.end() ||
+                (it->second.size() == 1 && it->second.count(spid_) == 1))
+                return Flow::Next;
+        }
+        if (sink.cancelled())
+            return Flow::Cancelled;
+        if (lockWaitSeconds_ >= 0 &&
+            std::chrono::steady_clock::now() - started_ >= std::chrono::seconds(lockWaitSeconds_)) {
+            rollbackAll();
+            return fail(msg::lockTimeout(lockWaitSeconds_, spid_), sink);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
 } // namespace tds::sqlite

@@ -107,6 +107,25 @@ Message useInTransaction() {
     return make(226, 16, "ZZZZZ", "USE command not allowed within multi-statement transaction.");
 }
 
+Message chainedInTransaction() {
+    return make(226, 16, "ZZZZZ",
+                "SET CHAINED command not allowed within multi-statement transaction.");
+}
+
+Message unchainedOnly(const std::string& procedure) {
+    return make(7713, 16, "ZZZZZ",
+                "Stored procedure " + quoted(procedure) +
+                    " may be run only in unchained transaction mode. The 'SET CHAINED OFF' "
+                    "command will cause the current session to use unchained transaction mode.");
+}
+
+Message catalogInTransaction(const std::string& procedure) {
+    Message m = make(20001, 16, "ZZZZZ",
+                     "Catalog procedure " + procedure + " can not be run in a transaction.");
+    m.procedure = procedure;
+    return m;
+}
+
 Message noDatabase(const std::string& name) {
     return make(911, 11, "ZZZZZ",
                 "Attempt to locate entry in sysdatabases for database " + quoted(name) +

@@ -25,14 +25,17 @@ Message foreignKey(const std::string& db, const std::string& table);            
 Message dependentKey(const std::string& db, const std::string& table);                      // 547
 Message checkViolation(const std::string& db, const std::string& table);                    // 548
 Message useInTransaction();                                                                 // 226
-Message noDatabase(const std::string& name);                                                // 911
-Message deadlock(int spid);                                                                 // 1205
-Message noProcedure(const std::string& name);                                               // 2812
-Message duplicateKey(const std::string& table, const std::string& index);                   // 2601
-Message commitWithoutBegin();                                                               // 3902
-Message rollbackWithoutBegin();                                                             // 3903
-Message lockTimeout(int seconds, int spid);                                                 // 12205
-Message raised(const std::string& text);   // 20000, a trigger's own
+Message chainedInTransaction();                                                             // 226
+Message unchainedOnly(const std::string& procedure);                                        // 7713
+Message catalogInTransaction(const std::string& procedure); // 20001, the procedure's own
+Message noDatabase(const std::string& name);                // 911
+Message deadlock(int spid);                                 // 1205
+Message noProcedure(const std::string& name);               // 2812
+Message duplicateKey(const std::string& table, const std::string& index); // 2601
+Message commitWithoutBegin();                                             // 3902
+Message rollbackWithoutBegin();                                           // 3903
+Message lockTimeout(int seconds, int spid);                               // 12205
+Message raised(const std::string& text);                                  // 20000, a trigger's own
 Message internal(const std::string& text); // anything else the engine says
 
 } // namespace tds::sqlite::msg

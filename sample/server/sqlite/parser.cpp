@@ -88,6 +88,12 @@ class Parser : public Cursor {
                 expect("*");
                 expect(")");
                 item.kind = SelectItem::CountStar;
+            } else if (peek().is("user_name") && peek(1).symbol("(") && peek(2).symbol(")")) {
+                next();
+                next();
+                next();
+                item.kind = SelectItem::Variable;
+                item.name = "user_name()";
             } else if (peek().kind == Token::Variable) {
                 item.kind = SelectItem::Variable;
                 item.name = lowerCase(next().text);

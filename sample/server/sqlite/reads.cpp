@@ -19,6 +19,19 @@ ColumnInfo plainColumn(AseType type, int length = 0) {
     return c;
 }
 
+// A text or image value longer than @@textsize goes out cut to it; a text on a character's
+// boundary.
+void cutToTextSize(Value& value, AseType type, std::int64_t textSize) {
+    if (value.null || (type != AseType::Text && type != AseType::Image) ||
+        std::int64_t(value.text.size()) <= textSize)
+        return;
+    std::size_t end = std::size_t(textSize);
+    if (type == AseType::Text)
+        while (end > 0 && (static_cast<unsigned char>(value.text[end]) & 0xC0) == 0x80)
+            --end;
+    value.text.resize(end);
+}
+
 } // namespace
 
 SqliteSession::Flow SqliteSession::runVariables(const Select& select, ResultSink& sink) {
@@ -32,6 +45,16 @@ SqliteSession::Flow SqliteSession::runVariables(const Select& select, ResultSink
             } else if (item.name == "@@trancount") {
                 columns.push_back(plainColumn(AseType::Int));
                 row.push_back(Value::Integer(trancount_));
+            } else if (item.name == "@@tranchained") {
+                columns.push_back(plainColumn(AseType::Int));
+                row.push_back(Value::Integer(chained_ ? 1 : 0));
+            } else if (item.name == "@@textsize") {
+                columns.push_back(plainColumn(AseType::Int));
+                row.push_back(Value::Integer(textSize_));
+            } else if (item.name == "user_name()") {
+                // Every login the server knows owns its databases: it is their dbo.
+                columns.push_back(plainColumn(AseType::VarChar, 30));
+                row.push_back(Value::Text("dbo"));
             } else if (item.name == "@@rowcount") {
                 columns.push_back(plainColumn(AseType::Int));
                 row.push_back(Value::Integer(rowcount_));
@@ -128,6 +151,20 @@ SqliteSession::Flow SqliteSession::runSelect(const Select& select, ResultSink& s
     PreparedStatement statement = prepare(db_.get(), sql, rc);
     if (!statement)
         return fail(msg::internal(sqlite3_errmsg(db_.get())), sink);
+    // Allpages: the scan holds a shared lock on what it reads until it ends (isolation
+    // level 1 drops it then; here the table stands for its pages).
+    struct ReadLock {
+        SqliteSession* session;
+        std::string key;
+        ~ReadLock() {
+            if (session)
+                session->holdRead(key, -1);
+        }
+    } readLock{nullptr, lockKey(*table)};
+    if (shared_->allpagesReadLocks) {
+        holdRead(readLock.key, 1);
+        readLock.session = this;
+    }
     sink.columns(columns);
     std::vector<Value> row(columns.size());
     std::int64_t count = 0;
@@ -136,8 +173,10 @@ SqliteSession::Flow SqliteSession::runSelect(const Select& select, ResultSink& s
         if (counting) {
             row[0] = Value::Integer(sqlite3_column_int64(statement.get(), 0));
         } else {
-            for (std::size_t i = 0; i < columns.size(); ++i)
+            for (std::size_t i = 0; i < columns.size(); ++i) {
                 row[i] = readValue(statement.get(), int(i), columns[i], shared_->options.charset);
+                cutToTextSize(row[i], columns[i].type, textSize_);
+            }
         }
         if (!sink.row(row)) {
             interruptible_ = false;

@@ -52,6 +52,7 @@ bool SqliteSession::open(const std::string& name) {
         return false;
     sqlite3_busy_handler(raw, &SqliteSession::busyHandler, this);
     sqlite3_progress_handler(raw, 1000, &SqliteSession::progressHandler, this);
+    sqlite3_update_hook(raw, &SqliteSession::updateHook, this);
     sqlite3_extended_result_codes(raw, 1);
     registerCanonicalFunction(raw);
     sqlite3_create_function(raw, "qv_timestamp", 0, SQLITE_UTF8, &shared_->timestamp, newTimestamp,
@@ -114,6 +115,24 @@ int SqliteSession::progressHandler(void* p) {
     return 0;
 }
 
+void SqliteSession::updateHook(void* p, int operation, const char*, const char* table,
+                               sqlite3_int64 rowid) {
+    auto* self = static_cast<SqliteSession*>(p);
+    if (operation == SQLITE_INSERT && self->inserted_.size() < 10000)
+        self->inserted_.emplace_back(table, rowid);
+}
+
+bool SqliteSession::beginChained(ResultSink& sink) {
+    if (!chained_ || trancount_ > 0)
+        return true;
+    if (!exec("BEGIN")) {
+        fail(msg::internal(sqlite3_errmsg(db_.get())), sink);
+        return false;
+    }
+    trancount_ = 1;
+    return true;
+}
+
 void SqliteSession::language(const std::string& batch, ResultSink& sink) {
     const ParsedBatch parsed = parseBatch(batch);
     if (parsed.syntaxErrorNear) {
@@ -137,9 +156,16 @@ SqliteSession::Flow SqliteSession::fail(const Message& message, ResultSink& sink
 }
 
 SqliteSession::Flow SqliteSession::run(const Statement& st, ResultSink& sink) {
-    if (!db_ && !std::holds_alternative<Use>(st.body))
+    if (!db_ && !std::holds_alternative<Use>(st.body) &&
+        !std::holds_alternative<SetOption>(st.body))
         return fail(msg::noDatabase(database_), sink);
-    if (const auto* s = std::get_if<Select>(&st.body))
+    const auto* s = std::get_if<Select>(&st.body);
+    const bool data = (s && !s->table.empty()) || std::holds_alternative<Update>(st.body) ||
+                      std::holds_alternative<Insert>(st.body) ||
+                      std::holds_alternative<Delete>(st.body);
+    if (data && !beginChained(sink))
+        return Flow::StopBatch;
+    if (s)
         return s->table.empty() ? runVariables(*s, sink) : runSelect(*s, sink);
     if (const auto* u = std::get_if<Update>(&st.body))
         return runUpdate(*u, sink);
@@ -202,6 +228,14 @@ SqliteSession::Flow SqliteSession::runControl(const Statement& st, ResultSink& s
             lockWaitSeconds_ = std::atoi(w[2].c_str());
         else if (w.size() == 2 && w[0] == "lock" && w[1] == "wait")
             lockWaitSeconds_ = shared_->options.lockWaitSeconds;
+        else if (w.size() == 2 && w[0] == "chained" && (w[1] == "on" || w[1] == "off")) {
+            if (trancount_ > 0)
+                return fail(msg::chainedInTransaction(), sink, Flow::Next);
+            chained_ = w[1] == "on";
+        } else if (w.size() == 2 && w[0] == "textsize") {
+            const std::int64_t size = std::atoll(w[1].c_str());
+            textSize_ = size > 0 ? size : 32768; // 0 puts the default back
+        }
         // every other option is accepted and changes nothing here
     } else if (const auto* call = std::get_if<Execute>(&st.body)) {
         if (!procedure(call->procedure, call->parameters, sink))

@@ -55,6 +55,9 @@ class SqliteSession final : public Session {
     // A read with holdlock inside a transaction: the rows it reads stay as read, and no
     // row joins them, until the transaction ends (SQLite: the database's write lock).
     Flow holdForTransaction(ResultSink& sink);
+    // Allpages locking: a scan's shared lock, and a write's wait for other sessions' scans.
+    void holdRead(const std::string& key, int change);
+    Flow waitForReaders(const TableInfo& table, ResultSink& sink);
     std::string lockKey(const TableInfo& table) const;
     bool open(const std::string& database);
     bool exec(const char* sql);
@@ -62,6 +65,12 @@ class SqliteSession final : public Session {
     void startStatement(ResultSink* sink);
     static int busyHandler(void* self, int attempts);
     static int progressHandler(void* self);
+    static void updateHook(void* self, int operation, const char* database, const char* table,
+                           sqlite3_int64 rowid);
+    // In chained mode a data statement begins a transaction when none is open.
+    bool beginChained(ResultSink& sink);
+    // The identity the statement's last added row with one took, its triggers' included.
+    std::int64_t lastIdentity();
 
     std::shared_ptr<Shared> shared_;
     Connection db_;
@@ -71,6 +80,11 @@ class SqliteSession final : public Session {
     bool wrote_ = false; // the open transaction holds SQLite's write lock (it wrote, or holdlock)
     std::int64_t rowcount_ = 0;
     std::int64_t identity_ = 0; // @@identity: the last INSERT's identity value, else 0
+    // Rows added by the statement running now, its triggers' included, in order: table
+    // and rowid (SQLite's update hook).
+    std::vector<std::pair<std::string, std::int64_t>> inserted_;
+    bool chained_ = false;          // set chained on: a data statement begins a transaction
+    std::int64_t textSize_ = 32768; // @@textsize: text and image values are cut to it
     int lockWaitSeconds_ = -1;
     std::vector<std::string> heldTables_;
     ResultSink* sink_ = nullptr; // while a statement runs

@@ -36,6 +36,10 @@ struct Shared {
     std::mutex locks;
     std::map<std::string, int> changedTables; // "database/table" -> the spid whose open
                                               // transaction has changed it
+    // Tables locked allpages: a SELECT holds a shared lock on the pages it reads (here
+    // the table) while it scans, and a write waits for it.
+    std::atomic<bool> allpagesReadLocks{false};
+    std::map<std::string, std::map<int, int>> readers; // "database/table" -> spid -> scans
 };
 
 // A database name names a file in the folder: no path separators, no leading dot.
@@ -47,6 +51,8 @@ class SqliteBackend final : public Backend {
     bool hasDatabase(const std::string& name) const override;
     Charset charset() const override { return shared_->options.charset; }
     std::unique_ptr<Session> openSession(const std::string& database) override;
+    // Every table locked allpages (true) or datarows (false, the start): see Shared.
+    void setAllpagesReadLocks(bool on) { shared_->allpagesReadLocks = on; }
 
   private:
     std::shared_ptr<Shared> shared_;

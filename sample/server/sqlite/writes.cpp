@@ -63,11 +63,12 @@ Message constraintMessage(sqlite3* db, int rc, const TableInfo& table, const cha
 
 // The identity value of the row the INSERT just added (its rowid is the statement's own
 // even when a trigger inserted more); 0 for a table without an identity column.
-std::int64_t insertedIdentity(sqlite3* db, const TableInfo& table) {
+// The identity value of the row `rowid` of `table`; 0 when it has no identity column.
+std::int64_t identityOf(sqlite3* db, const TableInfo& table, std::int64_t rowid) {
     if (table.identity < 0)
         return 0;
     Sql sql{"SELECT " + quoteName(table.columns[std::size_t(table.identity)].name) + " FROM " +
-                quoteName(table.name) + " WHERE rowid = last_insert_rowid()",
+                quoteName(table.name) + " WHERE rowid = " + std::to_string(rowid),
             {}};
     int rc = 0;
     PreparedStatement statement = prepare(db, sql, rc);
@@ -77,6 +78,17 @@ std::int64_t insertedIdentity(sqlite3* db, const TableInfo& table) {
 }
 
 } // namespace
+
+std::int64_t SqliteSession::lastIdentity() {
+    // The last row added into a table with an identity column, a trigger's included: an
+    // insert whose trigger adds a row to another identity table leaves that table's value.
+    for (auto it = inserted_.rbegin(); it != inserted_.rend(); ++it) {
+        const std::optional<TableInfo> table = describeTable(db_.get(), it->first);
+        if (table && table->identity >= 0)
+            return identityOf(db_.get(), *table, it->second);
+    }
+    return 0;
+}
 
 SqliteSession::Flow SqliteSession::conversionFailed(const Message& message, ResultSink& sink) {
     if (message.number == 247) {
@@ -178,12 +190,15 @@ SqliteSession::Flow SqliteSession::runWrite(const Sql& sql, const TableInfo& tab
                                             const char* event, ResultSink& sink) {
     sqlite3* db = db_.get();
     const bool triggered = hasTrigger(db, table.name, event);
+    if (const Flow waited = waitForReaders(table, sink); waited != Flow::Next)
+        return waited;
     for (int attempt = 0;; ++attempt) {
         // A savepoint makes the statement all or nothing, also when a trigger fails
         // half-way; outside a transaction it is the statement's own transaction.
         if (!exec("SAVEPOINT qv_statement"))
             return fail(msg::internal(sqlite3_errmsg(db)), sink);
         const sqlite3_int64 before = sqlite3_total_changes64(db);
+        inserted_.clear();
         int rc = 0;
         PreparedStatement statement = prepare(db, sql, rc);
         if (statement)
@@ -208,7 +223,7 @@ SqliteSession::Flow SqliteSession::runWrite(const Sql& sql, const TableInfo& tab
             }
             rowcount_ = changed;
             if (std::string(event) == "INSERT")
-                identity_ = insertedIdentity(db, table);
+                identity_ = lastIdentity();
             if (triggered)
                 sink.done(true, byTriggers, false);
             sink.done(false, changed, false);

@@ -613,6 +613,54 @@ INSERT INTO sales VALUES ('7066', 'A2976', '1993-05-24 00:00:00', 50, 5, '1985-0
     CHECK_EQ(run(*s, "SELECT * FROM sales").messages.at(0).number, 208);
 }
 
+void shouldRunChainedSessionsCutTextsAndRefuseCatalogCallsAsAdaptiveServerDoes() {
+    Server server;
+    std::unique_ptr<Session> s = server.backend->openSession("pubs");
+    RecordingSink start = run(*s, "select @@tranchained, @@textsize, user_name()");
+    CHECK_EQ(start.cell(0, 0) + " " + start.cell(0, 1) + " " + start.cell(0, 2),
+             std::string("0 32768 dbo"));
+
+    // Texts go out cut to @@textsize.
+    const std::string note(40000, 'n');
+    run(*s, "UPDATE titles SET notes = '" + note + "' WHERE title_id = 'BU1032'");
+    const std::string read = "SELECT notes FROM titles WHERE title_id = 'BU1032'";
+    CHECK_EQ(run(*s, read).cell(0, 0).size(), std::size_t(32768));
+    run(*s, "set textsize 2147483647");
+    CHECK_EQ(run(*s, read).cell(0, 0).size(), std::size_t(40000));
+    run(*s, "set textsize 100");
+    CHECK_EQ(run(*s, read).cell(0, 0).size(), std::size_t(100));
+    run(*s, "set textsize 0");
+    CHECK_EQ(run(*s, "select @@textsize").cell(0, 0), std::string("32768"));
+
+    // Chained: the first data statement begins a transaction, a begin nests in it, and
+    // only the outermost commit commits; a closed session rolls back what stays open.
+    run(*s, "set chained on");
+    CHECK_EQ(run(*s, "select @@trancount, @@tranchained").cell(0, 1), std::string("1"));
+    CHECK_EQ(run(*s, "select @@trancount").cell(0, 0), std::string("0"));
+    run(*s, "UPDATE titles SET title = 'Chained' WHERE title_id = 'BU1032'");
+    run(*s, "BEGIN TRANSACTION");
+    CHECK_EQ(run(*s, "select @@trancount").cell(0, 0), std::string("2"));
+    run(*s, "COMMIT TRANSACTION");
+    CHECK_EQ(run(*s, "select @@trancount").cell(0, 0), std::string("1"));
+    CHECK_EQ(run(*s, "set chained off").messages.at(0).number, 226);
+    CHECK_EQ(run(*s, "exec sp_tables").messages.at(0).number, 7713);
+    s->close();
+    CHECK_EQ(column(*server.backend, "SELECT title FROM titles WHERE title_id = 'BU1032'"),
+             std::string("Busy Executive"));
+
+    // Unchained, inside a transaction: the procedures that build work tables refuse.
+    std::unique_ptr<Session> t = server.backend->openSession("pubs");
+    run(*t, "BEGIN TRANSACTION");
+    RecordingSink pkeys = run(*t, "exec sp_pkeys 'titles'");
+    CHECK_EQ(pkeys.messages.at(0).number, 20001);
+    CHECK_EQ(pkeys.messages.at(0).text,
+             std::string("Catalog procedure sp_pkeys can not be run in a transaction."));
+    CHECK_EQ(run(*t, "exec sp_statistics 'titles'").messages.at(0).number, 20001);
+    CHECK_EQ(run(*t, "exec sp_tables").messages.empty(), true);
+    run(*t, "ROLLBACK");
+    CHECK_EQ(run(*t, "exec sp_pkeys 'titles'").messages.empty(), true);
+}
+
 } // namespace
 
 int main() {
@@ -637,6 +685,8 @@ int main() {
         {"shouldStopStreamingWhenTheClientStops", shouldStopStreamingWhenTheClientStops},
         {"shouldLocateRowsSqliteWroteAndKeepTheirConstraints",
          shouldLocateRowsSqliteWroteAndKeepTheirConstraints},
+        {"shouldRunChainedSessionsCutTextsAndRefuseCatalogCallsAsAdaptiveServerDoes",
+         shouldRunChainedSessionsCutTextsAndRefuseCatalogCallsAsAdaptiveServerDoes},
     };
     for (const auto& [name, test] : tests) {
         const int before = failures;
