@@ -35,7 +35,9 @@ class Handle {
     SQLHANDLE handle_ = SQL_NULL_HANDLE;
 };
 
-// Reads the diagnostic records of a handle into one error.
+// Reads the diagnostic records of a handle into one error: the records' texts one a line,
+// each in the server's own words (no driver prefixes, no trailing line ends, no empty
+// lines), with the SQLSTATE and native number of the first error.
 DbError diagnostics(SQLSMALLINT type, SQLHANDLE handle, const char* call);
 
 // Throws the handle's diagnostics unless rc is SQL_SUCCESS, SQL_SUCCESS_WITH_INFO or one
