@@ -9,12 +9,15 @@
 namespace db::odbc {
 namespace {
 
-// A diagnostic record's text as the server said it: without the bracketed names the
-// driver manager and the driver put before it ("[unixODBC][FreeTDS][SQL Server]") and
-// without the line ends Adaptive Server puts after its own messages.
+// A diagnostic record's text in the speaker's own words: without the bracketed names
+// FreeTDS puts before everything it passes on ("[FreeTDS][SQL Server]", wrong for Adaptive
+// Server), and without the line ends Adaptive Server puts after its own messages. The
+// driver manager's own messages keep their "[unixODBC][Driver Manager]": they say who
+// could not go on.
 QString recordText(QString text) {
-    static const QRegularExpression prefix(QStringLiteral("^\\[[A-Za-z0-9 ._-]{1,40}\\]"));
-    for (QRegularExpressionMatch m = prefix.match(text); m.hasMatch(); m = prefix.match(text))
+    static const QRegularExpression prefix(
+        QStringLiteral("^(\\[[A-Za-z0-9 ._-]{1,40}\\])*\\[SQL Server\\]"));
+    if (const QRegularExpressionMatch m = prefix.match(text); m.hasMatch())
         text.remove(0, m.capturedLength());
     qsizetype end = text.size();
     while (end > 0 && text[end - 1].isSpace())
