@@ -1,10 +1,32 @@
 #include "db/odbc.h"
 
+#include <QRegularExpression>
+
 #include <limits>
 #include <utility>
 #include <vector>
 
 namespace db::odbc {
+namespace {
+
+// A diagnostic record's text in the speaker's own words: without the bracketed names
+// FreeTDS puts before everything it passes on ("[FreeTDS][SQL Server]", wrong for Adaptive
+// Server), and without the line ends Adaptive Server puts after its own messages. The
+// driver manager's own messages keep their "[unixODBC][Driver Manager]": they say who
+// could not go on.
+QString recordText(QString text) {
+    static const QRegularExpression prefix(
+        QStringLiteral("^(\\[[A-Za-z0-9 ._-]{1,40}\\])*\\[SQL Server\\]"));
+    if (const QRegularExpressionMatch m = prefix.match(text); m.hasMatch())
+        text.remove(0, m.capturedLength());
+    qsizetype end = text.size();
+    while (end > 0 && text[end - 1].isSpace())
+        --end;
+    text.truncate(end);
+    return text;
+}
+
+} // namespace
 
 Handle::Handle(SQLSMALLINT type, SQLHANDLE parent) : type_(type) {
     const SQLRETURN rc = SQLAllocHandle(type, parent, &handle_);
@@ -58,7 +80,7 @@ DbError diagnostics(SQLSMALLINT type, SQLHANDLE handle, const char* call) {
         }
         if (!SQL_SUCCEEDED(rc))
             break;
-        const QString line = fromWide(message.data(), length);
+        const QString line = recordText(fromWide(message.data(), length));
         // The state of the first error, not of a warning that came before it.
         const QString recordState = fromWide(state, 5);
         if (record == 1 || (firstState.startsWith(QLatin1String("01")) &&

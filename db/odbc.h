@@ -36,7 +36,9 @@ class Handle {
     SQLHANDLE handle_ = SQL_NULL_HANDLE;
 };
 
-// Reads the diagnostic records of a handle into one error.
+// Reads the diagnostic records of a handle into one error: the records' texts one a line,
+// each in its speaker's own words (no "[FreeTDS][SQL Server]" prefixes, no trailing line
+// ends, no empty lines), with the SQLSTATE and native number of the first error.
 DbError diagnostics(SQLSMALLINT type, SQLHANDLE handle, const char* call);
 
 // Throws the handle's diagnostics unless rc is SQL_SUCCESS, SQL_SUCCESS_WITH_INFO or one

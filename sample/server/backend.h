@@ -42,6 +42,7 @@ enum class AseType {
     Binary,
     VarBinary,
     Timestamp,
+    UniText,
 };
 
 struct ColumnInfo {
@@ -53,6 +54,8 @@ struct ColumnInfo {
     int scale = 0;     // numeric/decimal
     bool nullable = true;
     bool identity = false;
+    bool expression = false; // computed by the statement (a variable, a constant, count(*))
+    int sortPlace = 0;       // its place (1-based) in the select's ORDER BY; 0 when none
 };
 
 // One value. Which member carries it depends on the column's type:
@@ -62,7 +65,8 @@ struct ColumnInfo {
 //   scale ("-12.50"; money: 4 digits)
 // - datetime, smalldatetime, bigdatetime: `text` "YYYY-MM-DD hh:mm:ss.fff" (3 digits;
 //   bigdatetime 6); date: "YYYY-MM-DD"; time: "hh:mm:ss.fff"
-// - char, varchar, unichar, univarchar, text: `text`, UTF-8 (char(n) already padded)
+// - char, varchar, unichar, univarchar, text, unitext: `text`, UTF-8 (char(n) already
+//   padded)
 // - binary, varbinary, image, timestamp: `text`, the raw bytes
 struct Value {
     bool null = true;
@@ -100,6 +104,7 @@ struct Message {
     std::string text;      // UTF-8
     std::string procedure; // empty outside procedures
     int line = 1;
+    bool raised = false; // a user's raiserror text, not one of the server's own messages
 };
 
 // Where a statement's results go, in the order a server sends them. The TDS side turns

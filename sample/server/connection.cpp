@@ -149,7 +149,7 @@ bool Server::Connection::logIn(std::unique_ptr<Session>& session, StreamSettings
     ByteWriter reply;
     std::string packets;
     if (!session) {
-        putLoginRefused(reply, settings.serverName);
+        putLoginRefused(reply, settings.serverName, settings.recorded);
         appendPackets(packets, kReplyPacket, reply.data(), 512, true);
         send(packets);
         return false; // refused: the socket closes at once
@@ -161,6 +161,7 @@ bool Server::Connection::logIn(std::unique_ptr<Session>& session, StreamSettings
     info.packetSize =
         server_.options_.packetSize > 0 ? server_.options_.packetSize : login.packetSize;
     info.serverName = settings.serverName;
+    info.recorded = settings.recorded;
     putLoginAccepted(reply, login, info);
     appendPackets(packets, kReplyPacket, reply.data(), std::size_t(login.packetSize), true);
     settings.packetSize = std::size_t(info.packetSize);
@@ -180,7 +181,11 @@ void Server::Connection::answer(Session& session, const StreamSettings& settings
     if (!faults.stallOn.empty() && text.find(faults.stallOn) != std::string::npos &&
         waitForAttention(faults.stallMs))
         return; // cancelled while held: the attention is acknowledged next
-    auto stream = std::make_unique<ResultStream>(*this, settings, faults);
+    StreamSettings used = settings;
+    // A procedure's results came as ROWFMT from a recorded server that granted wide tables.
+    if (parameters && settings.recorded.narrowProcedureFormats)
+        used.wideRowFormat = false;
+    auto stream = std::make_unique<ResultStream>(*this, used, faults);
     try {
         if (!faults.deadlockOn.empty() && text.find(faults.deadlockOn) != std::string::npos) {
             UnseenResults unseen;
@@ -211,6 +216,7 @@ void Server::Connection::work() {
     StreamSettings settings;
     settings.charset = server_.backend_->charset();
     settings.serverName = server_.options_.name;
+    settings.recorded = server_.options_.recorded;
     if (logIn(session, settings)) {
         int answered = 0;
         for (WireMessage message; pop(message);) {

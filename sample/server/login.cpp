@@ -66,16 +66,34 @@ LoginRecord parseLoginRecord(std::string_view message) {
 
 void putLoginAccepted(ByteWriter& out, const LoginRecord& login, const LoginReplyInfo& i) {
     const char* charset = charsetName(i.charset);
-    putEnvChange(out, 1, i.database, "");
-    putMessage(out, info(5701, "Changed database context to '" + i.database + "'."), i.serverName,
-               i.charset);
-    putEnvChange(out, 2, "us_english", "");
-    putMessage(out, info(5703, "Changed language setting to 'us_english'."), i.serverName,
-               i.charset);
-    putEnvChange(out, 3, charset, "");
-    putMessage(
-        out, info(5704, std::string("Changed client character set setting to '") + charset + "'."),
-        i.serverName, i.charset);
+    const Recorded& r = i.recorded;
+    const std::uint16_t state = r.doneTransactionState ? kTransactionCompleted : 0;
+    auto database = [&] {
+        putEnvChange(out, 1, i.database, "");
+        putMessage(out, info(5701, "Changed database context to '" + i.database + "'."),
+                   i.serverName, i.charset, r.messageLineEnds);
+    };
+    auto language = [&] {
+        putEnvChange(out, 2, "us_english", "");
+        putMessage(out, info(5703, "Changed language setting to 'us_english'."), i.serverName,
+                   i.charset, r.messageLineEnds);
+    };
+    auto characterSet = [&] {
+        putEnvChange(out, 3, charset, "");
+        putMessage(
+            out,
+            info(5704, std::string("Changed client character set setting to '") + charset + "'."),
+            i.serverName, i.charset, r.messageLineEnds);
+    };
+    if (r.loginMessageOrder) {
+        characterSet();
+        database();
+        language();
+    } else {
+        database();
+        language();
+        characterSet();
+    }
     if (i.packetSize != i.clientPacketSize)
         putEnvChange(out, 4, std::to_string(i.packetSize), std::to_string(i.clientPacketSize));
     putLoginAck(out, true);
@@ -83,19 +101,20 @@ void putLoginAccepted(ByteWriter& out, const LoginRecord& login, const LoginRepl
     const bool sent = login.capabilityRequest.size() == 14;
     putCapability(out, sent ? login.capabilityRequest : kDefaultRequest,
                   sent ? login.capabilityResponse : kDefaultResponse);
-    putDone(out, DoneKind::Done, kDoneFinal);
+    putDone(out, DoneKind::Done, kDoneFinal, 0, state);
 }
 
-void putLoginRefused(ByteWriter& out, const std::string& serverName) {
+void putLoginRefused(ByteWriter& out, const std::string& serverName, const Recorded& recorded) {
     Message m;
     m.number = 4002;
     m.severity = 14;
     m.sqlstate = "ZZZZZ";
     m.text = "Login failed.";
     m.line = 0;
-    putMessage(out, m, serverName, Charset::Utf8);
+    putMessage(out, m, serverName, Charset::Utf8, recorded.messageLineEnds);
     putLoginAck(out, false);
-    putDone(out, DoneKind::Done, kDoneFinal);
+    putDone(out, DoneKind::Done, kDoneFinal, 0,
+            recorded.doneTransactionState ? kTransactionCompleted : 0);
 }
 
 } // namespace tds

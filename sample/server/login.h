@@ -4,6 +4,7 @@
 
 #include "sample/server/bytes.h"
 #include "sample/server/charset.h"
+#include "sample/server/recorded.h"
 
 #include <string>
 #include <string_view>
@@ -27,11 +28,12 @@ struct LoginReplyInfo {
     int clientPacketSize = 512;
     int packetSize = 512; // what the server will use
     std::string serverName;
+    Recorded recorded;
 };
 
 // ENVCHANGEs with their messages, LOGINACK, CAPABILITY and DONE: the login succeeded.
 void putLoginAccepted(ByteWriter& out, const LoginRecord& login, const LoginReplyInfo& info);
 // 4002 "Login failed." with a refusing LOGINACK and DONE.
-void putLoginRefused(ByteWriter& out, const std::string& serverName);
+void putLoginRefused(ByteWriter& out, const std::string& serverName, const Recorded& recorded);
 
 } // namespace tds

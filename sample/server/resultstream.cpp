@@ -13,7 +13,12 @@ void ResultStream::releaseHeld(bool more) {
     if (!held_)
         return;
     held_ = false;
-    putDone(out_, heldKind_, std::uint16_t(heldStatus_ | (more ? kDoneMore : 0)), heldCount_);
+    putDone(out_, heldKind_, std::uint16_t(heldStatus_ | (more ? kDoneMore : 0)), heldCount_,
+            transactionState());
+}
+
+std::uint16_t ResultStream::transactionState() const {
+    return settings_.recorded.doneTransactionState ? kTransactionCompleted : 0;
 }
 
 void ResultStream::sendFull() {
@@ -44,9 +49,13 @@ void ResultStream::columns(const std::vector<ColumnInfo>& columns) {
     columns_ = columns;
     formats_.clear();
     for (const ColumnInfo& c : columns_)
-        formats_.push_back(wireFormat(c));
+        formats_.push_back(wireFormat(c, settings_.recorded));
     rows_ = 0;
-    putRowFormat(out_, columns_, settings_.wideRowFormat, settings_.charset);
+    putRowFormat(out_, columns_, settings_.wideRowFormat, settings_.charset, settings_.recorded);
+    if (settings_.recorded.orderByTokens)
+        putOrderBy(out_, columns_);
+    if (settings_.recorded.controlTokens)
+        putControl(out_, columns_.size());
     sendFull();
 }
 
@@ -94,7 +103,8 @@ void ResultStream::message(const Message& m) {
     releaseHeld(true);
     if (m.severity > 10)
         procedureError_ = true;
-    putMessage(out_, m, settings_.serverName, settings_.charset);
+    putMessage(out_, m, settings_.serverName, settings_.charset,
+               settings_.recorded.messageLineEnds);
 }
 
 void ResultStream::done(bool inProcedure, std::optional<std::int64_t> count, bool error) {
@@ -127,8 +137,10 @@ void ResultStream::databaseChanged(const std::string& newName, const std::string
     m.severity = 10;
     m.sqlstate = "ZZZZZ";
     m.text = "Changed database context to '" + newName + "'.";
-    m.line = 0;
-    putMessage(out_, m, settings_.serverName, settings_.charset);
+    m.state = 1; // recorded: state 1, line 1, also for the database already in use
+    m.line = 1;
+    putMessage(out_, m, settings_.serverName, settings_.charset,
+               settings_.recorded.messageLineEnds);
 }
 
 bool ResultStream::cancelled() {
@@ -139,14 +151,14 @@ void ResultStream::finish() {
     if (link_.attentionPending())
         return;
     if (!held_)
-        putDone(out_, DoneKind::Done, kDoneFinal);
+        putDone(out_, DoneKind::Done, kDoneFinal, 0, transactionState());
     releaseHeld(false);
     sendAll(true);
 }
 
 void ResultStream::attentionAcknowledged() {
     held_ = false;
-    putDone(out_, DoneKind::Done, kDoneAttention);
+    putDone(out_, DoneKind::Done, kDoneAttention, 0, transactionState());
     sendAll(true);
 }
 

@@ -30,6 +30,7 @@ struct StreamSettings {
     Charset charset = Charset::Utf8;
     bool wideRowFormat = true;
     std::string serverName;
+    Recorded recorded;
 };
 
 class ResultStream : public ResultSink {
@@ -53,6 +54,7 @@ class ResultStream : public ResultSink {
     void releaseHeld(bool more);
     void sendFull();
     void sendAll(bool last);
+    std::uint16_t transactionState() const;
 
     Link& link_;
     StreamSettings settings_;

@@ -6,6 +6,7 @@
 // It can also misbehave on purpose (Faults), as broken servers and networks do.
 
 #include "sample/server/backend.h"
+#include "sample/server/recorded.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -29,6 +30,7 @@ struct ServerOptions {
     std::vector<Account> accounts;
     int packetSize = 0; // 0: the size the client asks for
     std::string name = "QUORVANE_TEST";
+    Recorded recorded = {}; // what recorded servers send beyond the plain protocol
 };
 
 struct Faults {

@@ -2,11 +2,14 @@
 
 #include "sample/server/wirevalue.h"
 
+#include <algorithm>
+
 namespace tds {
 namespace {
 
 constexpr std::uint8_t kEnvChange = 0xE3, kEed = 0xE5, kLoginAck = 0xAD, kCapability = 0xE2,
-                       kReturnStatus = 0x79, kRowFormat = 0xEE, kRowFormat2 = 0x61, kRow = 0xD1;
+                       kReturnStatus = 0x79, kRowFormat = 0xEE, kRowFormat2 = 0x61, kRow = 0xD1,
+                       kControl = 0xAE, kOrderBy = 0xA9;
 
 // A token whose body is preceded by its 16-bit length.
 void putToken16(ByteWriter& out, std::uint8_t id, const std::string& body) {
@@ -24,10 +27,11 @@ void putColumnType(ByteWriter& w, const WireFormat& f) {
 
 } // namespace
 
-void putDone(ByteWriter& out, DoneKind kind, std::uint16_t status, std::uint32_t count) {
+void putDone(ByteWriter& out, DoneKind kind, std::uint16_t status, std::uint32_t count,
+             std::uint16_t transactionState) {
     out.u8(std::uint8_t(kind));
     out.u16(status);
-    out.u16(0); // transaction state
+    out.u16(transactionState);
     out.u32(count);
 }
 
@@ -40,7 +44,8 @@ void putEnvChange(ByteWriter& out, std::uint8_t type, std::string_view newValue,
     putToken16(out, kEnvChange, body.data());
 }
 
-void putMessage(ByteWriter& out, const Message& m, std::string_view serverName, Charset charset) {
+void putMessage(ByteWriter& out, const Message& m, std::string_view serverName, Charset charset,
+                bool lineEnd) {
     ByteWriter body;
     body.u32(std::uint32_t(m.number));
     body.u8(std::uint8_t(m.state));
@@ -49,8 +54,11 @@ void putMessage(ByteWriter& out, const Message& m, std::string_view serverName, 
     body.u8(0);  // no extended data follows
     body.u16(0); // transaction state
     std::string text = toClient(m.text, charset);
-    if (text.size() > 1024)
-        text.resize(1024);
+    const bool ends = lineEnd && !m.raised;
+    if (text.size() > (ends ? 1023 : 1024))
+        text.resize(ends ? 1023 : 1024);
+    if (ends)
+        text += '\n';
     body.u16(std::uint16_t(text.size()));
     body.bytes(text);
     body.text8(serverName);
@@ -83,11 +91,11 @@ void putReturnStatus(ByteWriter& out, std::int32_t status) {
 }
 
 void putRowFormat(ByteWriter& out, const std::vector<ColumnInfo>& columns, bool wide,
-                  Charset charset) {
+                  Charset charset, const Recorded& recorded) {
     ByteWriter body;
     body.u16(std::uint16_t(columns.size()));
     for (const ColumnInfo& c : columns) {
-        const WireFormat f = wireFormat(c);
+        const WireFormat f = wireFormat(c, recorded);
         const std::string name = toClient(c.name, charset);
         if (wide) {
             body.text8(name);                       // label
@@ -109,6 +117,24 @@ void putRowFormat(ByteWriter& out, const std::vector<ColumnInfo>& columns, bool 
     } else {
         putToken16(out, kRowFormat, body.data());
     }
+}
+
+void putControl(ByteWriter& out, std::size_t columnCount) {
+    putToken16(out, kControl, std::string(columnCount, '\0'));
+}
+
+void putOrderBy(ByteWriter& out, const std::vector<ColumnInfo>& columns) {
+    std::vector<std::pair<int, std::size_t>> sorted; // (place in the ORDER BY, column)
+    for (std::size_t i = 0; i < columns.size() && i < 255; ++i)
+        if (columns[i].sortPlace > 0)
+            sorted.emplace_back(columns[i].sortPlace, i + 1);
+    if (sorted.empty())
+        return;
+    std::sort(sorted.begin(), sorted.end());
+    std::string body;
+    for (const auto& [place, column] : sorted)
+        body += char(std::uint8_t(column));
+    putToken16(out, kOrderBy, body);
 }
 
 void putRow(ByteWriter& out, const std::vector<ColumnInfo>& columns,

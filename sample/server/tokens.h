@@ -5,6 +5,7 @@
 #include "sample/server/backend.h"
 #include "sample/server/bytes.h"
 #include "sample/server/charset.h"
+#include "sample/server/recorded.h"
 #include "sample/server/wirevalue.h"
 
 namespace tds {
@@ -20,19 +21,29 @@ enum DoneStatus : std::uint16_t {
 
 enum class DoneKind : std::uint8_t { Done = 0xFD, DoneProc = 0xFE, DoneInProc = 0xFF };
 
-void putDone(ByteWriter& out, DoneKind kind, std::uint16_t status, std::uint32_t count = 0);
+// Transaction state, the DONE token's second word: recorded servers send 2 (completed).
+inline constexpr std::uint16_t kTransactionCompleted = 2;
+
+void putDone(ByteWriter& out, DoneKind kind, std::uint16_t status, std::uint32_t count,
+             std::uint16_t transactionState);
 void putEnvChange(ByteWriter& out, std::uint8_t type, std::string_view newValue,
                   std::string_view oldValue);
-// An extended error (EED). The server name goes with every message, as ASE sends it.
+// An extended error (EED). The server name goes with every message, as ASE sends it;
+// `lineEnd`: the server's own texts end in "\n" (a raiserror's never does).
 void putMessage(ByteWriter& out, const Message& message, std::string_view serverName,
-                Charset charset);
+                Charset charset, bool lineEnd);
 void putLoginAck(ByteWriter& out, bool accepted);
 // The capability token: `request` and `response` are the 14-byte masks of the client.
 void putCapability(ByteWriter& out, std::string_view request, std::string_view response);
 void putReturnStatus(ByteWriter& out, std::int32_t status);
 // ROWFMT2 (wide) when the client can take it, else ROWFMT.
 void putRowFormat(ByteWriter& out, const std::vector<ColumnInfo>& columns, bool wide,
-                  Charset charset);
+                  Charset charset, const Recorded& recorded);
+// CONTROL: one empty format per column, as servers send it after each row format.
+void putControl(ByteWriter& out, std::size_t columnCount);
+// ORDERBY: the places of the columns the rows are sorted by, in the ORDER BY's order
+// (columns with a sortPlace). Nothing when none is.
+void putOrderBy(ByteWriter& out, const std::vector<ColumnInfo>& columns);
 // One row; `formats` are the columns' wire formats (wireFormat), in column order.
 void putRow(ByteWriter& out, const std::vector<ColumnInfo>& columns,
             const std::vector<WireFormat>& formats, const std::vector<Value>& values,

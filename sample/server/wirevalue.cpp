@@ -37,6 +37,7 @@ enum : std::uint8_t {
     BITN = 0x68,
     BINARY = 0x2D,
     VARBINARY = 0x25,
+    UNITEXT = 0xAE,
 };
 
 // Bytes of a numeric of each precision, sign byte included.
@@ -144,14 +145,20 @@ void putLengthPrefixed8(ByteWriter& out, const ColumnInfo& c, const std::string&
 
 } // namespace
 
-WireFormat wireFormat(const ColumnInfo& c) {
+WireFormat wireFormat(const ColumnInfo& c, const Recorded& recorded) {
     WireFormat f;
-    const bool n = c.nullable;
-    f.status = std::uint8_t((n ? kStatusNullable : 0) | (c.identity ? kStatusIdentity : 0));
+    // Recorded servers send an expression as a nullable N type with status 0x30.
+    const bool expression = c.expression && recorded.nullableExpressions;
+    const bool n = c.nullable || expression;
+    f.status = std::uint8_t((n ? kStatusNullable : 0) | (c.identity ? kStatusIdentity : 0) |
+                            (expression ? kStatusUpdatable : 0));
+    // Recorded servers keep the base type's user type for a nullable column (bigint NULL:
+    // INTN with 43); `nullUser` is the N type's own number in systypes.
+    const bool baseUser = recorded.baseUserTypes;
     auto fixed = [&](std::uint8_t notNull, std::uint8_t nullType, std::uint8_t size,
                      std::uint32_t user, std::uint32_t nullUser) {
         f.type = n ? nullType : notNull;
-        f.userType = n ? nullUser : user;
+        f.userType = n && !baseUser ? nullUser : user;
         if (n)
             f.info = std::string(1, char(size));
     };
@@ -203,7 +210,8 @@ WireFormat wireFormat(const ColumnInfo& c) {
     case AseType::Decimal: {
         const int p = c.precision >= 1 && c.precision <= 38 ? c.precision : 18;
         f.type = c.type == AseType::Numeric ? NUMN : DECN;
-        f.userType = c.type == AseType::Numeric ? (n ? 28 : 10) : (n ? 27 : 26);
+        f.userType =
+            c.type == AseType::Numeric ? (n && !baseUser ? 28 : 10) : (n && !baseUser ? 27 : 26);
         f.info = {char(kNumericBytes[p]), char(p), char(c.scale)};
         return f;
     }
@@ -242,6 +250,9 @@ WireFormat wireFormat(const ColumnInfo& c) {
         f.info += w.data();
         return f;
     }
+    case AseType::UniText:
+        // Without the table name that text and image carry: FreeTDS reads none for it.
+        return length32(UNITEXT, 36, 0x7FFFFFFF), f;
     }
     return f;
 }
@@ -389,8 +400,11 @@ void putValue(ByteWriter& out, const ColumnInfo& c, const WireFormat& f, const V
         return;
     }
     case AseType::Text:
-    case AseType::Image: {
-        const std::string bytes = c.type == AseType::Text ? toClient(v.text, charset) : v.text;
+    case AseType::Image:
+    case AseType::UniText: {
+        const std::string bytes = c.type == AseType::Text      ? toClient(v.text, charset)
+                                  : c.type == AseType::UniText ? utf16le(v.text)
+                                                               : v.text;
         out.u8(16);
         out.bytes(std::string(16, '\x01')); // text pointer
         out.bytes(std::string(8, '\0'));    // text timestamp

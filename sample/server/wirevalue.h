@@ -6,6 +6,7 @@
 #include "sample/server/backend.h"
 #include "sample/server/bytes.h"
 #include "sample/server/charset.h"
+#include "sample/server/recorded.h"
 
 #include <stdexcept>
 
@@ -18,7 +19,8 @@ struct WireError : std::runtime_error {
 };
 
 // Row-format status bits.
-inline constexpr std::uint8_t kStatusNullable = 0x20, kStatusIdentity = 0x40;
+inline constexpr std::uint8_t kStatusUpdatable = 0x10, kStatusNullable = 0x20,
+                              kStatusIdentity = 0x40;
 
 struct WireFormat {
     std::uint8_t type = 0;
@@ -27,7 +29,8 @@ struct WireFormat {
     std::string info; // the type's format info, as it follows the type byte
 };
 
-WireFormat wireFormat(const ColumnInfo& column);
+// `recorded` decides the user types of nullable columns and how expressions travel.
+WireFormat wireFormat(const ColumnInfo& column, const Recorded& recorded);
 
 // Appends one value of `column`, whose format is `format`, in its wire form. Throws
 // WireError.

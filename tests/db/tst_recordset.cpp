@@ -105,8 +105,7 @@ void RecordsetTest::shouldReportTheServersMessageForABadQuery() {
     } catch (const db::DbError& e) {
         // The server's own message, as the driver words it, not one of ours.
         QCOMPARE(e.nativeCode(), 208);
-        QVERIFY2(e.description().startsWith("[FreeTDS][SQL Server]a]b not found."),
-                 qPrintable(e.description()));
+        QVERIFY2(e.description().startsWith("a]b not found."), qPrintable(e.description()));
     }
     QVERIFY(!rs.isOpen());
 }

@@ -15,8 +15,7 @@ namespace testing {
 
 // The driver's words for a login the server refused.
 inline const QString kLoginFailedText =
-    QStringLiteral("[FreeTDS][SQL Server]Login failed.\n[FreeTDS][SQL Server]Unable to connect to "
-                   "data source");
+    QStringLiteral("Login failed.\nUnable to connect to data source");
 
 class SampleServer {
   public:

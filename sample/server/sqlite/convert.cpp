@@ -197,7 +197,7 @@ Converted convert(const Literal& l, const ColumnInfo& c, bool comparing, Charset
             return refused(l, c);
         r.value.kind = Stored::Text;
         r.value.bytes = l.text;
-        if (t == AseType::Text) { // kept as sent, but '' is one blank here too
+        if (t == AseType::Text || t == AseType::UniText) { // kept as sent, '' one blank
             if (r.value.bytes.empty())
                 r.value.bytes.assign(1, ' ');
             return r;

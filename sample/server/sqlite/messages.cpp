@@ -172,7 +172,9 @@ Message lockTimeout(int seconds, int spid) {
 }
 
 Message raised(const std::string& text) {
-    return make(20000, 16, "ZZZZZ", text);
+    Message m = make(20000, 16, "ZZZZZ", text);
+    m.raised = true;
+    return m;
 }
 
 Message internal(const std::string& text) {

@@ -16,6 +16,7 @@ ColumnInfo plainColumn(AseType type, int length = 0) {
     c.type = type;
     c.length = length;
     c.nullable = false;
+    c.expression = true;
     return c;
 }
 
@@ -164,6 +165,16 @@ SqliteSession::Flow SqliteSession::runSelect(const Select& select, ResultSink& s
     if (shared_->allpagesReadLocks) {
         holdRead(readLock.key, 1);
         readLock.session = this;
+    }
+    // Each sort column's place in the ORDER BY, for the ORDERBY token.
+    for (std::size_t i = 0; i < select.orderBy.size() && !counting; ++i) {
+        const std::string& name =
+            table->columns[std::size_t(findColumn(*table, select.orderBy[i].first))].name;
+        for (ColumnInfo& c : columns)
+            if (c.sortPlace == 0 && c.name == name) {
+                c.sortPlace = int(i) + 1;
+                break;
+            }
     }
     sink.columns(columns);
     std::vector<Value> row(columns.size());

@@ -46,6 +46,8 @@ std::string typeName(AseType type) {
         return "univarchar";
     case AseType::Text:
         return "text";
+    case AseType::UniText:
+        return "unitext";
     case AseType::Image:
         return "image";
     case AseType::Bit:
@@ -98,6 +100,8 @@ int odbcType(const ColumnInfo& c) {
         return -9;
     case AseType::Text:
         return -1;
+    case AseType::UniText:
+        return -10; // SQL_WLONGVARCHAR
     case AseType::Image:
         return -4;
     case AseType::Bit:

@@ -120,6 +120,8 @@ ColumnInfo columnFromDeclaration(const std::string& name, const std::string& dec
         sized(AseType::UniChar);
     else if (t == "univarchar")
         sized(AseType::UniVarChar);
+    else if (t == "unitext")
+        c.type = AseType::UniText;
     else if (t == "image" || t == "blob")
         c.type = AseType::Image;
     else if (t == "bit" || t == "boolean")
@@ -133,7 +135,7 @@ ColumnInfo columnFromDeclaration(const std::string& name, const std::string& dec
         c.length = 8;
     } else
         c.type = AseType::Text; // "text", and anything unknown: kept whole, never cut
-    if (c.type == AseType::Text || c.type == AseType::Image)
+    if (isLarge(c.type))
         c.length = 2147483647;
     return c;
 }
@@ -150,7 +152,7 @@ bool isInteger(AseType t) {
 
 bool isString(AseType t) {
     return t == AseType::Char || t == AseType::VarChar || t == AseType::UniChar ||
-           t == AseType::UniVarChar || t == AseType::Text;
+           t == AseType::UniVarChar || t == AseType::Text || t == AseType::UniText;
 }
 
 bool isBinary(AseType t) {
@@ -164,7 +166,7 @@ bool isDateTime(AseType t) {
 }
 
 bool isLarge(AseType t) {
-    return t == AseType::Text || t == AseType::Image;
+    return t == AseType::Text || t == AseType::Image || t == AseType::UniText;
 }
 
 int scaleOf(const ColumnInfo& c) {

@@ -28,7 +28,7 @@ bool isInteger(AseType type);
 bool isString(AseType type); // char, varchar, unichar, univarchar, text
 bool isBinary(AseType type); // binary, varbinary, image, timestamp
 bool isDateTime(AseType type);
-bool isLarge(AseType type); // text and image: not comparable with "="
+bool isLarge(AseType type); // text, unitext and image: not comparable with "="
 
 // Scale of the stored value: numeric's own scale, 4 for money.
 int scaleOf(const ColumnInfo& column);
