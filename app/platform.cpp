@@ -1,5 +1,7 @@
 #include "app/platform.h"
 
+#include "app/secretstore.h"
+
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
@@ -61,7 +63,8 @@ void prepareUserOnlyFile(const QString& path) {
 
 class DesktopPlatform : public Platform {
   public:
-    explicit DesktopPlatform(QString settingsName) : settingsName_(std::move(settingsName)) {}
+    explicit DesktopPlatform(QString settingsName)
+        : settingsName_(std::move(settingsName)), secrets_(makeKeychainStore(settingsName_)) {}
 
     void messageBox(QWidget* parent, const QString& text, int style,
                     const QString& title) override {
@@ -106,6 +109,10 @@ class DesktopPlatform : public Platform {
 #endif
     }
 
+    SecretStore& secrets() override {
+        return *secrets_;
+    }
+
     void endProgram() override {
         for (QWidget* window : QApplication::topLevelWidgets())
             window->hide();
@@ -122,6 +129,7 @@ class DesktopPlatform : public Platform {
 
   private:
     QString settingsName_;
+    std::unique_ptr<SecretStore> secrets_;
 };
 
 } // namespace

@@ -2,6 +2,7 @@
 
 // The login record a client sends (packet type 0x02) and the server's two answers to it.
 
+#include "sample/server/backend.h"
 #include "sample/server/bytes.h"
 #include "sample/server/charset.h"
 
@@ -15,6 +16,7 @@ struct LoginRecord {
     std::string host, user, password, application, server;
     std::string remotePassword; // the password as the remote-password area carries it
     std::string protocol;       // four bytes: 5.0.0.0 for TDS 5.0
+    std::uint8_t security = 0;  // the security byte (passwordexchange.h)
     int packetSize = 512;
     std::string capabilityRequest, capabilityResponse; // 14 bytes each, when sent
 };
@@ -33,5 +35,9 @@ struct LoginReplyInfo {
 void putLoginAccepted(ByteWriter& out, const LoginRecord& login, const LoginReplyInfo& info);
 // 4002 "Login failed." with a refusing LOGINACK and DONE.
 void putLoginRefused(ByteWriter& out, const std::string& serverName);
+// The same refusal for another reason: `reason` before the refusing LOGINACK.
+void putLoginRefusedFor(ByteWriter& out, const Message& reason, const std::string& serverName);
+// 1640: the server takes no password in clear.
+Message encryptionRequiredMessage();
 
 } // namespace tds

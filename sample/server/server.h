@@ -21,6 +21,16 @@ namespace tds {
 struct Account {
     std::string user;
     std::string password;
+    // The databases the login is a user of; empty: every one. A "use" of another is
+    // refused with 916.
+    std::vector<std::string> databases;
+};
+
+// How the server takes a login's password ("net password encryption reqd").
+enum class PasswordEncryption {
+    Offered,   // a clear password is taken; a client that asks gets the RSA exchange
+    Required,  // the same, but a clear password is refused with 1640
+    OlderOnly, // a server before 15.0.2: a client that asks is offered only ENCRYPT2
 };
 
 struct ServerOptions {
@@ -28,6 +38,7 @@ struct ServerOptions {
     std::vector<Account> accounts;
     int packetSize = 0; // 0: the size the client asks for
     std::string name = "QUORVANE_TEST";
+    PasswordEncryption encryption = PasswordEncryption::Offered;
 };
 
 struct Faults {
@@ -39,11 +50,15 @@ struct Faults {
     int dropAfterRows = -1;        // hangs up after this many rows of a result
     bool ignoreAttentions = false; // never acknowledges nor obeys an attention
     int rowDelayMs = 0;            // sends each row on its own, this long after the last
+    bool tlsOnly = false;          // a TLS listener: answers a plain login with a TLS alert
 };
 
 // What one connection carried, for tests that check what the client sent.
 struct ConnectionLog {
     std::string user, password, remotePassword, protocol;
+    std::uint8_t security = 0;      // the login record's security byte
+    bool encryptedPassword = false; // the password came through the RSA exchange
+    std::string loginBytes;         // every message body the client sent while logging in
     bool loggedIn = false;
     std::vector<std::string> requests; // language texts and procedure names, in order
 };
@@ -60,6 +75,9 @@ class Server {
     std::uint16_t port() const { return port_; }
     void setFaults(const Faults& faults);
     Faults faults() const;
+    // How logins from now on take their password.
+    void setPasswordEncryption(PasswordEncryption mode);
+    PasswordEncryption passwordEncryption() const;
 
     int connectionsAccepted() const;
     // Waits at most timeoutMs until at least `count` connections were accepted.
