@@ -176,6 +176,8 @@ bool Server::Connection::logIn(std::unique_ptr<Session>& session, StreamSettings
         log_->protocol = login.protocol;
         log_->security = login.security;
         log_->loginBytes = message.body;
+        log_->passwordReceived = login.password;
+        log_->remotePasswordReceived = login.remotePassword;
     }
     // A client that asks for the encrypted exchange sends no password in the record.
     const PasswordEncryption mode = server_.passwordEncryption();
@@ -256,8 +258,12 @@ std::optional<std::string> Server::Connection::exchangePassword(bool older) {
         send(packets);
         return std::nullopt;
     }
+    const std::optional<std::string> remote = key.decrypt(sent.remotePassword);
     std::lock_guard lock(server_.mutex_);
     log_->encryptedPassword = true;
+    log_->passwordReceived = plain->substr(nonce.size());
+    if (remote && remote->compare(0, nonce.size(), nonce) == 0)
+        log_->remotePasswordReceived = remote->substr(nonce.size());
     return plain->substr(nonce.size());
 }
 

@@ -58,7 +58,9 @@ struct ConnectionLog {
     std::string user, password, remotePassword, protocol;
     std::uint8_t security = 0;      // the login record's security byte
     bool encryptedPassword = false; // the password came through the RSA exchange
-    std::string loginBytes;         // every message body the client sent while logging in
+    // The passwords the login was checked with, as they arrived or once decrypted.
+    std::string passwordReceived, remotePasswordReceived;
+    std::string loginBytes; // every message body the client sent while logging in
     bool loggedIn = false;
     std::vector<std::string> requests; // language texts and procedure names, in order
 };
