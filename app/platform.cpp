@@ -1,5 +1,7 @@
 #include "app/platform.h"
 
+#include "app/secretstore.h"
+
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
@@ -62,7 +64,8 @@ void prepareUserOnlyFile(const QString& path) {
 
 class DesktopPlatform : public Platform {
   public:
-    explicit DesktopPlatform(QString settingsName) : settingsName_(std::move(settingsName)) {}
+    explicit DesktopPlatform(QString settingsName)
+        : settingsName_(std::move(settingsName)), secrets_(makeKeychainStore(settingsName_)) {}
 
     void messageBox(QWidget* parent, const QString& text, int style,
                     const QString& title) override {
@@ -112,6 +115,10 @@ class DesktopPlatform : public Platform {
 #endif
     }
 
+    SecretStore& secrets() override {
+        return *secrets_;
+    }
+
     void endProgram() override {
         for (QWidget* window : QApplication::topLevelWidgets())
             window->hide();
@@ -128,6 +135,7 @@ class DesktopPlatform : public Platform {
 
   private:
     QString settingsName_;
+    std::unique_ptr<SecretStore> secrets_;
 };
 
 } // namespace

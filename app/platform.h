@@ -12,6 +12,8 @@ class QSettings;
 
 namespace app {
 
+class SecretStore;
+
 // Message box styles, as the program names them.
 inline constexpr int kStyleOkOnly = 0;       // OK button, no icon
 inline constexpr int kStyleExclamation = 48; // OK button, exclamation icon
@@ -34,6 +36,8 @@ class Platform {
     virtual QString programFolder() = 0;
     // The per-user settings store of an application key.
     virtual std::unique_ptr<QSettings> openSettings(const QString& applicationKey) = 0;
+    // The desktop's secret store (secretstore.h).
+    virtual SecretStore& secrets() = 0;
     // Ends the program at once.
     virtual void endProgram() = 0;
     // Lets the window system process pending events once.

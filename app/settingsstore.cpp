@@ -37,4 +37,17 @@ bool SaveSetting(const QString& application, const QString& section, const QStri
     }
 }
 
+bool DeleteSetting(const QString& application, const QString& section, const QString& key) {
+    try {
+        const auto settings = platform().openSettings(application);
+        if (!settings)
+            return false;
+        settings->remove(fullKey(section, key));
+        settings->sync();
+        return settings->status() == QSettings::NoError;
+    } catch (...) {
+        return false;
+    }
+}
+
 } // namespace app

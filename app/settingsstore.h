@@ -17,4 +17,8 @@ QString GetSetting(const QString& application, const QString& section, const QSt
 bool SaveSetting(const QString& application, const QString& section, const QString& key,
                  const QString& value);
 
+// Removes the key and writes that through at once; answers whether the store has no such
+// key afterwards. Never throws.
+bool DeleteSetting(const QString& application, const QString& section, const QString& key);
+
 } // namespace app

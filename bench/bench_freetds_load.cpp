@@ -110,7 +110,7 @@ int main(int argc, char** argv) {
     tds::sqlite::BackendOptions backend;
     backend.folder = folder.path().toStdString();
     tds::ServerOptions options;
-    options.accounts = {{sample::kUser, sample::kPassword}};
+    options.accounts = {{sample::kUser, sample::kPassword, {}}};
     options.packetSize = argc > 2 ? std::clamp(atoi(argv[2]), 0, 65535) : 0;
     if (argc > 3)
         bareBlock = SQLULEN(std::max(1, atoi(argv[3])));

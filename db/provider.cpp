@@ -68,6 +68,10 @@ class AseProvider : public Provider {
 
         const QString user = properties.value(QStringLiteral("User Id"));
         const QString password = properties.value(QStringLiteral("Password"));
+        // Without a user name the driver would try a Kerberos login in its place, with the
+        // server's name as the service principal; this program offers no Kerberos login.
+        if (user.isEmpty())
+            refuse(QStringLiteral("The user name is empty; a login needs one."));
         checkLoginField(QStringLiteral("user name"), user);
         checkLoginField(QStringLiteral("password"), password);
 
@@ -83,6 +87,11 @@ class AseProvider : public Provider {
         // Texts whole: without it the server cuts text and image values at its default of
         // 32,768 bytes, and the driver reads no configuration file for a string like this.
         text += QStringLiteral("TextSize=2147483647;");
+        // The password never travels in clear: the driver leaves both password fields of
+        // the login record empty and sends it encrypted with the key the server offers.
+        // A server that offers no exchange the driver can do refuses the login; there is
+        // no second, clear attempt.
+        text += QStringLiteral("Encryption=require;");
         // Pinned: left to itself the driver probes other protocol versions and can hang.
         // Last, unbraced: the driver keeps the closing brace of a braced value that ends
         // the string.

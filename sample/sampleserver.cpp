@@ -62,7 +62,7 @@ std::unique_ptr<tds::Server> startServer(const QString& folder, quint16 port,
     backend.defaultDatabase = kDatabase;
     backend.charset = charset;
     tds::ServerOptions options;
-    options.accounts = {{kUser, kPassword}};
+    options.accounts = {{kUser, kPassword, {}}};
     auto statements = std::make_shared<tds::sqlite::SqliteBackend>(backend);
     if (port != 0) {
         try {

@@ -9,6 +9,8 @@ packages=(
   unixodbc unixodbc-dev odbcinst
   tdsodbc freetds-bin
   libsqlite3-dev
+  nettle-dev libgmp-dev
+  qtkeychain-qt6-dev
   xvfb xauth x11-utils openbox libxcb1-dev fonts-liberation2
   imagemagick
   ccache

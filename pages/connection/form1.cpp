@@ -3,8 +3,10 @@
 #include "app/errorreport.h"
 #include "app/lookandfeel.h"
 #include "app/mainmodule.h"
+#include "app/password.h"
 #include "app/platform.h"
 #include "app/settingsstore.h"
+#include "db/connectfailure.h"
 #include "db/connection.h"
 #include "db/dberror.h"
 #include "pages/chooser/form2.h"
@@ -48,7 +50,7 @@ void Form1::Form_Load() {
     fill(128, Text1, "Server", {});
     fill(130, Text2, "Port", QStringLiteral("5000"));
     fill(132, Text3, "User", {});
-    fill(134, Text4, "Password", {});
+    h.step(134, [&] { Text4->setText(app::LoadPassword()); });
     fill(136, Text5, "Database", {});
     if (h.cond(138, [&] { return db::TestSybaseASEConnection(connectionFields()); })) {
         h.step(140, [] { form2().Show(); });
@@ -63,6 +65,7 @@ void Form1::PushButton7_Click() {
     h.step(100, [&] { connection.emplace(); });
     // From here on a failure leads to line 110 instead of the report.
     bool failed = false;
+    QString reason; // the server's or the driver's own words, when the failure has them
     try {
         h.setLine(102);
         setMousePointer(app::kPointerHourglass);
@@ -75,14 +78,20 @@ void Form1::PushButton7_Click() {
                                    app::kStyleOkOnly, app::ApplicationTitle());
         h.setLine(108);
         setMousePointer(app::kPointerDefault);
+    } catch (const db::DbError& e) {
+        failed = true;
+        reason = db::connectFailureReason(e);
     } catch (...) {
         failed = true;
     }
     h.setLine(110);
     if (failed) {
         h.step(112, [&] {
-            app::platform().messageBox(this, QStringLiteral("Could not connect."),
-                                       app::kStyleOkOnly, app::ApplicationTitle());
+            // The first line stays as it is for whoever reads only that.
+            QString text = QStringLiteral("Could not connect.");
+            if (!reason.isEmpty())
+                text += QLatin1Char('\n') + reason;
+            app::platform().messageBox(this, text, app::kStyleOkOnly, app::ApplicationTitle());
         });
         h.step(114, [&] { setMousePointer(app::kPointerDefault); });
         h.setLine(116); // the failure is cleared
@@ -139,7 +148,7 @@ void Form1::Text3_Change() {
     storeField("User", Text3);
 }
 void Form1::Text4_Change() {
-    storeField("Password", Text4);
+    app::SavePassword(Text4->text());
 }
 void Form1::Text5_Change() {
     storeField("Database", Text5);

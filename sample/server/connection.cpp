@@ -1,7 +1,12 @@
 #include "sample/server/connection.h"
 
 #include "sample/server/login.h"
+#include "sample/server/passwordexchange.h"
 #include "sample/server/requests.h"
+#include "sample/server/rsakey.h"
+
+#include <algorithm>
+#include <utility>
 
 #include <sys/socket.h>
 #include <unistd.h>
@@ -14,7 +19,50 @@ bool asksForWideRows(const LoginRecord& login) {
     return login.capabilityRequest.size() != 14 || (login.capabilityRequest[6] & 0x08) != 0;
 }
 
-// Takes a statement's results and sends none of them (a login script's).
+// Passes a request's results on, but refuses a "use" of a database the login is not a
+// user of: 916 and a failed statement instead of the change.
+class DatabaseGuard : public ResultSink {
+  public:
+    DatabaseGuard(ResultSink& to, const Account& account, int userId)
+        : to_(to), account_(account), userId_(userId) {}
+
+    void columns(const std::vector<ColumnInfo>& columns) override { to_.columns(columns); }
+    bool row(const std::vector<Value>& values) override { return to_.row(values); }
+    void message(const Message& message) override { to_.message(message); }
+    void done(bool inProcedure, std::optional<std::int64_t> count, bool error) override {
+        to_.done(inProcedure, count, error || std::exchange(refusing_, false));
+    }
+    void returnStatus(int status) override { to_.returnStatus(status); }
+    void databaseChanged(const std::string& newName, const std::string& oldName) override {
+        const auto& allowed = account_.databases;
+        if (allowed.empty() || std::find(allowed.begin(), allowed.end(), newName) != allowed.end())
+            return to_.databaseChanged(newName, oldName);
+        Message m;
+        m.number = 916;
+        m.severity = 14;
+        m.sqlstate = "ZZZZZ";
+        m.text = "Server user id " + std::to_string(userId_) +
+                 " is not a valid user in database '" + newName + "'.";
+        to_.message(m);
+        refusing_ = true;
+        if (restore_.empty())
+            restore_ = oldName.empty() ? "master" : oldName;
+    }
+    bool cancelled() override { return to_.cancelled(); }
+
+    // The database to go back to after a refused "use"; empty when none was refused.
+    const std::string& restore() const { return restore_; }
+
+  private:
+    ResultSink& to_;
+    const Account& account_;
+    int userId_;
+    bool refusing_ = false;
+    std::string restore_;
+};
+
+// Takes a statement's results and sends none of them (a login script's, a refused use's
+// way back).
 class UnseenResults final : public ResultSink {
   public:
     void columns(const std::vector<ColumnInfo>&) override {}
@@ -36,6 +84,8 @@ Message deadlockVictim() {
              "situation. Please re-run your command.";
     return m;
 }
+// The nonce's length is the server's choice; the client puts it before the password.
+constexpr std::size_t kNonceBytes = 32;
 
 } // namespace
 
@@ -123,19 +173,44 @@ bool Server::Connection::logIn(std::unique_ptr<Session>& session, StreamSettings
         }
         return false;
     }
+    if (server_.faults().tlsOnly) {
+        // A TLS record: fatal alert, handshake failure. Then the listener hangs up.
+        send(std::string_view("\x15\x03\x03\x00\x02\x02\x28", 7));
+        return false;
+    }
     const LoginRecord login = parseLoginRecord(message.body);
-    bool known = false;
-    for (const Account& a : server_.options_.accounts)
-        known = known || (login.complete && a.user == login.user && a.password == login.password);
-    const std::string loginScript = known ? server_.loginScript(login.user) : std::string();
     {
         std::lock_guard lock(server_.mutex_);
         log_->user = login.user;
         log_->password = login.password;
         log_->remotePassword = login.remotePassword;
         log_->protocol = login.protocol;
+        log_->security = login.security;
+        log_->loginBytes = message.body;
+        log_->passwordReceived = login.password;
+        log_->remotePasswordReceived = login.remotePassword;
     }
-    if (known) {
+    // A client that asks for the encrypted exchange sends no password in the record.
+    const PasswordEncryption mode = server_.passwordEncryption();
+    std::string password = login.password;
+    if (login.security & (kSecurityEncrypt2 | kSecurityEncrypt3)) {
+        const std::optional<std::string> sent =
+            exchangePassword(mode == PasswordEncryption::OlderOnly);
+        if (!sent)
+            return false; // the client gave up, or sent what does not decrypt
+        password = *sent;
+    } else if (mode == PasswordEncryption::Required) {
+        return refuseLogin(encryptionRequiredMessage(), settings);
+    }
+    const std::vector<Account>& accounts = server_.options_.accounts;
+    for (std::size_t i = 0; i < accounts.size() && !account_; ++i) {
+        if (login.complete && accounts[i].user == login.user && accounts[i].password == password) {
+            account_ = &accounts[i];
+            userId_ = int(i) + 1;
+        }
+    }
+    const std::string loginScript = account_ ? server_.loginScript(login.user) : std::string();
+    if (account_) {
         try {
             session = server_.backend_->openSession("");
             if (session && !loginScript.empty()) {
@@ -173,6 +248,51 @@ bool Server::Connection::logIn(std::unique_ptr<Session>& session, StreamSettings
     return send(packets);
 }
 
+std::optional<std::string> Server::Connection::exchangePassword(bool older) {
+    const RsaKey& key = RsaKey::shared();
+    const std::string nonce = older ? std::string() : RsaKey::randomBytes(kNonceBytes);
+    ByteWriter offer;
+    putEncryptionOffer(offer, older ? kMsgEncrypt2 : kMsgEncrypt3, key.publicKeyPem(), nonce);
+    std::string packets;
+    appendPackets(packets, kReplyPacket, offer.data(), 512, true);
+    WireMessage answer;
+    if (!send(packets) || !pop(answer))
+        return std::nullopt;
+    {
+        std::lock_guard lock(server_.mutex_);
+        log_->loginBytes += answer.body;
+    }
+    if (older || answer.type != kNormalPacket)
+        return std::nullopt; // a client that cannot do the older exchange gives up here
+    const EncryptedPasswords sent = parseEncryptedPasswords(answer.body);
+    const std::optional<std::string> plain =
+        sent.complete ? key.decrypt(sent.password) : std::nullopt;
+    if (!plain || plain->compare(0, nonce.size(), nonce) != 0) {
+        ByteWriter reply;
+        putLoginRefused(reply, server_.options_.name, server_.options_.recorded);
+        packets.clear();
+        appendPackets(packets, kReplyPacket, reply.data(), 512, true);
+        send(packets);
+        return std::nullopt;
+    }
+    const std::optional<std::string> remote = key.decrypt(sent.remotePassword);
+    std::lock_guard lock(server_.mutex_);
+    log_->encryptedPassword = true;
+    log_->passwordReceived = plain->substr(nonce.size());
+    if (remote && remote->compare(0, nonce.size(), nonce) == 0)
+        log_->remotePasswordReceived = remote->substr(nonce.size());
+    return plain->substr(nonce.size());
+}
+
+bool Server::Connection::refuseLogin(const Message& reason, const StreamSettings& settings) {
+    ByteWriter reply;
+    putLoginRefusedFor(reply, reason, settings.serverName, settings.recorded);
+    std::string packets;
+    appendPackets(packets, kReplyPacket, reply.data(), 512, true);
+    send(packets);
+    return false; // the socket closes at once
+}
+
 void Server::Connection::answer(Session& session, const StreamSettings& settings,
                                 const std::string& text,
                                 const std::vector<RpcParameter>* parameters) {
@@ -186,6 +306,7 @@ void Server::Connection::answer(Session& session, const StreamSettings& settings
     if (parameters && settings.recorded.narrowProcedureFormats)
         used.wideRowFormat = false;
     auto stream = std::make_unique<ResultStream>(*this, used, faults);
+    DatabaseGuard guard(*stream, *account_, userId_);
     try {
         if (!faults.deadlockOn.empty() && text.find(faults.deadlockOn) != std::string::npos) {
             UnseenResults unseen;
@@ -193,9 +314,13 @@ void Server::Connection::answer(Session& session, const StreamSettings& settings
             stream->message(deadlockVictim());
             stream->done(false, std::nullopt, true);
         } else if (parameters)
-            session.rpc(text, *parameters, *stream);
+            session.rpc(text, *parameters, guard);
         else
-            session.language(text, *stream);
+            session.language(text, guard);
+        if (!guard.restore().empty()) {
+            UnseenResults nothing;
+            session.language("use [" + guard.restore() + "]", nothing);
+        }
     } catch (const std::exception& e) {
         Message m;
         m.number = 7;

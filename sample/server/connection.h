@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <deque>
+#include <optional>
 
 namespace tds {
 
@@ -29,6 +30,8 @@ struct Server::Connection : Link {
     void work();
     bool pop(WireMessage& message);
     bool logIn(std::unique_ptr<Session>& session, StreamSettings& settings);
+    std::optional<std::string> exchangePassword(bool older);
+    bool refuseLogin(const Message& reason, const StreamSettings& settings);
     void answer(Session& session, const StreamSettings& settings, const std::string& text,
                 const std::vector<RpcParameter>* parameters);
     void record(const std::string& request);
@@ -42,6 +45,8 @@ struct Server::Connection : Link {
     int attentions_ = 0;
     bool closed_ = false;
     std::unique_ptr<ResultStream> open_; // a reply an attention is to end
+    const Account* account_ = nullptr;   // the login's account, once logged in
+    int userId_ = 0;                     // its server user id (its place among the accounts)
     std::thread reader_;
     std::thread worker_;
 };

@@ -1,11 +1,14 @@
 // libFuzzer target: bytes as a client could send them, through the framing, the login
-// record parser and the request decoder; and the same bytes read as a login and as a
-// result's columns, through the writers of the login reply (in either message order) and
-// of a row format with its ORDERBY and CONTROL tokens, whose output must walk as a token
-// stream to its last byte. Nothing may crash, hang or read out of bounds.
+// libFuzzer target: bytes as a client could send them, through the framing, the login
+// record parser, the encrypted password answer's reader and the request decoder; and the
+// same bytes read as a login and as a result's columns, through the writers of the login
+// reply (in either message order) and of a row format with its ORDERBY and CONTROL tokens,
+// whose output must walk as a token stream to its last byte. Nothing may crash, hang or
+// read out of bounds.
 
 #include "sample/server/login.h"
 #include "sample/server/packets.h"
+#include "sample/server/passwordexchange.h"
 #include "sample/server/requests.h"
 #include "sample/server/tokens.h"
 
@@ -103,12 +106,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (tds::WireMessage m; assembler.next(m);) {
             if (m.type == tds::kLoginPacket)
                 (void)tds::parseLoginRecord(m.body);
+            if (m.type == tds::kNormalPacket)
+                (void)tds::parseEncryptedPasswords(m.body);
             (void)tds::decodeRequest(m.type, m.body, tds::Charset::Utf8);
             (void)tds::decodeRequest(m.type, m.body, tds::Charset::Iso1);
         }
     }
     // And the whole input as one message body of each kind.
     const tds::LoginRecord login = tds::parseLoginRecord(bytes);
+    (void)tds::parseEncryptedPasswords(bytes);
     for (const std::uint8_t type : {tds::kQueryPacket, tds::kNormalPacket, tds::kAttentionPacket})
         (void)tds::decodeRequest(type, bytes, tds::Charset::Utf8);
 

@@ -9,7 +9,7 @@ namespace {
 
 // Fixed fields: 30 bytes then their length; offsets in the login record.
 constexpr std::size_t kHost = 0, kUser = 31, kPassword = 62, kApplication = 140, kServer = 171,
-                      kRemotePassword = 202, kProtocol = 458, kPacketSize = 557,
+                      kRemotePassword = 202, kProtocol = 458, kSecurity = 514, kPacketSize = 557,
                       kPacketSizeBytes = 6, kRecordSize = 568;
 constexpr std::uint8_t kCapabilityToken = 0xE2;
 
@@ -49,6 +49,7 @@ LoginRecord parseLoginRecord(std::string_view message) {
     r.remotePassword = std::string(
         message.substr(kRemotePassword + 2, std::uint8_t(message[kRemotePassword + 1])));
     r.protocol = std::string(message.substr(kProtocol, 4));
+    r.security = std::uint8_t(message[kSecurity]);
     const std::string size = field(message, kPacketSize, kPacketSizeBytes);
     int value = 0;
     const auto [end, error] = std::from_chars(size.data(), size.data() + size.size(), value);
@@ -111,10 +112,25 @@ void putLoginRefused(ByteWriter& out, const std::string& serverName, const Recor
     m.sqlstate = "ZZZZZ";
     m.text = "Login failed.";
     m.line = 0;
-    putMessage(out, m, serverName, Charset::Utf8, recorded.messageLineEnds);
+    putLoginRefusedFor(out, m, serverName, recorded);
+}
+
+void putLoginRefusedFor(ByteWriter& out, const Message& reason, const std::string& serverName,
+                        const Recorded& recorded) {
+    putMessage(out, reason, serverName, Charset::Utf8, recorded.messageLineEnds);
     putLoginAck(out, false);
     putDone(out, DoneKind::Done, kDoneFinal, 0,
             recorded.doneTransactionState ? kTransactionCompleted : 0);
+}
+
+Message encryptionRequiredMessage() {
+    Message m;
+    m.number = 1640;
+    m.severity = 14;
+    m.sqlstate = "ZZZZZ";
+    m.text = "Adaptive Server requires encryption of the login password on the network.";
+    m.line = 0;
+    return m;
 }
 
 } // namespace tds

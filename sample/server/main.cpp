@@ -22,7 +22,7 @@ bool parseAccounts(const std::string& list, std::vector<tds::Account>& accounts)
         const std::size_t colon = item.find(':');
         if (colon == std::string::npos || colon == 0)
             return false;
-        accounts.push_back({item.substr(0, colon), item.substr(colon + 1)});
+        accounts.push_back({item.substr(0, colon), item.substr(colon + 1), {}});
         at = comma + 1;
     }
     return !accounts.empty();

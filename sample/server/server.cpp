@@ -76,6 +76,16 @@ Faults Server::faults() const {
     return faults_;
 }
 
+void Server::setPasswordEncryption(PasswordEncryption mode) {
+    std::lock_guard lock(mutex_);
+    options_.encryption = mode;
+}
+
+PasswordEncryption Server::passwordEncryption() const {
+    std::lock_guard lock(mutex_);
+    return options_.encryption;
+}
+
 int Server::connectionsAccepted() const {
     std::lock_guard lock(mutex_);
     return accepted_;

@@ -23,6 +23,16 @@ namespace tds {
 struct Account {
     std::string user;
     std::string password;
+    // The databases the login is a user of; empty: every one. A "use" of another is
+    // refused with 916.
+    std::vector<std::string> databases;
+};
+
+// How the server takes a login's password ("net password encryption reqd").
+enum class PasswordEncryption {
+    Offered,   // a clear password is taken; a client that asks gets the RSA exchange
+    Required,  // the same, but a clear password is refused with 1640
+    OlderOnly, // a server before 15.0.2: a client that asks is offered only ENCRYPT2
 };
 
 struct ServerOptions {
@@ -31,6 +41,7 @@ struct ServerOptions {
     int packetSize = 0; // 0: the size the client asks for
     std::string name = "QUORVANE_TEST";
     Recorded recorded = {}; // what recorded servers send beyond the plain protocol
+    PasswordEncryption encryption = PasswordEncryption::Offered;
 };
 
 struct Faults {
@@ -45,11 +56,17 @@ struct Faults {
     // A request whose text holds this (case-sensitive) is chosen as a deadlock's victim:
     // its session's transaction is rolled back whole and it is answered 1205, severity 13.
     std::string deadlockOn;
+    bool tlsOnly = false;          // a TLS listener: answers a plain login with a TLS alert
 };
 
 // What one connection carried, for tests that check what the client sent.
 struct ConnectionLog {
     std::string user, password, remotePassword, protocol;
+    std::uint8_t security = 0;      // the login record's security byte
+    bool encryptedPassword = false; // the password came through the RSA exchange
+    // The passwords the login was checked with, as they arrived or once decrypted.
+    std::string passwordReceived, remotePasswordReceived;
+    std::string loginBytes; // every message body the client sent while logging in
     bool loggedIn = false;
     std::vector<std::string> requests; // language texts and procedure names, in order
 };
@@ -72,6 +89,9 @@ class Server {
     void setLoginScript(const std::string& user, const std::string& script);
     std::string loginScript(const std::string& user) const;
     Faults faults() const;
+    // How logins from now on take their password.
+    void setPasswordEncryption(PasswordEncryption mode);
+    PasswordEncryption passwordEncryption() const;
 
     int connectionsAccepted() const;
     // Waits at most timeoutMs until at least `count` connections were accepted.

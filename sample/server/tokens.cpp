@@ -68,8 +68,12 @@ void putMessage(ByteWriter& out, const Message& m, std::string_view serverName, 
 }
 
 void putLoginAck(ByteWriter& out, bool accepted) {
+    putLoginAckStatus(out, accepted ? 5 : 6);
+}
+
+void putLoginAckStatus(ByteWriter& out, std::uint8_t status) {
     ByteWriter body;
-    body.u8(accepted ? 5 : 6);
+    body.u8(status);
     body.bytes(std::string_view("\x05\x00\x00\x00", 4)); // TDS 5.0
     body.text8("Adaptive Server Enterprise");
     body.bytes(std::string_view("\x10\x00\x00\x00", 4)); // version 16.0

@@ -33,6 +33,8 @@ void putEnvChange(ByteWriter& out, std::uint8_t type, std::string_view newValue,
 void putMessage(ByteWriter& out, const Message& message, std::string_view serverName,
                 Charset charset, bool lineEnd);
 void putLoginAck(ByteWriter& out, bool accepted);
+// LOGINACK with a status of its own: 7 asks the client to go on with a negotiation.
+void putLoginAckStatus(ByteWriter& out, std::uint8_t status);
 // The capability token: `request` and `response` are the 14-byte masks of the client.
 void putCapability(ByteWriter& out, std::string_view request, std::string_view response);
 void putReturnStatus(ByteWriter& out, std::int32_t status);

@@ -221,7 +221,8 @@ void Form1Test::shouldShowHourglassThenCouldNotConnectOnRefusedLogin() {
     guard.fake().onBox = [&](const testing::ShownBox&) { pointers << page.MousePointer(); };
     page.PushButton7->click();
     QCOMPARE(guard.fake().boxes.size(), 1);
-    QCOMPARE(guard.fake().boxes[0].text, QStringLiteral("Could not connect."));
+    // The first line as ever; the server's reason under it.
+    QCOMPARE(guard.fake().boxes[0].text, QStringLiteral("Could not connect.\nLogin failed."));
     QCOMPARE(guard.fake().boxes[0].style, 0);
     QCOMPARE(guard.fake().boxes[0].title, QStringLiteral("Quorvane"));
     QCOMPARE(pointers, QList<short>{app::kPointerHourglass});
@@ -236,7 +237,9 @@ void Form1Test::shouldSayCouldNotConnectForClosedPort() {
                 QStringLiteral("master")});
     page.PushButton7_Click();
     QCOMPARE(guard.fake().boxes.size(), 1);
-    QCOMPARE(guard.fake().boxes[0].text, QStringLiteral("Could not connect."));
+    QCOMPARE(guard.fake().boxes[0].text,
+             QStringLiteral("Could not connect.\nUnable to connect: Adaptive Server is unavailable "
+                            "or does not exist"));
     QCOMPARE(page.MousePointer(), app::kPointerDefault);
 }
 

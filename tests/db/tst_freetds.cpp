@@ -194,8 +194,11 @@ void FreeTdsTest::shouldCarryEveryValueUnchanged() {
     QVERIFY(login.loggedIn);
     QCOMPARE(login.protocol, std::string("\x05\0\0\0", 4));
     QCOMPARE(QString::fromStdString(login.user), user);
-    QCOMPARE(QString::fromStdString(login.password), password);
-    QCOMPARE(QString::fromStdString(login.remotePassword), password);
+    // Both passwords arrive encrypted; the login record carries neither.
+    QVERIFY(login.encryptedPassword);
+    QVERIFY(login.password.empty() && login.remotePassword.empty());
+    QCOMPARE(QString::fromStdString(login.passwordReceived), password);
+    QCOMPARE(QString::fromStdString(login.remotePasswordReceived), password);
     bool used = false;
     QCOMPARE(QString::fromStdString(testing::usedDatabase(login, used)), database);
     QCOMPARE(used, !database.isEmpty());

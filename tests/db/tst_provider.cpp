@@ -30,12 +30,12 @@ QString odbcString(const db::ConnectionFields& fields) {
 void ProviderTest::shouldWriteTheFreeTdsStringWithEveryValueBraced() {
     QCOMPARE(odbcString({"db.example", "5000", "sa", "a;b=c", "pubs"}),
              QString("Driver=FreeTDS;Server={db.example};Port={5000};UID={sa};PWD={a;b=c};"
-                     "Database={pubs};APP=Quorvane;ClientCharset=UTF-8;TextSize=2147483647;TDS_"
-                     "Version=5.0"));
+                     "Database={pubs};APP=Quorvane;ClientCharset=UTF-8;TextSize=2147483647;"
+                     "Encryption=require;TDS_Version=5.0"));
     // No database: the login's default database; the host is split at the last colon.
     QCOMPARE(odbcString({"::1", "05000", "sa", "p}", ""}),
              QString("Driver=FreeTDS;Server={::1};Port={05000};UID={sa};PWD={p}};"
-                     "APP=Quorvane;ClientCharset=UTF-8;TextSize=2147483647;TDS_Version=5.0"));
+                     "APP=Quorvane;ClientCharset=UTF-8;TextSize=2147483647;Encryption=require;TDS_Version=5.0"));
     // Blanks around the port's digits: the driver is given the digits alone.
     QVERIFY(odbcString({"srv", " \t5000  ", "sa", "p", ""}).contains(";Port={5000};"));
     QVERIFY_THROWS_EXCEPTION(db::DbError, db::findProvider("NoSuchProvider"));
@@ -54,6 +54,9 @@ void ProviderTest::shouldRefuseValuesTheDriverWouldAlter_data() {
     f = base;
     f.database = "x};Database={master";
     QTest::newRow("database with };") << f << "database";
+    f = base;
+    f.user = "";
+    QTest::newRow("empty user: no Kerberos attempt") << f << "user name";
     f = base;
     f.password = QString("a") + QChar(0) + "b";
     QTest::newRow("password with NUL") << f << "password";

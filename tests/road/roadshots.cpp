@@ -20,6 +20,7 @@
 #include "app/mainmodule.h"
 #include "app/page.h"
 #include "app/platform.h"
+#include "app/secretstore.h"
 #include "app/settingsstore.h"
 #include "db/recordset.h"
 #include "pages/chooser/form2.h"
@@ -65,11 +66,13 @@ class ShotPlatform : public app::Platform {
     std::unique_ptr<QSettings> openSettings(const QString& key) override {
         return desktop_->openSettings(key);
     }
+    app::SecretStore& secrets() override { return *secrets_; } // never the user's keyring
     void endProgram() override { desktop_->endProgram(); }
     void processEvents() override { desktop_->processEvents(); }
 
   private:
     std::unique_ptr<app::Platform> desktop_;
+    std::unique_ptr<app::SecretStore> secrets_ = app::makeAbsentStore();
     QString folder_;
 };
 

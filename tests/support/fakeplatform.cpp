@@ -16,6 +16,24 @@ FakePlatform::FakePlatform() {
     QDir().mkpath(settingsDir);
 }
 
+app::SecretStore::Read FakeSecretStore::read(const QString& key) {
+    if (!available)
+        return {Answer::Unavailable, {}};
+    if (!values.contains(key))
+        return {Answer::Missing, {}};
+    return {Answer::Found, values.value(key)};
+}
+
+void FakeSecretStore::write(const QString& key, const QString& value,
+                            std::function<void(bool stored)> stored) {
+    ++writes;
+    const bool taken = available && !refuseWrites;
+    if (taken)
+        values.insert(key, value);
+    if (stored)
+        stored(taken);
+}
+
 void FakePlatform::messageBox(QWidget*, const QString& text, int style, const QString& title) {
     ShownBox box{text, style, title};
     boxes << box;

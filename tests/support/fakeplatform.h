@@ -5,14 +5,30 @@
 // private folder.
 
 #include "app/platform.h"
+#include "app/secretstore.h"
 #include "db/sybasease.h"
 
 #include <QList>
+#include <QMap>
 #include <QString>
 #include <QTemporaryDir>
 #include <functional>
 
 namespace testing {
+
+// A secret store in memory. Unavailable unless a test says otherwise, as on a machine
+// without a keyring; it answers at once.
+class FakeSecretStore : public app::SecretStore {
+  public:
+    Read read(const QString& key) override;
+    void write(const QString& key, const QString& value,
+               std::function<void(bool stored)> stored) override;
+
+    bool available = false;
+    bool refuseWrites = false; // the store answers reads but takes nothing
+    QMap<QString, QString> values;
+    int writes = 0;
+};
 
 struct ShownBox {
     QString text;
@@ -35,9 +51,11 @@ class FakePlatform : public app::Platform {
     double randomDraw(double) override { return draw; }
     QString programFolder() override { return folder; }
     std::unique_ptr<QSettings> openSettings(const QString& applicationKey) override;
+    app::SecretStore& secrets() override { return secretStore; }
     void endProgram() override { ++programEnds; }
     void processEvents() override;
 
+    FakeSecretStore secretStore;
     QList<ShownBox> boxes;
     QStringList urls;
     bool browserFails = false;

@@ -61,7 +61,7 @@ std::shared_ptr<tds::Backend> makeLoginBackend() {
 std::unique_ptr<tds::Server> startLoginServer(const std::string& user,
                                               const std::string& password) {
     tds::ServerOptions options;
-    options.accounts = {{user, password}};
+    options.accounts = {{user, password, {}}};
     return std::make_unique<tds::Server>(makeLoginBackend(), options);
 }
 

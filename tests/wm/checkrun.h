@@ -6,6 +6,7 @@
 // shows is a failed check.
 
 #include "app/platform.h"
+#include "app/secretstore.h"
 
 #include <QSettings>
 #include <QString>
@@ -29,11 +30,13 @@ class CheckPlatform : public app::Platform {
     std::unique_ptr<QSettings> openSettings(const QString& key) override {
         return desktop_->openSettings(key);
     }
+    app::SecretStore& secrets() override { return *secrets_; } // never the user's keyring
     void endProgram() override { desktop_->endProgram(); }
     void processEvents() override { desktop_->processEvents(); }
 
   private:
     std::unique_ptr<app::Platform> desktop_;
+    std::unique_ptr<app::SecretStore> secrets_ = app::makeAbsentStore();
 };
 
 } // namespace wm
