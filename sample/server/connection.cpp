@@ -113,7 +113,7 @@ bool Server::Connection::logIn(std::unique_ptr<Session>& session, StreamSettings
     }
     if (known) {
         try {
-            session = server_.backend_->openSession("");
+            session = server_.backend_->openSession("", login.user);
         } catch (const std::exception&) {
             session.reset();
         }

@@ -46,7 +46,8 @@ class SqliteBackend final : public Backend {
     explicit SqliteBackend(BackendOptions options);
     bool hasDatabase(const std::string& name) const override;
     Charset charset() const override { return shared_->options.charset; }
-    std::unique_ptr<Session> openSession(const std::string& database) override;
+    std::unique_ptr<Session> openSession(const std::string& database,
+                                         const std::string& login = "sa") override;
 
   private:
     std::shared_ptr<Shared> shared_;
