@@ -60,6 +60,13 @@ class Environment {
 // One driver connection with the environment it was allocated in. Owned through a
 // shared pointer so a recordset keeps its connection alive, and so an abandoned connect
 // attempt can finish on its own thread after the caller has stopped waiting.
+// What the server said about the session after its login (see sessionfacts.h).
+struct SessionFacts {
+    bool known = false;
+    QString userName;                 // the database user the login acts as ("dbo" for sa)
+    bool systemAdministrator = false; // holds sa_role, which passes every permission check
+};
+
 class DriverConnection {
   public:
     explicit DriverConnection(std::shared_ptr<Environment> env);
@@ -75,6 +82,9 @@ class DriverConnection {
     void rollback();
 
     const Handle& handle() const { return dbc_; }
+
+    SessionFacts facts;      // see sessionfacts.h
+    bool factsAsked = false; // the server was asked for them already
 
   private:
     std::shared_ptr<Environment> env_;

@@ -42,7 +42,7 @@ namespace {
 const QString kPubs = QStringLiteral("pubs");
 const QStringList kPubsTables = {"authors",     "discounts", "inventory",  "inventory_log",
                                  "order notes", "orders",    "publishers", "sales",
-                                 "stores",      "titles"};
+                                 "stores",      "titles",    "joe.orders"};
 
 void saveValues(const db::ConnectionFields& f) {
     QVERIFY(testing::saveConnectionValues(f));
