@@ -110,7 +110,11 @@ void OwnersTest::init() {
          QStringLiteral("INSERT INTO orders VALUES (1, 'dbo one'), (2, 'dbo two')"),
          QStringLiteral("CREATE TABLE \"joe.orders\" (id int NOT NULL PRIMARY KEY, "
                         "item varchar(20) NULL)"),
-         QStringLiteral("INSERT INTO \"joe.orders\" VALUES (1, 'joe one'), (2, 'joe two')")});
+         QStringLiteral("INSERT INTO \"joe.orders\" VALUES (1, 'joe one'), (2, 'joe two')"),
+         // Names the column catalog takes as patterns: "_" matches the "x" of joe's.
+         QStringLiteral("CREATE TABLE order_lines (id int NOT NULL PRIMARY KEY, qty int NOT NULL)"),
+         QStringLiteral("CREATE TABLE \"joe.orderxlines\" (id int NOT NULL PRIMARY KEY, "
+                        "qty int NOT NULL DEFAULT 1)")});
     grid_ = std::make_unique<pages::DataGrid>();
     grid_->resize(600, 300);
     grid_->edits()->setConfirm([](QWidget*, const QString&) { return true; });
@@ -130,7 +134,14 @@ void OwnersTest::shouldListEachOwnersTableAndWriteToTheOneItNames() {
                valueOf(QStringLiteral("select count(*) from joe.orders"));
     };
     // sa: dbo's table by its bare name, joe's with its owner.
-    QCOMPARE(list(QStringLiteral("sa")).items, QStringList({"orders", "joe.orders"}));
+    QCOMPARE(list(QStringLiteral("sa")).items,
+             QStringList({"order_lines", "orders", "joe.orders", "joe.orderxlines"}));
+    // The column catalog's rows of joe's look-alike do not count for dbo's table: its
+    // column without a default still needs a value on the new-row line.
+    open(QStringLiteral("sa"), QStringLiteral("order_lines"));
+    QCOMPARE(model().index(grid_->edits()->newRowLineRow(), 1).data().toString(),
+             QStringLiteral("(needs a value)"));
+
     open(QStringLiteral("sa"), QStringLiteral("joe.orders"));
     QVERIFY(grid_->readOnlyReason().isEmpty());
     QVERIFY(model().setData(model().index(0, 1), QStringLiteral("joe edited")));
@@ -151,7 +162,8 @@ void OwnersTest::shouldListEachOwnersTableAndWriteToTheOneItNames() {
 
     // joe: its own table by the bare name, dbo's (which it may read) with its owner.
     run(QStringLiteral("sa"), QStringLiteral("grant select on dbo.orders to joe"));
-    QCOMPARE(list(QStringLiteral("joe")).items, QStringList({"dbo.orders", "orders"}));
+    QCOMPARE(list(QStringLiteral("joe")).items,
+             QStringList({"dbo.orders", "orders", "orderxlines"}));
     open(QStringLiteral("joe"), QStringLiteral("orders"));
     QVERIFY(model().setData(model().index(0, 1), QStringLiteral("joe's own")));
     QCOMPARE(both(), QStringLiteral("dbo one | joe's own | 2 | 2"));
@@ -188,7 +200,7 @@ void OwnersTest::shouldShowWhatTheLoginMayNotDoAsReadOnly() {
     run(QStringLiteral("sa"), QStringLiteral("grant select, delete on orders to joe"));
     run(QStringLiteral("sa"), QStringLiteral("grant update on orders (item) to joe"));
     try {
-        run(QStringLiteral("joe"), QStringLiteral("update orders set id = 9 where id = 2"));
+        run(QStringLiteral("joe"), QStringLiteral("update dbo.orders set id = 9 where id = 2"));
         QFAIL("the update was not refused");
     } catch (const db::DbError& e) {
         QCOMPARE(e.nativeCode(), 230);

@@ -76,7 +76,15 @@ bool SqliteSession::permittedFor(const TableInfo& table, const std::string& user
 
 std::optional<Message> SqliteSession::refusal(const TableInfo& table, const std::string& action,
                                               const std::vector<int>& columns) {
-    if (columns.empty()) {
+    const auto anyColumn = [&] {
+        for (const ColumnInfo& c : table.columns)
+            if (permitted(table, action, c.name))
+                return true;
+        return false;
+    };
+    // No right on the table nor on any of its columns: the table is refused (229);
+    // a right on some columns only: the first column refused (230).
+    if (columns.empty() || !anyColumn()) {
         if (permitted(table, action, ""))
             return std::nullopt;
         return msg::permissionDenied(upper(action), table.object, database_, table.owner);
