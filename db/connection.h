@@ -4,6 +4,7 @@
 // data-access object do); the last copy to go closes it.
 
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <memory>
 
@@ -45,6 +46,12 @@ class Connection {
     // The tables schema (adSchemaTables, no restrictions): a forward recordset with one
     // row per table-like object and the columns TABLE_TYPE and TABLE_NAME, among others.
     Recordset OpenSchema(int schema);
+    // The database user the login acts as, as the server said after the login ("dbo" for
+    // the database owner and sa); empty when it did not say.
+    QString UserName() const;
+    // The names of the tables and views `owner` owns (the tables schema restricted to
+    // that owner).
+    QStringList NamesOwnedBy(const QString& owner);
 
     // Closes the connection. Closing a closed connection does nothing.
     void Close();

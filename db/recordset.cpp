@@ -1,10 +1,13 @@
 #include "db/recordset.h"
 
+#include "db/boundquery.h"
+
 #include "db/connection.h"
 #include "db/connectionstate.h"
 #include "db/dberror.h"
 #include "db/recordsetstream.h"
 #include "db/resultreader.h"
+#include "db/sessionfacts.h"
 
 #include <algorithm>
 
@@ -182,6 +185,35 @@ Recordset Connection::OpenSchema(int schema) {
     Recordset result;
     result.openOver(std::move(data));
     return result;
+}
+
+QString Connection::UserName() const {
+    return state_->driver ? sessionFacts(*state_->driver, state_->commandTimeout).userName
+                          : QString();
+}
+
+QStringList Connection::NamesOwnedBy(const QString& owner) {
+    odbc::DriverConnection& driver = state_->open();
+    odbc::Statement statement(driver);
+    statement.setQueryTimeout(state_->commandTimeout);
+    // The owner is a pattern to the catalog ("_" matches any character): the rows of
+    // other owners it matches are passed over.
+    std::u16string who = odbc::toWide(owner);
+    odbc::check(SQLTablesW(statement.handle().get(), nullptr, 0,
+                           reinterpret_cast<SQLWCHAR*>(who.data()), SQLSMALLINT(who.size()),
+                           nullptr, 0, nullptr, 0),
+                statement.handle(), "SQLTables");
+    QStringList names;
+    while (true) {
+        const SQLRETURN rc = SQLFetch(statement.handle().get());
+        if (rc == SQL_NO_DATA)
+            break;
+        odbc::check(rc, statement.handle(), "SQLFetch");
+        if (readText(statement, 2).value_or(QString()) == owner)
+            names << readText(statement, 3).value_or(QString());
+    }
+    drainResults(statement);
+    return names;
 }
 
 } // namespace db

@@ -7,7 +7,7 @@ namespace db {
 
 BoundQuery RowDeleter::deleteStatement(int row) const {
     BoundQuery query;
-    query.sql = QStringLiteral("DELETE FROM ") + bracketed(writer_.keys_.table);
+    query.sql = QStringLiteral("DELETE FROM ") + writer_.keys_.table.sql();
     writer_.appendShownRow(query, row, -1);
     return query;
 }
@@ -17,6 +17,8 @@ CellWriteResult RowDeleter::begin(const std::vector<int>& rows,
     names_.clear();
     if (!writer_.readOnlyReason().isEmpty())
         return {WriteStatus::ReadOnly, writer_.readOnlyReason()};
+    if (!writer_.keys().mayDelete)
+        return {WriteStatus::ReadOnly, kNoDeleteReason};
     const ResultTable& stored = writer_.data_->rows;
     std::vector<QString> names;
     for (std::size_t i = 0; i < rows.size(); ++i) {

@@ -14,6 +14,10 @@
 
 namespace db {
 
+// Why rows cannot be deleted when the login lacks delete permission on the table.
+inline const QString kNoDeleteReason =
+    QStringLiteral("Rows cannot be deleted: this login has no delete permission on this table.");
+
 class RowDeleter {
   public:
     explicit RowDeleter(RowWriter& writer) : writer_(writer) {}

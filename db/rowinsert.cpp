@@ -55,6 +55,8 @@ CellWriteResult RowInserter::begin(const NewRowValues& values) {
     values_.assign(std::size_t(writer_.data_->rows.columnCount()), std::nullopt);
     if (!writer_.readOnlyReason().isEmpty())
         return {WriteStatus::ReadOnly, writer_.readOnlyReason()};
+    if (!writer_.keys().mayInsert)
+        return {WriteStatus::ReadOnly, kNoInsertReason};
     bool any = false;
     for (std::size_t c = 0; c < values.size() && c < values_.size(); ++c) {
         if (!values[c])
@@ -83,8 +85,7 @@ CellWriteResult RowInserter::begin(const NewRowValues& values) {
 BoundQuery RowInserter::insertStatement() const {
     const std::vector<ColumnInfo>& columns = writer_.data_->rows.columns();
     BoundQuery insert;
-    insert.sql =
-        QStringLiteral("INSERT INTO ") + bracketed(writer_.keys().table) + QStringLiteral(" (");
+    insert.sql = QStringLiteral("INSERT INTO ") + writer_.keys().table.sql() + QStringLiteral(" (");
     QString separator;
     for (std::size_t c = 0; c < values_.size(); ++c) {
         if (values_[c]) {

@@ -21,6 +21,10 @@ namespace db {
 // Per column: a value given (a NULL among them), or nothing (left to the server).
 using NewRowValues = std::vector<std::optional<CellValue>>;
 
+// Why rows cannot be added when the login lacks insert permission on the table.
+inline const QString kNoInsertReason =
+    QStringLiteral("Rows cannot be added: this login has no insert permission on this table.");
+
 class RowInserter {
   public:
     explicit RowInserter(RowWriter& writer) : writer_(writer) {}

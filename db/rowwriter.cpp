@@ -1,5 +1,8 @@
 #include "db/rowwriter.h"
 
+#include "db/rowdelete.h"
+#include "db/rowinsert.h"
+
 #include "db/connectionstate.h"
 #include "db/recordset.h"
 #include "db/writetransaction.h"
@@ -25,8 +28,8 @@ RowWriter::RowWriter(std::shared_ptr<RecordsetData> data) : data_(std::move(data
         return;
     }
     const std::vector<ColumnInfo>& columns = data_->rows.columns();
-    const std::optional<QString> table = tableNameFromSource(data_->source);
-    keys_ = keysFromColumns(table.value_or(QString()), columns);
+    const std::optional<TableName> table = tableNameFromSource(data_->source);
+    keys_ = keysFromColumns(table.value_or(TableName{}), columns);
     if (data_->lockType == adLockReadOnly) {
         reason_ = QStringLiteral("Read-only: the rows were opened for reading only.");
     } else if (!table) {
@@ -44,6 +47,11 @@ RowWriter::RowWriter(std::shared_ptr<RecordsetData> data) : data_(std::move(data
                                       data_->connection->commandTimeout);
             keys_.charset = serverCharset(*data_->connection);
             reason_ = unlocatableReason(keys_);
+            if (reason_.isEmpty() && !keys_.mayInsert && !keys_.mayDelete &&
+                std::find(keys_.mayUpdate.begin(), keys_.mayUpdate.end(), true) ==
+                    keys_.mayUpdate.end())
+                reason_ = QStringLiteral("Read-only: this login may not update, add or delete "
+                                         "rows of this table (it has select permission only).");
             if (isSqliteConnection(*data_->connection->driver)) {
                 approximateDigits_ = 15;
                 holdLocks_ = false;
@@ -82,6 +90,8 @@ QString RowWriter::columnReadOnlyReason(int column) const {
     case ColumnRole::Plain:
         break;
     }
+    if (!keys_.updatable(column))
+        return QStringLiteral("Read-only: this login has no update permission on this column.");
     const ColumnInfo& info = data_->rows.columns()[std::size_t(column)];
     if (info.binary)
         return QStringLiteral("Read-only: binary values are shown in hexadecimal, not edited.");
@@ -116,6 +126,15 @@ QString RowWriter::cellReadOnlyReason(int row, int column) const {
     if (const auto known = longCellReasons_.find(cell); known != longCellReasons_.end())
         return known->second;
     return longCellReasons_.emplace(cell, uncarriableReason(info, bytes)).first->second;
+}
+
+QString RowWriter::permissionNote() const {
+    if (!reason_.isEmpty() || (keys_.mayInsert && keys_.mayDelete))
+        return {};
+    if (!keys_.mayInsert && !keys_.mayDelete)
+        return QStringLiteral("Rows cannot be added or deleted: this login has no insert or "
+                              "delete permission on this table.");
+    return keys_.mayInsert ? kNoDeleteReason : kNoInsertReason;
 }
 
 bool RowWriter::canWrite(int row, int column) const {
@@ -204,7 +223,7 @@ bool RowWriter::appendLocator(BoundQuery& query, int row, int column,
 
 BoundQuery RowWriter::selectAll() const {
     BoundQuery query;
-    query.sql = QStringLiteral("SELECT * FROM ") + bracketed(keys_.table);
+    query.sql = QStringLiteral("SELECT * FROM ") + keys_.table.sql();
     return query;
 }
 
@@ -244,7 +263,7 @@ std::optional<long long> RowWriter::countAlike(WriteTransaction& transaction, in
 BoundQuery RowWriter::updateStatement(int row, int column, const CellValue& value) const {
     const ColumnInfo& info = data_->rows.columns()[std::size_t(column)];
     BoundQuery update;
-    update.sql = QStringLiteral("UPDATE ") + bracketed(keys_.table) + QStringLiteral(" SET ") +
+    update.sql = QStringLiteral("UPDATE ") + keys_.table.sql() + QStringLiteral(" SET ") +
                  bracketed(info.name) + QStringLiteral(" = ");
     if (value)
         update.appendParameter(info, *value);

@@ -81,6 +81,9 @@ class RowWriter {
     QString columnReadOnlyReason(int column) const;
     // Why this one cell cannot be written back exactly; empty when it can.
     QString cellReadOnlyReason(int row, int column) const;
+    // What the login may not do to the table's rows as a whole (add or delete them);
+    // empty when it may do both, or when nothing can be written at all.
+    QString permissionNote() const;
     bool canWrite(int column) const;
     bool canWrite(int row, int column) const;
     const TableKeys& keys() const { return keys_; }

@@ -5,6 +5,8 @@
 
 #include <sqlext.h>
 
+#include <QStringList>
+
 namespace db {
 
 SessionFacts learnSessionFacts(odbc::DriverConnection& connection, int timeoutSeconds) {
@@ -20,13 +22,13 @@ SessionFacts learnSessionFacts(odbc::DriverConnection& connection, int timeoutSe
         refusal = error.description();
     }
     BoundQuery ask;
-    ask.sql = QStringLiteral("select @@tranchained, @@trancount, user_name(), @@textsize");
+    ask.sql = QStringLiteral("select @@tranchained, @@trancount, user_name(), @@textsize, show_role()");
     ColumnInfo number;
     number.sqlType = SQL_INTEGER;
     ColumnInfo name;
     name.sqlType = SQL_VARCHAR;
     const std::vector<RowValues> rows =
-        ask.select(connection, {number, number, name, number}, timeoutSeconds, 1);
+        ask.select(connection, {number, number, name, number, name}, timeoutSeconds, 1);
     if (rows.size() != 1)
         throw DbError(QStringLiteral("The server did not say what the session is like."),
                       QStringLiteral("HY000"));
@@ -37,7 +39,11 @@ SessionFacts learnSessionFacts(odbc::DriverConnection& connection, int timeoutSe
     facts.learnt = true;
     facts.chained = integer(0) != 0;
     facts.userName = row[2] ? QString::fromStdString(*row[2]).trimmed() : QString();
+    facts.known = !facts.userName.isEmpty();
     facts.textSize = integer(3);
+    facts.systemAdministrator = row[4] && QString::fromStdString(*row[4])
+                                              .split(QLatin1Char(' '), Qt::SkipEmptyParts)
+                                              .contains(QLatin1String("sa_role"));
     if (integer(0) != 0 || integer(1) != 0)
         facts.readOnlyReason =
             QStringLiteral("Read-only: the server keeps a transaction open on this connection "
@@ -45,6 +51,19 @@ SessionFacts learnSessionFacts(odbc::DriverConnection& connection, int timeoutSe
                            "could be saved for good.") +
             (refusal.isEmpty() ? QString() : QStringLiteral(" The server answered:\n\n") + refusal);
     return facts;
+}
+
+const SessionFacts& sessionFacts(odbc::DriverConnection& connection, int timeoutSeconds) {
+    if (!connection.sessionFacts().learnt) {
+        SessionFacts facts;
+        try {
+            facts = learnSessionFacts(connection, timeoutSeconds);
+        } catch (const DbError&) {
+            facts.learnt = true; // asked once: unknown
+        }
+        connection.setSessionFacts(std::move(facts));
+    }
+    return connection.sessionFacts();
 }
 
 } // namespace db

@@ -2,11 +2,13 @@
 
 #include "db/boundquery.h"
 #include "db/odbc.h"
+#include "db/sessionfacts.h"
 #include "db/tablekeys.h"
 
 #include <sqlext.h>
 
 #include <algorithm>
+#include <functional>
 #include <map>
 
 namespace db {
@@ -70,7 +72,10 @@ int catalogColumn(const odbc::Statement& statement, const QString& name) {
 // The column catalog: which columns the table gives a default. And a driver that
 // describes numeric(10,2) as a double (SQLite's) still names its precision and scale
 // there: they join the type name, "numeric(10,2)".
-void readColumnCatalog(odbc::DriverConnection& connection, const QString& table,
+// SQLColumns takes the table's name (and owner) as patterns, where "_" and "%" match any
+// character, and without an owner it may answer for every owner's table of that name:
+// only the rows of the table itself count (see columnCatalogOwner).
+void readColumnCatalog(odbc::DriverConnection& connection, const TableName& table,
                        const std::vector<ColumnInfo>& columns, std::vector<QString>& typeNames,
                        std::vector<bool>& hasDefault, int timeoutSeconds) {
     const auto needs = [&](std::size_t c) {
@@ -81,15 +86,27 @@ void readColumnCatalog(odbc::DriverConnection& connection, const QString& table,
     };
     hasDefault.assign(columns.size(), false);
     int defaultColumn = -1; // learnt from the first row
-    std::u16string name = odbc::toWide(table);
+    std::u16string name = odbc::toWide(table.name);
+    std::u16string owner = odbc::toWide(table.owner);
+    struct Row {
+        QString owner, column, typeAddition;
+        bool hasDefault = false;
+    };
+    std::vector<Row> rows;
     readCatalog(
         connection, timeoutSeconds,
         [&](SQLHSTMT h) {
-            return SQLColumnsW(h, nullptr, 0, nullptr, 0, reinterpret_cast<SQLWCHAR*>(name.data()),
+            return SQLColumnsW(h, nullptr, 0,
+                               owner.empty() ? nullptr : reinterpret_cast<SQLWCHAR*>(owner.data()),
+                               SQLSMALLINT(owner.size()), reinterpret_cast<SQLWCHAR*>(name.data()),
                                SQLSMALLINT(name.size()), nullptr, 0);
         },
         [&](const odbc::Statement& s) {
-            const int c = columnNamed(columns, readText(s, 4).value_or(QString()));
+            Row row;
+            row.owner = readText(s, 2).value_or(QString());
+            const QString rowTable = readText(s, 3).value_or(QString());
+            row.column = readText(s, 4).value_or(QString());
+            const int c = columnNamed(columns, row.column);
             SQLINTEGER precision = 0;
             SQLLEN indicator = 0;
             SQLGetData(s.handle().get(), 7, SQL_C_SLONG, &precision, 0, &indicator);
@@ -100,29 +117,115 @@ void readColumnCatalog(odbc::DriverConnection& connection, const QString& table,
                 std::swap(precision, scale);
             if (c >= 0 && needs(std::size_t(c)) && indicator != SQL_NULL_DATA && precision > 0 &&
                 scale >= 0)
-                typeNames[std::size_t(c)] += QStringLiteral("(%1,%2)").arg(precision).arg(scale);
+                row.typeAddition = QStringLiteral("(%1,%2)").arg(precision).arg(scale);
             // Read last: a driver may hand over a row's columns in their order only.
             if (defaultColumn < 0)
                 defaultColumn = catalogColumn(s, QStringLiteral("column_def"));
-            if (c >= 0 && defaultColumn > 0)
-                hasDefault[std::size_t(c)] = readText(s, defaultColumn).has_value();
+            row.hasDefault = defaultColumn > 0 && readText(s, defaultColumn).has_value();
+            if (rowTable == table.name)
+                rows.push_back(std::move(row));
         });
+    const QString chosen =
+        columnCatalogOwner(table, connection.sessionFacts().userName, [&](const QString& o) {
+            return std::any_of(rows.begin(), rows.end(), [&](const Row& r) {
+                return r.owner.compare(o, Qt::CaseInsensitive) == 0;
+            });
+        });
+    for (const Row& row : rows) {
+        const int c = columnNamed(columns, row.column);
+        if (c < 0 || row.owner.compare(chosen, Qt::CaseInsensitive) != 0)
+            continue;
+        typeNames[std::size_t(c)] += row.typeAddition;
+        hasDefault[std::size_t(c)] = row.hasDefault;
+    }
+}
+
+// The privileges the login holds on the table, from the driver's table and column
+// privilege catalogs (ASE's sp_table_privileges and sp_column_privileges): the rows whose
+// grantee is the login's database user. Nothing is restricted when the server does not
+// say: the login is unknown or holds sa_role (which passes every check), the catalogs
+// cannot be read, or they show no SELECT for the user although its rows were just read
+// (the right then comes by a way the catalogs do not show, such as a role).
+void readPrivileges(odbc::DriverConnection& connection, const TableName& table,
+                    const std::vector<ColumnInfo>& columns, TableKeys& keys, int timeoutSeconds) {
+    const SessionFacts& facts = sessionFacts(connection, timeoutSeconds);
+    if (!facts.known || facts.systemAdministrator)
+        return;
+    const auto mine = [&](const odbc::Statement& s, int column) {
+        return readText(s, column).value_or(QString()).compare(facts.userName,
+                                                               Qt::CaseInsensitive) == 0;
+    };
+    std::u16string name = odbc::toWide(table.name);
+    std::u16string owner = odbc::toWide(table.owner);
+    auto* ownerText = owner.empty() ? nullptr : reinterpret_cast<SQLWCHAR*>(owner.data());
+    bool select = false, insert = false, remove = false, update = false;
+    readCatalog(
+        connection, timeoutSeconds,
+        [&](SQLHSTMT h) {
+            return SQLTablePrivilegesW(h, nullptr, 0, ownerText, SQLSMALLINT(owner.size()),
+                                       reinterpret_cast<SQLWCHAR*>(name.data()),
+                                       SQLSMALLINT(name.size()));
+        },
+        [&](const odbc::Statement& s) {
+            if (readText(s, 3).value_or(QString()) != table.name || !mine(s, 5))
+                return;
+            const QString privilege = readText(s, 6).value_or(QString()).trimmed().toUpper();
+            select = select || privilege == QLatin1String("SELECT");
+            insert = insert || privilege == QLatin1String("INSERT");
+            remove = remove || privilege == QLatin1String("DELETE");
+            update = update || privilege == QLatin1String("UPDATE");
+        });
+    if (!select)
+        return;
+    std::vector<bool> updatable(columns.size(), update);
+    readCatalog(
+        connection, timeoutSeconds,
+        [&](SQLHSTMT h) {
+            return SQLColumnPrivilegesW(h, nullptr, 0, ownerText, SQLSMALLINT(owner.size()),
+                                        reinterpret_cast<SQLWCHAR*>(name.data()),
+                                        SQLSMALLINT(name.size()), nullptr, 0);
+        },
+        [&](const odbc::Statement& s) {
+            if (readText(s, 3).value_or(QString()) != table.name || !mine(s, 6))
+                return;
+            const int c = columnNamed(columns, readText(s, 4).value_or(QString()));
+            if (c >= 0 &&
+                readText(s, 7).value_or(QString()).trimmed().toUpper() == QLatin1String("UPDATE"))
+                updatable[std::size_t(c)] = true;
+        });
+    keys.mayInsert = insert;
+    keys.mayDelete = remove;
+    keys.mayUpdate = std::move(updatable);
 }
 
 } // namespace
 
-TableKeys discoverTableKeys(odbc::DriverConnection& connection, const QString& table,
+QString columnCatalogOwner(const TableName& table, const QString& user,
+                           const std::function<bool(const QString&)>& answered) {
+    if (!table.owner.isEmpty())
+        return table.owner;
+    if (!user.isEmpty() && answered(user))
+        return user;
+    return QStringLiteral("dbo");
+}
+
+TableKeys discoverTableKeys(odbc::DriverConnection& connection, const TableName& table,
                             const std::vector<ColumnInfo>& columns, int timeoutSeconds) {
     TableKeys keys = keysFromColumns(table, columns);
-    std::u16string name = odbc::toWide(table);
+    std::u16string name = odbc::toWide(table.name);
     auto* tableName = reinterpret_cast<SQLWCHAR*>(name.data());
     const auto nameLength = SQLSMALLINT(name.size());
+    // A table named with its owner is looked up under that owner; a bare name is
+    // resolved by the catalog procedures as the server resolves it for this login.
+    std::u16string owner = odbc::toWide(table.owner);
+    auto* ownerName = owner.empty() ? nullptr : reinterpret_cast<SQLWCHAR*>(owner.data());
+    const auto ownerLength = SQLSMALLINT(owner.size());
 
     std::map<int, int> primary; // key sequence -> column
     readCatalog(
         connection, timeoutSeconds,
         [&](SQLHSTMT h) {
-            return SQLPrimaryKeysW(h, nullptr, 0, nullptr, 0, tableName, nameLength);
+            return SQLPrimaryKeysW(h, nullptr, 0, ownerName, ownerLength, tableName, nameLength);
         },
         [&](const odbc::Statement& s) {
             const int column = columnNamed(columns, readText(s, 4).value_or(QString()));
@@ -137,7 +240,7 @@ TableKeys discoverTableKeys(odbc::DriverConnection& connection, const QString& t
     readCatalog(
         connection, timeoutSeconds,
         [&](SQLHSTMT h) {
-            return SQLStatisticsW(h, nullptr, 0, nullptr, 0, tableName, nameLength,
+            return SQLStatisticsW(h, nullptr, 0, ownerName, ownerLength, tableName, nameLength,
                                   SQL_INDEX_UNIQUE, SQL_QUICK);
         },
         [&](const odbc::Statement& s) {
@@ -164,8 +267,8 @@ TableKeys discoverTableKeys(odbc::DriverConnection& connection, const QString& t
     readCatalog(
         connection, timeoutSeconds,
         [&](SQLHSTMT h) {
-            return SQLSpecialColumnsW(h, SQL_ROWVER, nullptr, 0, nullptr, 0, tableName, nameLength,
-                                      SQL_SCOPE_CURROW, SQL_NULLABLE);
+            return SQLSpecialColumnsW(h, SQL_ROWVER, nullptr, 0, ownerName, ownerLength, tableName,
+                                      nameLength, SQL_SCOPE_CURROW, SQL_NULLABLE);
         },
         [&](const odbc::Statement& s) {
             const int column = columnNamed(columns, readText(s, 2).value_or(QString()));
@@ -181,8 +284,7 @@ TableKeys discoverTableKeys(odbc::DriverConnection& connection, const QString& t
     try {
         odbc::Statement statement(connection);
         statement.setQueryTimeout(timeoutSeconds);
-        statement.execDirect(QStringLiteral("SELECT * FROM ") + bracketed(table) +
-                             QStringLiteral(" WHERE 1=0"));
+        statement.execDirect(tableQuery(table) + QStringLiteral(" WHERE 1=0"));
         SQLSMALLINT count = 0;
         SQLNumResultCols(statement.handle().get(), &count);
         for (SQLUSMALLINT c = 1; c <= SQLUSMALLINT(count) && c <= columns.size(); ++c) {
@@ -227,6 +329,7 @@ TableKeys discoverTableKeys(odbc::DriverConnection& connection, const QString& t
         keys.equality[c] = named.value_or(any && all);
     }
     readColumnCatalog(connection, table, columns, typeNames, keys.hasDefault, timeoutSeconds);
+    readPrivileges(connection, table, columns, keys, timeoutSeconds);
     keys.typeNames = std::move(typeNames);
     return keys;
 }

@@ -5,35 +5,6 @@
 #include <algorithm>
 
 namespace db {
-namespace {
-const QString kSelectPrefix = QStringLiteral("SELECT * FROM [");
-} // namespace
-
-std::optional<QString> tableNameFromSource(const QString& source) {
-    if (!source.startsWith(kSelectPrefix) || !source.endsWith(QLatin1Char(']')))
-        return std::nullopt;
-    const QString inner =
-        source.mid(kSelectPrefix.size(), source.size() - kSelectPrefix.size() - 1);
-    QString name;
-    for (qsizetype i = 0; i < inner.size(); ++i) {
-        if (inner[i] == QLatin1Char(']')) {
-            if (i + 1 >= inner.size() || inner[i + 1] != QLatin1Char(']'))
-                return std::nullopt; // the bracket closes before the end
-            ++i;
-        }
-        name += inner[i];
-    }
-    if (name.isEmpty())
-        return std::nullopt;
-    return name;
-}
-
-QString bracketed(const QString& identifier) {
-    QString escaped = identifier;
-    escaped.replace(QLatin1Char(']'), QLatin1String("]]"));
-    return QLatin1Char('[') + escaped + QLatin1Char(']');
-}
-
 bool isApproximateType(short sqlType) {
     return sqlType == SQL_REAL || sqlType == SQL_FLOAT || sqlType == SQL_DOUBLE;
 }
@@ -71,7 +42,7 @@ bool isExactType(short sqlType) {
     }
 }
 
-TableKeys keysFromColumns(const QString& table, const std::vector<ColumnInfo>& columns) {
+TableKeys keysFromColumns(const TableName& table, const std::vector<ColumnInfo>& columns) {
     TableKeys keys;
     keys.table = table;
     for (const ColumnInfo& column : columns) {

@@ -6,8 +6,10 @@
 
 #include "db/resulttable.h"
 #include "db/servercharset.h"
+#include "db/tablename.h"
 
 #include <QString>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -17,16 +19,10 @@ namespace odbc {
 class DriverConnection;
 }
 
-// The table of a source of the form "SELECT * FROM [name]" ("]" doubled inside the
-// brackets); nothing for any other text.
-std::optional<QString> tableNameFromSource(const QString& source);
-// An identifier in brackets, each "]" doubled.
-QString bracketed(const QString& identifier);
-
 enum class ColumnRole { Plain, Identity, Computed, RowVersion };
 
 struct TableKeys {
-    QString table;
+    TableName table;
     std::vector<int> primaryKey;              // result columns, in key order
     std::vector<std::vector<int>> uniqueKeys; // other unique indexes, fewest columns first
     std::vector<ColumnRole> roles;            // one per result column
@@ -41,7 +37,13 @@ struct TableKeys {
     // or text whose every character the server's set holds).
     bool sendable(const ResultTable& rows, int row, int column) const;
 
+    // What this login may do to the table, where the server says (every right otherwise).
+    bool mayInsert = true;
+    bool mayDelete = true;
+    std::vector<bool> mayUpdate; // per column; empty: every column
+
     bool writable(int column) const { return roles[std::size_t(column)] == ColumnRole::Plain; }
+    bool updatable(int column) const { return mayUpdate.empty() || mayUpdate[std::size_t(column)]; }
 };
 
 // Types whose values survive the trip as text or bytes and compare exactly: never
@@ -51,14 +53,21 @@ bool isApproximateType(short sqlType);
 bool isLongType(short sqlType);
 
 // Reads the keys and column roles of `table` through the connection: the primary key,
-// the unique indexes, the row-version column and a description of "SELECT * FROM [table]".
+// the unique indexes, the row-version column, a description of "SELECT * FROM [table]",
+// and what the login may do to it (its table and column privileges).
 // Catalog calls the driver cannot answer count as "nothing known" (every write still
 // checks that exactly one row changed). Reads every result to its end.
-TableKeys discoverTableKeys(odbc::DriverConnection& connection, const QString& table,
+TableKeys discoverTableKeys(odbc::DriverConnection& connection, const TableName& table,
                             const std::vector<ColumnInfo>& columns, int timeoutSeconds);
 
+// Whose table a column catalog's rows describe: the named owner; for a bare name the
+// login's own user when the catalog `answered` for it, else dbo (as the server resolves
+// a bare name).
+QString columnCatalogOwner(const TableName& table, const QString& user,
+                           const std::function<bool(const QString&)>& answered);
+
 // Keys from types alone, with the given primary and unique keys (also for tests).
-TableKeys keysFromColumns(const QString& table, const std::vector<ColumnInfo>& columns);
+TableKeys keysFromColumns(const TableName& table, const std::vector<ColumnInfo>& columns);
 
 enum class LocatorKind { None, PrimaryKey, UniqueKey, AllColumns };
 

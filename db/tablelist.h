@@ -8,11 +8,14 @@
 #include "db/connection.h"
 #include "db/handler.h"
 #include "db/recordset.h"
+#include "db/tablename.h"
 
+#include <QSet>
 #include <QString>
 #include <functional>
 #include <optional>
 #include <utility>
+#include <vector>
 
 namespace db {
 
@@ -27,6 +30,11 @@ class ListTarget {
     virtual ~ListTarget() = default;
     virtual void Clear() = 0;
     virtual void AddItem(const QString& item) = 0;
+    // An item and the table it names (its owner left empty when the bare name leads to it).
+    virtual void AddItem(const QString& item, const TableName& table) {
+        (void)table;
+        AddItem(item);
+    }
     virtual int ListCount() const = 0;
 };
 
@@ -40,6 +48,8 @@ inline bool isListedName(const QString& tableName) {
 
 // Rebuilds `list` from the tables schema of a connection opened with `connectionString()`
 // (read when the connection opens). `processEvents` runs once per row of type "TABLE".
+// A table is listed by its bare name when that name leads to it for this login, else as
+// "owner.name".
 // Each failing statement is reported through `handler` and the listing goes on; rows that
 // cannot be read end the loop after one report, and what was opened is closed still.
 void AddTablesToSybaseASEListbox(ListTarget& list, const std::function<QString()>& connectionString,
@@ -57,8 +67,20 @@ void listUserTables(ListTarget& list, const std::function<QString()>& connection
     h.step(100, [&] { connection.emplace(); });
     h.step(102, [&] { recordset.emplace(); });
     h.step(104, [&] { connection.value().Open(connectionString()); });
-    const bool fetched =
-        h.step(106, [&] { recordset = connection.value().OpenSchema(adSchemaTables); });
+    // The login's database user, and the names of its own objects, which its bare names
+    // lead to before dbo's.
+    QString user = QStringLiteral("dbo");
+    QSet<QString> own;
+    const bool fetched = h.step(106, [&] {
+        recordset = connection.value().OpenSchema(adSchemaTables);
+        if constexpr (requires { connection.value().UserName(); }) {
+            if (const QString known = connection.value().UserName(); !known.isEmpty())
+                user = known;
+            if (user != QLatin1String("dbo"))
+                for (const QString& name : connection.value().NamesOwnedBy(user))
+                    own.insert(name);
+        }
+    });
     h.step(108, [&] { list.Clear(); });
 
     // A schema that was never fetched has no rows to read: its failure is reported above.
@@ -74,15 +96,20 @@ void listUserTables(ListTarget& list, const std::function<QString()>& connection
                 break;
             if (table) {
                 h.step(114, processEvents);
-                QString name;
+                TableName named;
                 bool listed = false;
                 if (!h.step(116, [&] {
-                        name = recordset->Fields(QStringLiteral("TABLE_NAME")).Value().toString();
-                        listed = isListedName(name);
+                        named.name =
+                            recordset->Fields(QStringLiteral("TABLE_NAME")).Value().toString();
+                        const QString owner =
+                            recordset->Fields(QStringLiteral("TABLE_SCHEM")).Value().toString();
+                        if (!bareNameLeadsTo(owner, user, own.contains(named.name)))
+                            named.owner = owner;
+                        listed = isListedName(named.name);
                     }))
                     break;
                 if (listed)
-                    h.step(118, [&] { list.AddItem(name); });
+                    h.step(118, [&] { list.AddItem(named.shown(), named); });
             }
             if (!h.step(120, [&] { recordset->MoveNext(); }))
                 break;

@@ -1,7 +1,8 @@
 // The bundled sample database: a small publishing house, with tables keyed and not,
 // Adaptive Server's column types and NULLs, an identity and a timestamp column, a table
-// with a trigger, a view, a table whose name holds "sys", one whose name holds a blank,
-// and a text longer than a server sends unless asked for more. Exact numbers are kept as their
+// with a trigger, a view, a table whose name holds "sys" and one whose name holds a
+// blank, a table of another owner (joe's), the grants of a select-only login, and a text
+// longer than a server sends unless asked for more. Exact numbers are kept as their
 // decimal text (the server's own storage), so none passes through a floating-point value.
 
 #include "sample/sampleserver.h"
@@ -146,6 +147,19 @@ void ensureSampleDatabase(const QString& folder) {
             QStringLiteral(
                 "CREATE VIEW titleview AS SELECT title, au_lname, price, ytd_sales, pub_id "
                 "FROM titles, authors WHERE titles.pub_id = '1389'"),
+            // The user joe's own orders, beside dbo's: the list shows it as "joe.orders".
+            QStringLiteral("CREATE TABLE \"joe.orders\" (order_id int NOT NULL PRIMARY KEY, "
+                           "title_id varchar(6) NOT NULL, quantity smallint NOT NULL)"),
+            QStringLiteral("INSERT INTO \"joe.orders\" VALUES (1, 'PS2091', 2), "
+                           "(2, 'BU1032', 1)"),
+            // The login "reader" may select from every table and do nothing else. Grants
+            // are kept as the server keeps those made with "grant".
+            QStringLiteral("CREATE TABLE qv_protects (object TEXT NOT NULL, grantee TEXT NOT "
+                           "NULL, action TEXT NOT NULL, col TEXT NOT NULL, revoked INTEGER NOT "
+                           "NULL)"),
+            QStringLiteral("INSERT INTO qv_protects SELECT name, 'reader', 'select', '', 0 FROM "
+                           "sqlite_master WHERE type IN ('table', 'view') AND name NOT LIKE "
+                           "'sqlite%' AND name <> 'qv_protects'"),
         });
     QFile::rename(building, file);
 }

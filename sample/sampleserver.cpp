@@ -55,14 +55,15 @@ void executeScript(const QString& file, const QStringList& statements) {
         fail(db.handle, file);
 }
 
-std::unique_ptr<tds::Server> startServer(const QString& folder, quint16 port,
-                                         tds::Charset charset) {
+std::unique_ptr<tds::Server> startServer(const QString& folder, quint16 port, tds::Charset charset,
+                                         const std::vector<tds::Account>& moreAccounts) {
     tds::sqlite::BackendOptions backend;
     backend.folder = QDir(folder).absolutePath().toStdString();
     backend.defaultDatabase = kDatabase;
     backend.charset = charset;
     tds::ServerOptions options;
-    options.accounts = {{kUser, kPassword, {}}};
+    options.accounts = {{kUser, kPassword, {}}, {kReader, kReaderPassword, {}}};
+    options.accounts.insert(options.accounts.end(), moreAccounts.begin(), moreAccounts.end());
     auto statements = std::make_shared<tds::sqlite::SqliteBackend>(backend);
     if (port != 0) {
         try {

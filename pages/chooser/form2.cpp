@@ -56,12 +56,6 @@ int listIndex(const QListWidget& list) {
 
 } // namespace
 
-QString tableQuery(const QString& tableName) {
-    QString escaped = tableName;
-    escaped.replace(QLatin1Char(']'), QLatin1String("]]"));
-    return QStringLiteral("SELECT * FROM [") + escaped + QLatin1Char(']');
-}
-
 Form2::Form2() {
     setObjectName(QStringLiteral("Form2"));
     setWindowBoxes(this, false);
@@ -154,7 +148,7 @@ void Form2::Form_Load() {
     h.step(112, [&] { setMousePointer(app::kPointerHourglass); });
     h.step(114, [&] { setEnabled(false); });
     h.step(116, [&] {
-        ListBoxTarget target(*List1);
+        ListBoxTarget target(*List1, tables_);
         db::Handler listing = app::guardedHandler(QString::fromLatin1(db::kTableListObject),
                                                   QString::fromLatin1(db::kTableListProcedure));
         db::AddTablesToSybaseASEListbox(
@@ -198,6 +192,9 @@ void Form2::PushButton3_Click() {
         if (!item)
             throw std::runtime_error("Invalid property array index");
         Globals::SelectedTableName = item->text();
+        const auto row = std::size_t(List1->row(item));
+        Globals::SelectedTable =
+            row < tables_.size() ? tables_[row] : db::TableName{QString(), item->text()};
     });
     h.step(118, [] { form3().Show(); });
     h.step(120, [] {
@@ -206,7 +203,7 @@ void Form2::PushButton3_Click() {
     h.step(122, [] { form3().DataGrid1->setDataSource(nullptr); });
     h.step(124, [&] { created(connection).setCursorLocation(db::adUseClient); });
     h.step(126, [&] {
-        created(recordset).Open(tableQuery(Globals::SelectedTableName), created(connection),
+        created(recordset).Open(db::tableQuery(Globals::SelectedTable), created(connection),
                                 db::adOpenDynamic, db::adLockOptimistic);
     });
     h.step(128, [&] { form3().DataGrid1->setDataSource(created(recordset).DataSource()); });

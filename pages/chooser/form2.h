@@ -4,6 +4,9 @@
 // editor.
 
 #include "app/page.h"
+#include "db/tablename.h"
+
+#include <vector>
 
 class QLabel;
 class QListWidget;
@@ -31,11 +34,8 @@ class Form2 : public app::Page {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    bool loading_ = false; // a load is under way (its listing lets queued events run)
+    bool loading_ = false;              // a load is under way (its listing lets queued events run)
+    std::vector<db::TableName> tables_; // what each line of the list names, in its order
 };
-
-// The query that opens a table: "SELECT * FROM [" + name + "]", with every "]" of the
-// name doubled so that the name can never close the brackets early.
-QString tableQuery(const QString& tableName);
 
 } // namespace pages

@@ -9,12 +9,15 @@
 
 #include <QListWidget>
 #include <QStringList>
+#include <vector>
 
 namespace pages {
 
 class ListBoxTarget : public db::ListTarget {
   public:
-    explicit ListBoxTarget(QListWidget& list) : list_(list) {}
+    // `tables` is kept in step with the list: what each of its lines names.
+    ListBoxTarget(QListWidget& list, std::vector<db::TableName>& tables)
+        : list_(list), tables_(tables) {}
     ~ListBoxTarget() override { flush(); }
     ListBoxTarget(const ListBoxTarget&) = delete;
     ListBoxTarget& operator=(const ListBoxTarget&) = delete;
@@ -22,8 +25,15 @@ class ListBoxTarget : public db::ListTarget {
     void Clear() override {
         pending_.clear();
         list_.clear();
+        tables_.clear();
     }
-    void AddItem(const QString& item) override {
+    void AddItem(const QString& item, const db::TableName& table) override {
+        tables_.push_back(table);
+        AddItem(item);
+    }
+    void AddItem(const QString& item) override { // a name the list shows as it is
+        if (tables_.size() < std::size_t(ListCount()) + 1)
+            tables_.push_back({QString(), item});
         pending_.append(item);
         if (pending_.size() >= std::max<qsizetype>(kFirstBatch, list_.count()))
             flush();
@@ -42,6 +52,7 @@ class ListBoxTarget : public db::ListTarget {
     static constexpr qsizetype kFirstBatch = 64; // more than the list shows at once
 
     QListWidget& list_;
+    std::vector<db::TableName>& tables_;
     QStringList pending_;
 };
 

@@ -2,6 +2,7 @@
 
 #include "app/mainmodule.h"
 #include "app/platform.h"
+#include "db/rowdelete.h"
 #include "db/rowinsert.h"
 #include "pages/editor/datagrid.h"
 #include "pages/editor/newrowline.h"
@@ -29,10 +30,10 @@ GridEdits::GridEdits(DataGrid* grid) : QObject(grid), grid_(grid), confirm_(askI
     auto* separator = new QAction(grid);
     separator->setSeparator(true);
     grid->addAction(separator);
-    addAction(QStringLiteral("Add Row"), QStringLiteral("AddRowAction"), {Qt::Key_Insert},
-              &GridEdits::addRow);
-    addAction(QStringLiteral("Delete Rows"), QStringLiteral("DeleteRowsAction"),
-              {Qt::CTRL | Qt::Key_Delete}, &GridEdits::deleteRows);
+    addRow_ = addAction(QStringLiteral("Add Row"), QStringLiteral("AddRowAction"), {Qt::Key_Insert},
+                        &GridEdits::addRow);
+    deleteRows_ = addAction(QStringLiteral("Delete Rows"), QStringLiteral("DeleteRowsAction"),
+                            {Qt::CTRL | Qt::Key_Delete}, &GridEdits::deleteRows);
     addAction(QStringLiteral("Paste"), QStringLiteral("PasteAction"), {QKeySequence::Paste},
               &GridEdits::paste);
     undo_ = addAction(QStringLiteral("Undo"), QStringLiteral("UndoAction"), {QKeySequence::Undo},
@@ -93,13 +94,15 @@ void GridEdits::startLine() {
         return;
     inserter_ = std::make_unique<db::RowInserter>(model_->rowWriter());
     line_ = std::make_unique<NewRowLine>(*inserter_, model_->columnCount());
-    if (model_->rowWriter().readOnlyReason().isEmpty())
+    const db::RowWriter& writer = model_->rowWriter();
+    if (writer.readOnlyReason().isEmpty() && writer.keys().mayInsert)
         model_->setNewRowLine(line_.get());
     model_->setCellWrittenHandler(
         [this](int row, int column, const db::CellValue& before, const db::CellValue& after) {
             history_.push({{row, column, before, after}});
             updateActions();
         });
+    updateActions();
 }
 
 int GridEdits::newRowLineRow() const {
@@ -112,6 +115,12 @@ QString GridEdits::rowName(int storedRow) const {
 }
 
 void GridEdits::updateActions() {
+    // Rows are added and deleted only as the login may, once the table's rights are known.
+    const db::TableKeys* keys = model_ && inserter_ ? &model_->rowWriter().keys() : nullptr;
+    addRow_->setEnabled(!keys || keys->mayInsert);
+    deleteRows_->setEnabled(!keys || keys->mayDelete);
+    addRow_->setToolTip(addRow_->isEnabled() ? QString() : db::kNoInsertReason);
+    deleteRows_->setToolTip(deleteRows_->isEnabled() ? QString() : db::kNoDeleteReason);
     undo_->setEnabled(history_.canUndo());
     redo_->setEnabled(history_.canRedo());
 }

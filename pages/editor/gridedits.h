@@ -83,6 +83,8 @@ class GridEdits : public QObject {
     UndoStack history_;
     Confirm confirm_;
     bool busy_ = false;
+    QAction* addRow_ = nullptr;
+    QAction* deleteRows_ = nullptr;
     QAction* undo_ = nullptr;
     QAction* redo_ = nullptr;
 };

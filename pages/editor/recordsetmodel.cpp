@@ -297,7 +297,9 @@ QString RecordsetModel::cellReadOnlyReason(const QModelIndex& index) const {
         return {};
     if (const QString reason = writer().readOnlyReason(); !reason.isEmpty())
         return reason;
-    return writer().cellReadOnlyReason(row, index.column());
+    if (QString reason = writer().cellReadOnlyReason(row, index.column()); !reason.isEmpty())
+        return reason;
+    return writer().permissionNote();
 }
 
 void RecordsetModel::setWriteRunner(WriteRunner runner) {

@@ -155,8 +155,10 @@ class Backend {
     // The server's default character set: the one it announces at login, sends text in
     // and counts char and varchar lengths in.
     virtual Charset charset() const { return Charset::Utf8; }
-    // A session whose current database is `database` (the login's default when empty).
-    virtual std::unique_ptr<Session> openSession(const std::string& database) = 0;
+    // A session whose current database is `database` (the login's default when empty),
+    // for the login `login`.
+    virtual std::unique_ptr<Session> openSession(const std::string& database,
+                                                 const std::string& login = "sa") = 0;
 };
 
 } // namespace tds

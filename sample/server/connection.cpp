@@ -212,7 +212,7 @@ bool Server::Connection::logIn(std::unique_ptr<Session>& session, StreamSettings
     const std::string loginScript = account_ ? server_.loginScript(login.user) : std::string();
     if (account_) {
         try {
-            session = server_.backend_->openSession("");
+            session = server_.backend_->openSession("", login.user);
             if (session && !loginScript.empty()) {
                 UnseenResults unseen;
                 session->language(loginScript, unseen);

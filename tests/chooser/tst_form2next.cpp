@@ -4,6 +4,7 @@
 #include "db/connectionstate.h"
 #include "db/dberror.h"
 #include "db/recordset.h"
+#include "db/tablename.h"
 #include "pages/chooser/form2.h"
 #include "pages/editor/datagrid.h"
 #include "pages/editor/form3.h"
@@ -40,15 +41,22 @@ void choose(const QString& name) {
 } // namespace
 
 void Form2NextTest::shouldBuildTheQueryWithClosingBracketsDoubled() {
-    QCOMPARE(pages::tableQuery(QStringLiteral("Physics")),
-             QStringLiteral("SELECT * FROM [Physics]"));
-    QCOMPARE(pages::tableQuery(QStringLiteral("Order Details")),
+    const auto query = [](const QString& owner, const QString& name) {
+        return db::tableQuery(db::TableName{owner, name});
+    };
+    QCOMPARE(query({}, QStringLiteral("Physics")), QStringLiteral("SELECT * FROM [Physics]"));
+    QCOMPARE(query({}, QStringLiteral("Order Details")),
              QStringLiteral("SELECT * FROM [Order Details]"));
-    QCOMPARE(pages::tableQuery(QStringLiteral("a]b")), QStringLiteral("SELECT * FROM [a]]b]"));
-    QCOMPARE(pages::tableQuery(QStringLiteral("x]; DROP TABLE t; --")),
+    QCOMPARE(query({}, QStringLiteral("a]b")), QStringLiteral("SELECT * FROM [a]]b]"));
+    QCOMPARE(query({}, QStringLiteral("x]; DROP TABLE t; --")),
              QStringLiteral("SELECT * FROM [x]]; DROP TABLE t; --]"));
-    QCOMPARE(pages::tableQuery(QStringLiteral("]]")), QStringLiteral("SELECT * FROM []]]]]"));
-    QCOMPARE(pages::tableQuery(QStringLiteral("[a")), QStringLiteral("SELECT * FROM [[a]"));
+    QCOMPARE(query({}, QStringLiteral("]]")), QStringLiteral("SELECT * FROM []]]]]"));
+    QCOMPARE(query({}, QStringLiteral("[a")), QStringLiteral("SELECT * FROM [[a]"));
+    // Another owner's table: both parts bracketed, a dot in either kept inside its own.
+    QCOMPARE(query(QStringLiteral("joe"), QStringLiteral("orders")),
+             QStringLiteral("SELECT * FROM [joe].[orders]"));
+    QCOMPARE(query(QStringLiteral("j].o"), QStringLiteral("a.b")),
+             QStringLiteral("SELECT * FROM [j]].o].[a.b]"));
 }
 
 void Form2NextTest::shouldOpenTheChosenTableInTheEditor() {

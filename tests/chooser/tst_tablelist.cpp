@@ -80,6 +80,8 @@ struct FakeRecordset {
         if (row == script->fieldFailsAt)
             throw db::DbError(QStringLiteral("link lost at field"));
         const auto& r = script->rows.at(row);
+        if (name == QLatin1String("TABLE_SCHEM"))
+            return {QStringLiteral("dbo")};
         return {name == QLatin1String("TABLE_TYPE") ? r.first : r.second};
     }
     void Close() { script->log << (open ? "close recordset" : "close closed recordset"); }

@@ -23,11 +23,21 @@ using editor::openTable;
 using editor::valueOf;
 
 void RowWriterTest::shouldReadTheTableNameBackFromTheQuery() {
-    QCOMPARE(db::tableNameFromSource("SELECT * FROM [Order Details]"), QString("Order Details"));
-    QCOMPARE(db::tableNameFromSource("SELECT * FROM [a]]b]"), QString("a]b"));
-    QCOMPARE(db::tableNameFromSource("SELECT * FROM [a]b]"), std::nullopt);
-    QCOMPARE(db::tableNameFromSource("SELECT * FROM []"), std::nullopt);
-    QCOMPARE(db::tableNameFromSource("SELECT * FROM t"), std::nullopt);
+    using db::TableName;
+    const auto read = [](const char* source) { return db::tableNameFromSource(source); };
+    QCOMPARE(read("SELECT * FROM [Order Details]"), (TableName{{}, "Order Details"}));
+    QCOMPARE(read("SELECT * FROM [a]]b]"), (TableName{{}, "a]b"}));
+    QCOMPARE(read("SELECT * FROM [joe].[a.b]"), (TableName{"joe", "a.b"}));
+    QCOMPARE(read("SELECT * FROM [a]b]"), std::nullopt);
+    QCOMPARE(read("SELECT * FROM []"), std::nullopt);
+    QCOMPARE(read("SELECT * FROM [joe].[]"), std::nullopt);
+    QCOMPARE(read("SELECT * FROM [a].[b].[c]"), std::nullopt);
+    QCOMPARE(read("SELECT * FROM [a] [b]"), std::nullopt);
+    QCOMPARE(read("SELECT * FROM t"), std::nullopt);
+    // Every name the program opens reads back as itself.
+    for (const TableName& t :
+         {TableName{{}, "x].[y"}, TableName{"o]]", "]"}, TableName{"a.b", "c"}})
+        QCOMPARE(db::tableNameFromSource(db::tableQuery(t)), t);
     QCOMPARE(db::bracketed("a]b"), QString("[a]]b]"));
 }
 

@@ -40,9 +40,9 @@ class RoadTest : public QObject {
 namespace {
 
 const QString kPubs = QStringLiteral("pubs");
-const QStringList kPubsTables = {"authors",     "discounts", "inventory",  "inventory_log",
-                                 "order notes", "orders",    "publishers", "sales",
-                                 "stores",      "titles"};
+const QStringList kPubsTables = {"authors",    "discounts",   "inventory", "inventory_log",
+                                 "joe.orders", "order notes", "orders",    "publishers",
+                                 "sales",      "stores",      "titles"};
 
 void saveValues(const db::ConnectionFields& f) {
     QVERIFY(testing::saveConnectionValues(f));

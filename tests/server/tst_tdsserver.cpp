@@ -179,7 +179,7 @@ class OneTableBackend : public tds::Backend {
     };
 
     bool hasDatabase(const std::string& name) const override { return name == "pubs"; }
-    std::unique_ptr<tds::Session> openSession(const std::string&) override {
+    std::unique_ptr<tds::Session> openSession(const std::string&, const std::string&) override {
         return std::make_unique<OneSession>(*this);
     }
 };

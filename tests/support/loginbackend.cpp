@@ -47,7 +47,7 @@ class LoginSession : public tds::Session {
 class LoginBackend : public tds::Backend {
   public:
     bool hasDatabase(const std::string&) const override { return true; }
-    std::unique_ptr<tds::Session> openSession(const std::string&) override {
+    std::unique_ptr<tds::Session> openSession(const std::string&, const std::string&) override {
         return std::make_unique<LoginSession>();
     }
 };

@@ -15,7 +15,7 @@ SampleServer* current = nullptr;
 } // namespace
 
 SampleServer::SampleServer(tds::Charset charset)
-    : server_(sample::startServer(dir_.path(), 0, charset)), previous_(current) {
+    : server_(sample::startServer(dir_.path(), 0, charset, {{"joe", "joe"}})), previous_(current) {
     current = this;
 }
 
@@ -44,6 +44,14 @@ db::ConnectionFields SampleServer::fields(const QString& catalog) {
 
 QString SampleServer::connectionString(const QString& catalog) {
     return db::BuildSybaseASEConnectionString(fields(catalog));
+}
+
+QString SampleServer::connectionString(const QString& catalog, const QString& user,
+                                       const QString& password) {
+    db::ConnectionFields values = fields(catalog);
+    values.user = user;
+    values.password = password;
+    return db::BuildSybaseASEConnectionString(values);
 }
 
 QString SampleServer::firstValue(const QString& catalog, const QString& sql) {

@@ -19,7 +19,8 @@ inline const QString kLoginFailedText =
 
 class SampleServer {
   public:
-    // Starts the server over a fresh folder, with the character set given.
+    // Starts the server over a fresh folder, with the character set given. Besides the
+    // sample's logins it takes "joe" (password "joe"), a login of no special rights.
     explicit SampleServer(tds::Charset charset = tds::Charset::Utf8);
     ~SampleServer(); // stops it; the connection values reach the one started before
 
@@ -40,6 +41,9 @@ class SampleServer {
     // Values that log in to `catalog` on the server started last.
     static db::ConnectionFields fields(const QString& catalog);
     static QString connectionString(const QString& catalog);
+    // The same for another login.
+    static QString connectionString(const QString& catalog, const QString& user,
+                                    const QString& password);
     // The first value of a query on `catalog`, read through a connection of its own:
     // "<NULL>" for NULL, "<no row>" when there is none.
     static QString firstValue(const QString& catalog, const QString& sql);

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <strings.h>
+#include <tuple>
 
 namespace tds::sqlite {
 
@@ -23,31 +24,8 @@ const char* const systemTables[] = {
     "sysindexes",    "syskeys",    "sysobjects",  "sysprocedures",  "sysprotects",
     "sysreferences", "systypes",   "sysusers"};
 
-// LIKE with % and _, case-insensitive, without backtracking into every '%'.
 bool matches(const std::string& pattern, const std::string& s) {
-    auto same = [](char a, char b) {
-        return std::tolower(static_cast<unsigned char>(a)) ==
-               std::tolower(static_cast<unsigned char>(b));
-    };
-    std::size_t p = 0, i = 0, star = std::string::npos, resume = 0;
-    while (i < s.size()) {
-        if (p < pattern.size() &&
-            (pattern[p] == '_' || (pattern[p] != '%' && same(pattern[p], s[i])))) {
-            ++p;
-            ++i;
-        } else if (p < pattern.size() && pattern[p] == '%') {
-            star = p++;
-            resume = i;
-        } else if (star != std::string::npos) {
-            p = star + 1;
-            i = ++resume;
-        } else {
-            return false;
-        }
-    }
-    while (p < pattern.size() && pattern[p] == '%')
-        ++p;
-    return p == pattern.size();
+    return matchesPattern(pattern, s);
 }
 
 class Arguments {
@@ -102,17 +80,29 @@ bool SqliteSession::procedure(const std::string& name, const std::vector<RpcPara
     }
     if (strcasecmp(proc.c_str(), "sp_tables") == 0) {
         const std::string pattern = args.get("@table_name", 0);
+        const std::string owners = args.get("@table_owner", 1);
         const std::string types = args.get("@table_type", 3);
         struct Row {
-            std::string type, name;
+            std::string type, owner, name;
         };
         std::vector<Row> rows;
-        for (const TableEntry& t : listTables(db))
-            rows.push_back({t.view ? "VIEW" : "TABLE", t.name});
-        for (const char* s : systemTables)
-            rows.push_back({"SYSTEM TABLE", s});
+        for (const TableEntry& t : listTables(db)) {
+            if (!pattern.empty() && !matches(pattern, t.object))
+                continue;
+            if (!owners.empty() && !matches(owners, t.owner))
+                continue;
+            // Every owner's tables, those this user may select from.
+            if (!saRole_ && strcasecmp(t.owner.c_str(), user_.c_str()) != 0) {
+                const std::optional<TableInfo> info = describeTable(db, t.name);
+                if (!info || !maySelect(*info))
+                    continue;
+            }
+            rows.push_back({t.view ? "VIEW" : "TABLE", t.owner, t.object});
+        }
+        for (const char* system : systemTables)
+            rows.push_back({"SYSTEM TABLE", "dbo", system});
         std::sort(rows.begin(), rows.end(), [](const Row& a, const Row& b) {
-            return a.type != b.type ? a.type < b.type : a.name < b.name;
+            return std::tie(a.type, a.owner, a.name) < std::tie(b.type, b.owner, b.name);
         });
         ProcedureResult out(sink, {varchar("table_qualifier", 32), varchar("table_owner", 32),
                                    varchar("table_name", 255, false),
@@ -120,17 +110,23 @@ bool SqliteSession::procedure(const std::string& name, const std::vector<RpcPara
         for (const Row& r : rows) {
             if (!pattern.empty() && !matches(pattern, r.name))
                 continue;
+            if (!owners.empty() && !matches(owners, r.owner))
+                continue;
             if (!types.empty() && types.find("'" + r.type + "'") == std::string::npos &&
                 types != r.type)
                 continue;
-            if (!out.row({text(database_), text("dbo"), text(r.name), text(r.type), Value::Null()}))
+            if (!out.row(
+                    {text(database_), text(r.owner), text(r.name), text(r.type), Value::Null()}))
                 return stopped();
         }
         out.finish();
         return true;
     }
     if (strcasecmp(proc.c_str(), "sp_columns") == 0)
-        return columns(args.get("@table_name", 0), sink);
+        return columns(args.get("@table_name", 0), args.get("@table_owner", 1), sink);
+    if (strcasecmp(proc.c_str(), "sp_table_privileges") == 0 ||
+        strcasecmp(proc.c_str(), "sp_column_privileges") == 0)
+        return privileges(proc, params, sink);
     const bool pkeys = strcasecmp(proc.c_str(), "sp_pkeys") == 0;
     const bool statistics = strcasecmp(proc.c_str(), "sp_statistics") == 0;
     const bool special = strcasecmp(proc.c_str(), "sp_special_columns") == 0;
@@ -139,8 +135,10 @@ bool SqliteSession::procedure(const std::string& name, const std::vector<RpcPara
         sink.done(false, std::nullopt, true);
         return false;
     }
-    const std::optional<TableInfo> table = describeTable(db, args.get("@table_name", 0));
-    const std::string tableName = table ? table->name : args.get("@table_name", 0);
+    const std::optional<TableInfo> table =
+        resolve(args.get("@table_owner", 1), args.get("@table_name", 0));
+    const std::string tableName = table ? table->object : args.get("@table_name", 0);
+    const std::string owner = table ? table->owner : "dbo";
     if (pkeys) {
         ProcedureResult out(
             sink, {varchar("table_qualifier", 32), varchar("table_owner", 32),
@@ -148,7 +146,7 @@ bool SqliteSession::procedure(const std::string& name, const std::vector<RpcPara
                    column("key_seq", AseType::SmallInt, 0, false), varchar("pk_name", 255)});
         if (table && !table->view)
             for (std::size_t i = 0; i < table->primaryKey.size(); ++i)
-                if (!out.row({text(database_), text("dbo"), text(tableName),
+                if (!out.row({text(database_), text(owner), text(tableName),
                               text(table->primaryKey[i]), integer(std::int64_t(i + 1)),
                               text(primaryKeyName(*table))}))
                     return stopped();
@@ -175,7 +173,7 @@ bool SqliteSession::procedure(const std::string& name, const std::vector<RpcPara
         int rc = 0;
         if (PreparedStatement s = prepare(db, count, rc); s && sqlite3_step(s.get()) == SQLITE_ROW)
             rows = sqlite3_column_int64(s.get(), 0);
-        const Value q = text(database_), o = text("dbo"), n = text(tableName);
+        const Value q = text(database_), o = text(owner), n = text(tableName);
         if (!out.row({q, o, n, Value::Null(), Value::Null(), Value::Null(), integer(0),
                       Value::Null(), Value::Null(), Value::Null(), integer(rows),
                       integer((rows + 49) / 50)}))
@@ -230,6 +228,82 @@ bool SqliteSession::procedure(const std::string& name, const std::vector<RpcPara
                           exact ? integer(c->scale) : Value::Null(), integer(1)}))
                 return stopped();
         }
+    }
+    out.finish();
+    return true;
+}
+
+bool SqliteSession::maySelect(const TableInfo& table) {
+    if (permitted(table, "select", ""))
+        return true;
+    for (const ColumnInfo& c : table.columns)
+        if (permitted(table, "select", c.name))
+            return true;
+    return false;
+}
+
+// sp_table_privileges and sp_column_privileges: for the table's owner, this user and every
+// user a grant names, the privileges that user holds, one row each, as Sybase's procedures
+// report them (grantor: the owner; grants to public count for every user).
+bool SqliteSession::privileges(const std::string& proc, const std::vector<RpcParameter>& params,
+                               ResultSink& sink) {
+    const Arguments args(params);
+    const bool perColumn = strcasecmp(proc.c_str(), "sp_column_privileges") == 0;
+    const std::optional<TableInfo> table =
+        resolve(args.get("@table_owner", 1), args.get("@table_name", 0));
+    const std::string columnPattern = perColumn ? args.get("@column_name", 3) : std::string();
+    std::vector<ColumnInfo> resultColumns{varchar("table_qualifier", 32),
+                                          varchar("table_owner", 32),
+                                          varchar("table_name", 255, false)};
+    if (perColumn)
+        resultColumns.push_back(varchar("column_name", 255, false));
+    for (const char* name : {"grantor", "grantee"})
+        resultColumns.push_back(varchar(name, 32, false));
+    resultColumns.push_back(varchar("privilege", 32, false));
+    resultColumns.push_back(varchar("is_grantable", 3));
+    ProcedureResult out(sink, resultColumns);
+    if (!table || table->view) {
+        out.finish();
+        return true;
+    }
+    struct Row {
+        std::string column, privilege, grantee;
+    };
+    std::vector<Row> rows;
+    static const char* const tableActions[] = {"DELETE", "INSERT", "SELECT", "UPDATE"};
+    static const char* const columnActions[] = {"SELECT", "UPDATE"};
+    for (const std::string& user : grantees(*table)) {
+        if (!perColumn) {
+            for (const char* action : tableActions) {
+                std::string lower = action;
+                for (char& c : lower)
+                    c = char(std::tolower(static_cast<unsigned char>(c)));
+                if (permittedFor(*table, user, lower, ""))
+                    rows.push_back({{}, action, user});
+            }
+            continue;
+        }
+        for (const ColumnInfo& c : table->columns) {
+            if (!columnPattern.empty() && !matches(columnPattern, c.name))
+                continue;
+            for (const char* action : columnActions)
+                if (permittedFor(*table, user, action[0] == 'S' ? "select" : "update", c.name))
+                    rows.push_back({c.name, action, user});
+        }
+    }
+    std::stable_sort(rows.begin(), rows.end(), [](const Row& a, const Row& b) {
+        return std::tie(a.column, a.privilege) < std::tie(b.column, b.privilege);
+    });
+    for (const Row& r : rows) {
+        std::vector<Value> values{text(database_), text(table->owner), text(table->object)};
+        if (perColumn)
+            values.push_back(text(r.column));
+        const bool owner = strcasecmp(r.grantee.c_str(), table->owner.c_str()) == 0;
+        for (const Value& v :
+             {text(table->owner), text(r.grantee), text(r.privilege), text(owner ? "YES" : "NO")})
+            values.push_back(v);
+        if (!out.row(values))
+            return stopped();
     }
     out.finish();
     return true;

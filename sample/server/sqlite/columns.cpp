@@ -6,15 +6,33 @@
 #include "catalogresult.h"
 #include "types.h"
 
+#include <algorithm>
+#include <tuple>
+
 namespace tds::sqlite {
 
 using namespace catalog;
 
 // sp_columns: one row per column, in order, with its declared default (column_def) as
-// the file's schema holds it.
-bool SqliteSession::columns(const std::string& name, ResultSink& sink) {
+// the file's schema holds it. A name without wildcards that names a table for this user
+// (see resolve) answers for that table alone; otherwise `name` and `owner` (every owner
+// when empty) are patterns, and every table they match answers, by owner and name.
+bool SqliteSession::columns(const std::string& name, const std::string& owner, ResultSink& sink) {
     sqlite3* db = db_.get();
-    const std::optional<TableInfo> table = describeTable(db, name);
+    std::vector<TableInfo> tables;
+    const bool wild = (name + owner).find_first_of("%_") != std::string::npos;
+    if (std::optional<TableInfo> exact = wild ? std::nullopt : resolve(owner, name)) {
+        tables.push_back(std::move(*exact));
+    } else {
+        std::vector<TableEntry> entries = listTables(db);
+        std::sort(entries.begin(), entries.end(), [](const TableEntry& a, const TableEntry& b) {
+            return std::tie(a.owner, a.object) < std::tie(b.owner, b.object);
+        });
+        for (const TableEntry& e : entries)
+            if (matchesPattern(name, e.object) && (owner.empty() || matchesPattern(owner, e.owner)))
+                if (std::optional<TableInfo> t = describeTable(db, e.name))
+                    tables.push_back(std::move(*t));
+    }
     ProcedureResult out(sink, {varchar("table_qualifier", 32),
                                varchar("table_owner", 32),
                                varchar("table_name", 255, false),
@@ -35,7 +53,7 @@ bool SqliteSession::columns(const std::string& name, ResultSink& sink) {
                                column("char_octet_length", AseType::Int, 0, true),
                                column("ordinal_position", AseType::Int, 0, false),
                                varchar("is_nullable", 3)});
-    if (table) {
+    for (const TableInfo* table = tables.data(); table != tables.data() + tables.size(); ++table) {
         std::vector<Value> defaults(table->columns.size());
         Sql info{"SELECT dflt_value FROM pragma_table_info(?)", {}};
         Stored tableName;
@@ -52,8 +70,8 @@ bool SqliteSession::columns(const std::string& name, ResultSink& sink) {
             const bool exact = c.type == AseType::Numeric || c.type == AseType::Decimal;
             const std::int64_t place = std::int64_t(i + 1);
             if (!out.row({text(database_),
-                          text("dbo"),
-                          text(table->name),
+                          text(table->owner),
+                          text(table->object),
                           text(c.name),
                           integer(odbcType(c)),
                           text(typeName(c.type)),

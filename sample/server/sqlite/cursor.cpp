@@ -6,9 +6,9 @@ namespace tds::sqlite {
 
 namespace {
 
-const char* const statementWords[] = {"select", "update",  "insert",   "delete", "use",
-                                      "begin",  "commit",  "rollback", "set",    "if",
-                                      "exec",   "execute", "else",     "end",    "go"};
+const char* const statementWords[] = {"select", "update",   "insert", "delete", "use",   "begin",
+                                      "commit", "rollback", "set",    "if",     "exec",  "execute",
+                                      "else",   "end",      "go",     "grant",  "revoke"};
 
 } // namespace
 

@@ -72,9 +72,15 @@ class Cursor {
 
     // [db.][owner.]name, also db..name: the last part names the object.
     std::string objectName() {
+        std::string owner;
+        return objectName(owner);
+    }
+    // The same, with the owner as written (empty when not given, or in db..name).
+    std::string objectName(std::string& owner) {
         std::string n = name();
+        owner.clear();
         while (accept(".")) {
-            accept("."); // db..name
+            owner = accept(".") ? std::string() : n; // db..name
             n = name();
         }
         return n;

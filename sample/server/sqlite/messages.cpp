@@ -181,4 +181,19 @@ Message internal(const std::string& text) {
     return make(20001, 16, "ZZZZZ", text);
 }
 
+Message permissionDenied(const std::string& action, const std::string& object,
+                         const std::string& database, const std::string& owner) {
+    return make(229, 14, "42000",
+                action + " permission denied on object " + object + ", database " + database +
+                    ", owner " + owner);
+}
+
+Message columnPermissionDenied(const std::string& action, const std::string& column,
+                               const std::string& object, const std::string& database,
+                               const std::string& owner) {
+    return make(230, 14, "42000",
+                action + " permission denied on column " + column + " of object " + object +
+                    ", database " + database + ", owner " + owner);
+}
+
 } // namespace tds::sqlite::msg

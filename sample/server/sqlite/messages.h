@@ -37,5 +37,11 @@ Message rollbackWithoutBegin();                                           // 390
 Message lockTimeout(int seconds, int spid);                               // 12205
 Message raised(const std::string& text);                                  // 20000, a trigger's own
 Message internal(const std::string& text); // anything else the engine says
+// 229: `action` ("SELECT", "UPDATE", ...) refused on a table; 230: on one of its columns.
+Message permissionDenied(const std::string& action, const std::string& object,
+                         const std::string& database, const std::string& owner);
+Message columnPermissionDenied(const std::string& action, const std::string& column,
+                               const std::string& object, const std::string& database,
+                               const std::string& owner);
 
 } // namespace tds::sqlite::msg

@@ -88,12 +88,11 @@ class Parser : public Cursor {
                 expect("*");
                 expect(")");
                 item.kind = SelectItem::CountStar;
-            } else if (peek().is("user_name") && peek(1).symbol("(") && peek(2).symbol(")")) {
+            } else if (peek().kind == Token::Word && peek(1).symbol("(") && peek(2).symbol(")")) {
+                item.kind = SelectItem::Function; // user_name(), show_role()
+                item.name = lowerCase(next().text);
                 next();
                 next();
-                next();
-                item.kind = SelectItem::Variable;
-                item.name = "user_name()";
             } else if (peek().kind == Token::Variable) {
                 item.kind = SelectItem::Variable;
                 item.name = lowerCase(next().text);
@@ -107,7 +106,7 @@ class Parser : public Cursor {
             s.items.push_back(std::move(item));
         } while (accept(","));
         if (acceptWord("from")) {
-            s.table = objectName();
+            s.table = objectName(s.owner);
             s.holdlock = tableHints();
             s.where = parseWhere(*this);
             if (acceptWord("order")) {
@@ -128,7 +127,7 @@ class Parser : public Cursor {
 
     Update update() {
         Update u;
-        u.table = objectName();
+        u.table = objectName(u.owner);
         expectWord("set");
         do {
             std::string column = objectName();
@@ -142,7 +141,7 @@ class Parser : public Cursor {
     Insert insert() {
         Insert ins;
         acceptWord("into");
-        ins.table = objectName();
+        ins.table = objectName(ins.owner);
         if (accept("(")) {
             do
                 ins.columns.push_back(name());
@@ -161,9 +160,44 @@ class Parser : public Cursor {
     Delete remove() {
         Delete d;
         acceptWord("from");
-        d.table = objectName();
+        d.table = objectName(d.owner);
         d.where = parseWhere(*this);
         return d;
+    }
+
+    // grant|revoke {all [privileges] | action[, action]} on t [(columns)] to|from users.
+    Permission permission(bool revoke) {
+        Permission p;
+        p.revoke = revoke;
+        if (acceptWord("all")) {
+            acceptWord("privileges");
+            p.actions = {"select", "insert", "delete", "update"};
+        } else {
+            do { // the actions are statement words: read as they come
+                if (peek().kind != Token::Word)
+                    fail();
+                const std::string action = lowerCase(next().text);
+                if (action != "select" && action != "insert" && action != "delete" &&
+                    action != "update")
+                    fail();
+                p.actions.push_back(action);
+            } while (accept(","));
+        }
+        expectWord("on");
+        p.table = objectName(p.owner);
+        if (accept("(")) {
+            do
+                p.columns.push_back(name());
+            while (accept(","));
+            expect(")");
+        }
+        if (!acceptWord(revoke ? "from" : "to"))
+            fail();
+        do {
+            std::string user = name();
+            p.users.push_back(lowerCase(user) == "public" ? "public" : user);
+        } while (accept(","));
+        return p;
     }
 
     void transactionName() {
@@ -248,6 +282,10 @@ class Parser : public Cursor {
                 expect(")");
             branch.then = std::make_shared<Statement>(statement());
             st.body = std::move(branch);
+        } else if (acceptWord("grant")) {
+            st.body = permission(false);
+        } else if (acceptWord("revoke")) {
+            st.body = permission(true);
         } else if (acceptWord("exec") || acceptWord("execute")) {
             st.body = execute(objectName());
         } else if (t.kind == Token::Word && lowerCase(t.text).rfind("sp_", 0) == 0 && atStart()) {

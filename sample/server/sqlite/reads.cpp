@@ -52,10 +52,6 @@ SqliteSession::Flow SqliteSession::runVariables(const Select& select, ResultSink
             } else if (item.name == "@@textsize") {
                 columns.push_back(plainColumn(AseType::Int));
                 row.push_back(Value::Integer(textSize_));
-            } else if (item.name == "user_name()") {
-                // Every login the server knows owns its databases: it is their dbo.
-                columns.push_back(plainColumn(AseType::VarChar, 30));
-                row.push_back(Value::Text("dbo"));
             } else if (item.name == "@@rowcount") {
                 columns.push_back(plainColumn(AseType::Int));
                 row.push_back(Value::Integer(rowcount_));
@@ -76,6 +72,16 @@ SqliteSession::Flow SqliteSession::runVariables(const Select& select, ResultSink
             } else {
                 return fail(msg::syntax(item.name), sink);
             }
+        } else if (item.kind == SelectItem::Function) {
+            ColumnInfo name = plainColumn(AseType::VarChar, 255);
+            name.nullable = true;
+            columns.push_back(name);
+            if (item.name == "user_name")
+                row.push_back(Value::Text(user_));
+            else if (item.name == "show_role")
+                row.push_back(saRole_ ? Value::Text("sa_role sso_role oper_role") : Value::Null());
+            else
+                return fail(msg::syntax(item.name), sink);
         } else if (item.kind == SelectItem::Constant) {
             const Literal& l = item.literal;
             if (l.kind == Literal::Number && l.text.find_first_of(".eE") == std::string::npos) {
@@ -103,7 +109,7 @@ SqliteSession::Flow SqliteSession::runVariables(const Select& select, ResultSink
 }
 
 SqliteSession::Flow SqliteSession::runSelect(const Select& select, ResultSink& sink) {
-    const std::optional<TableInfo> table = describeTable(db_.get(), select.table);
+    const std::optional<TableInfo> table = resolve(select.owner, select.table);
     if (!table)
         return fail(msg::notFound(select.table), sink);
     if (const Flow waited = waitForWriters(*table, sink); waited != Flow::Next)
@@ -133,6 +139,15 @@ SqliteSession::Flow SqliteSession::runSelect(const Select& select, ResultSink& s
                         sink);
         }
     }
+    std::vector<int> read; // the table's columns the select list names
+    for (const SelectItem& item : select.items)
+        if (item.kind == SelectItem::Star)
+            for (std::size_t i = 0; i < table->columns.size(); ++i)
+                read.push_back(int(i));
+        else if (item.kind == SelectItem::Column)
+            read.push_back(findColumn(*table, item.name));
+    if (auto refused = refusal(*table, "select", read))
+        return fail(*refused, sink, Flow::Next);
     if (!counting)
         for (std::size_t i = 0; i < columns.size(); ++i)
             sql.text += (i ? ", " : "") + quoteName(columns[i].name);

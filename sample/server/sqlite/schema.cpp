@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cctype>
 #include <strings.h>
+#include <tuple>
+#include <utility>
 
 namespace tds::sqlite {
 
@@ -35,18 +37,34 @@ std::string upper(std::string s) {
     return s;
 }
 
+// The owner and the name of a table the file holds under `stored`.
+std::pair<std::string, std::string> splitStored(const std::string& stored) {
+    const std::size_t dot = stored.find('.');
+    if (dot == std::string::npos || dot == 0 || dot + 1 == stored.size())
+        return {"dbo", stored};
+    return {stored.substr(0, dot), stored.substr(dot + 1)};
+}
+
 } // namespace
+
+std::string storedName(const std::string& owner, const std::string& name) {
+    if (owner.empty() || strcasecmp(owner.c_str(), "dbo") == 0)
+        return name.find('.') == std::string::npos ? name : std::string();
+    return owner + "." + name;
+}
 
 std::optional<TableInfo> describeTable(sqlite3* db, const std::string& name) {
     PreparedStatement find =
         query(db,
               "SELECT name, type FROM sqlite_master WHERE type IN ('table','view') AND name = ? "
-              "COLLATE NOCASE AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\'",
+              "COLLATE NOCASE AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' "
+              "AND name NOT LIKE 'qv\\_%' ESCAPE '\\'",
               {name});
-    if (!find || sqlite3_step(find.get()) != SQLITE_ROW)
+    if (name.empty() || !find || sqlite3_step(find.get()) != SQLITE_ROW)
         return std::nullopt;
     TableInfo t;
     t.name = columnText(find.get(), 0);
+    std::tie(t.owner, t.object) = splitStored(t.name);
     t.view = columnText(find.get(), 1) == "view";
     PreparedStatement cols =
         query(db, "SELECT name, type, \"notnull\", pk FROM pragma_table_info(?)", {t.name});
@@ -54,7 +72,7 @@ std::optional<TableInfo> describeTable(sqlite3* db, const std::string& name) {
     while (cols && sqlite3_step(cols.get()) == SQLITE_ROW) {
         ColumnInfo c = columnFromDeclaration(columnText(cols.get(), 0), columnText(cols.get(), 1),
                                              sqlite3_column_int(cols.get(), 2) != 0);
-        c.table = t.name;
+        c.table = t.object;
         if (c.identity && t.identity < 0)
             t.identity = int(t.columns.size());
         if (c.type == AseType::Timestamp && t.timestamp < 0)
@@ -77,7 +95,7 @@ int findColumn(const TableInfo& table, const std::string& column) {
 }
 
 std::string primaryKeyName(const TableInfo& table) {
-    return table.name + "_pk";
+    return table.object + "_pk";
 }
 
 std::vector<IndexInfo> tableIndexes(sqlite3* db, const TableInfo& table) {
@@ -139,11 +157,42 @@ std::vector<TableEntry> listTables(sqlite3* db) {
     std::vector<TableEntry> out;
     PreparedStatement s = query(db,
                                 "SELECT name, type FROM sqlite_master WHERE type IN "
-                                "('table','view') AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\'",
+                                "('table','view') AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' "
+                                "AND name NOT LIKE 'qv\\_%' ESCAPE '\\'",
                                 {});
-    while (s && sqlite3_step(s.get()) == SQLITE_ROW)
-        out.push_back({columnText(s.get(), 0), columnText(s.get(), 1) == "view"});
+    while (s && sqlite3_step(s.get()) == SQLITE_ROW) {
+        TableEntry e{columnText(s.get(), 0), columnText(s.get(), 1) == "view", {}, {}};
+        std::tie(e.owner, e.object) = splitStored(e.name);
+        out.push_back(std::move(e));
+    }
     return out;
+}
+
+// LIKE with % and _, case-insensitive, without backtracking into every '%'.
+bool matchesPattern(const std::string& pattern, const std::string& s) {
+    auto same = [](char a, char b) {
+        return std::tolower(static_cast<unsigned char>(a)) ==
+               std::tolower(static_cast<unsigned char>(b));
+    };
+    std::size_t p = 0, i = 0, star = std::string::npos, resume = 0;
+    while (i < s.size()) {
+        if (p < pattern.size() &&
+            (pattern[p] == '_' || (pattern[p] != '%' && same(pattern[p], s[i])))) {
+            ++p;
+            ++i;
+        } else if (p < pattern.size() && pattern[p] == '%') {
+            star = p++;
+            resume = i;
+        } else if (star != std::string::npos) {
+            p = star + 1;
+            i = ++resume;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == '%')
+        ++p;
+    return p == pattern.size();
 }
 
 } // namespace tds::sqlite

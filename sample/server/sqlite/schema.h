@@ -12,8 +12,12 @@
 
 namespace tds::sqlite {
 
+// Tables belong to users: dbo's are kept in the file under their own names, another
+// user's as "<owner>.<name>" (a table of dbo's cannot have a dot in its name).
 struct TableInfo {
-    std::string name; // as the file spells it
+    std::string name;          // as the file spells it
+    std::string owner = "dbo"; // the user who owns it
+    std::string object;        // its name without the owner
     bool view = false;
     std::vector<ColumnInfo> columns;
     int identity = -1;                   // column index
@@ -29,7 +33,10 @@ struct IndexInfo {
 };
 
 // nullopt when there is no such table or view (names compare case-insensitively).
+// `name` is the file's name: storedName() for an owner's table.
 std::optional<TableInfo> describeTable(sqlite3* db, const std::string& name);
+// The file's name of `owner`'s table `name`.
+std::string storedName(const std::string& owner, const std::string& name);
 int findColumn(const TableInfo& table, const std::string& column); // -1 when none
 
 // Whole-table indexes on plain columns, the primary key first (a rowid key included).
@@ -40,9 +47,14 @@ std::string primaryKeyName(const TableInfo& table);
 bool hasTrigger(sqlite3* db, const std::string& table, const std::string& event);
 
 struct TableEntry {
-    std::string name;
+    std::string name; // the file's name
     bool view = false;
+    std::string owner = "dbo";
+    std::string object;
 };
 std::vector<TableEntry> listTables(sqlite3* db);
+
+// LIKE with % and _, case-insensitive (the catalog procedures' name patterns).
+bool matchesPattern(const std::string& pattern, const std::string& s);
 
 } // namespace tds::sqlite

@@ -24,9 +24,10 @@ void newTimestamp(sqlite3_context* ctx, int, sqlite3_value**) {
 
 } // namespace
 
-SqliteSession::SqliteSession(std::shared_ptr<Shared> shared, const std::string& database)
-    : shared_(std::move(shared)), spid_(shared_->nextSpid++),
-      lockWaitSeconds_(shared_->options.lockWaitSeconds) {
+SqliteSession::SqliteSession(std::shared_ptr<Shared> shared, const std::string& database,
+                             const std::string& login)
+    : shared_(std::move(shared)), user_(login == "sa" ? "dbo" : login), saRole_(login == "sa"),
+      spid_(shared_->nextSpid++), lockWaitSeconds_(shared_->options.lockWaitSeconds) {
     open(database.empty() ? shared_->options.defaultDatabase : database);
 }
 
@@ -237,6 +238,8 @@ SqliteSession::Flow SqliteSession::runControl(const Statement& st, ResultSink& s
             textSize_ = size > 0 ? size : 32768; // 0 puts the default back
         }
         // every other option is accepted and changes nothing here
+    } else if (const auto* grant = std::get_if<Permission>(&st.body)) {
+        return runPermission(*grant, sink);
     } else if (const auto* call = std::get_if<Execute>(&st.body)) {
         if (!procedure(call->procedure, call->parameters, sink))
             return Flow::StopBatch;

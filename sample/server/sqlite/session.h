@@ -15,7 +15,10 @@ namespace tds::sqlite {
 
 class SqliteSession final : public Session {
   public:
-    SqliteSession(std::shared_ptr<Shared> shared, const std::string& database);
+    // `login`: "sa" is the database owner, dbo, with the sa role; any other login is the
+    // database user of its own name.
+    SqliteSession(std::shared_ptr<Shared> shared, const std::string& database,
+                  const std::string& login = "sa");
     ~SqliteSession() override;
 
     void language(const std::string& batch, ResultSink& sink) override;
@@ -42,7 +45,29 @@ class SqliteSession final : public Session {
     // False when there is no such procedure (its error already sent).
     bool procedure(const std::string& name, const std::vector<RpcParameter>& parameters,
                    ResultSink& sink);
-    bool columns(const std::string& table, ResultSink& sink); // sp_columns
+    bool columns(const std::string& table, const std::string& owner,
+                 ResultSink& sink); // sp_columns
+
+    // Owners and permissions (owners.cpp).
+    // The table a statement names: with its owner, that owner's; without, the user's own,
+    // else dbo's.
+    std::optional<TableInfo> resolve(const std::string& owner, const std::string& name);
+    // Whether this user may `action` ("select", "update", ...) the table's `column`
+    // ("" for the whole table).
+    bool permitted(const TableInfo& table, const std::string& action, const std::string& column);
+    // The same for any user of the database, by its grants alone (no role counts).
+    bool permittedFor(const TableInfo& table, const std::string& user, const std::string& action,
+                      const std::string& column);
+    // The users the privilege procedures report on: the owner, this user, every grantee.
+    std::vector<std::string> grantees(const TableInfo& table);
+    // Whether this user may select from the table, or from one of its columns.
+    bool maySelect(const TableInfo& table);
+    bool privileges(const std::string& procedure, const std::vector<RpcParameter>& parameters,
+                    ResultSink& sink); // sp_table_privileges, sp_column_privileges
+    // 229/230 when the user may not `action` these columns (the whole table when empty).
+    std::optional<Message> refusal(const TableInfo& table, const std::string& action,
+                                   const std::vector<int>& columns);
+    Flow runPermission(const Permission& permission, ResultSink& sink);
 
     bool stopped() { // the client cancelled while rows were going out
         busy_ = Busy::Cancelled;
@@ -75,6 +100,8 @@ class SqliteSession final : public Session {
     std::shared_ptr<Shared> shared_;
     Connection db_;
     std::string database_;
+    std::string user_;    // the database user: "dbo" for sa
+    bool saRole_ = false; // passes every permission check
     int spid_ = 0;
     int trancount_ = 0;
     bool wrote_ = false; // the open transaction holds SQLite's write lock (it wrote, or holdlock)

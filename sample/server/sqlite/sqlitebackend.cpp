@@ -30,8 +30,9 @@ bool SqliteBackend::hasDatabase(const std::string& name) const {
     return databaseExists(shared_->options, name);
 }
 
-std::unique_ptr<Session> SqliteBackend::openSession(const std::string& database) {
-    return std::make_unique<SqliteSession>(shared_, database);
+std::unique_ptr<Session> SqliteBackend::openSession(const std::string& database,
+                                                    const std::string& login) {
+    return std::make_unique<SqliteSession>(shared_, database, login);
 }
 
 } // namespace tds::sqlite

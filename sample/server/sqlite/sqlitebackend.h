@@ -50,7 +50,8 @@ class SqliteBackend final : public Backend {
     explicit SqliteBackend(BackendOptions options);
     bool hasDatabase(const std::string& name) const override;
     Charset charset() const override { return shared_->options.charset; }
-    std::unique_ptr<Session> openSession(const std::string& database) override;
+    std::unique_ptr<Session> openSession(const std::string& database,
+                                         const std::string& login = "sa") override;
     // Every table locked allpages (true) or datarows (false, the start): see Shared.
     void setAllpagesReadLocks(bool on) { shared_->allpagesReadLocks = on; }
 

@@ -34,14 +34,21 @@ struct Condition {
 };
 
 struct SelectItem {
-    enum Kind { Star, Column, CountStar, Variable, Constant } kind = Star;
-    std::string name;
+    enum Kind { Star, Column, CountStar, Variable, Constant, Function } kind = Star;
+    std::string name; // Function: lower-cased, without its parentheses
     Literal literal;
+};
+
+// A table as a statement names it: `[db.][owner.]name`; owner empty when not given.
+struct TableRef {
+    std::string owner;
+    std::string name;
 };
 
 struct Select {
     std::vector<SelectItem> items;
     std::string table; // empty: no FROM
+    std::string owner; // as written before the table's name, else empty
     std::optional<Condition> where;
     std::vector<std::pair<std::string, bool>> orderBy; // column, descending
     bool holdlock = false; // holdlock, or at isolation 3: the rows read stay locked
@@ -49,18 +56,21 @@ struct Select {
 
 struct Update {
     std::string table;
+    std::string owner;
     std::vector<std::pair<std::string, Literal>> set;
     std::optional<Condition> where;
 };
 
 struct Insert {
     std::string table;
+    std::string owner;
     std::vector<std::string> columns; // empty: every column but identity and timestamp
     std::vector<Literal> values;
 };
 
 struct Delete {
     std::string table;
+    std::string owner;
     std::optional<Condition> where;
 };
 
@@ -78,6 +88,16 @@ struct Execute {
     std::vector<RpcParameter> parameters;
 };
 
+// grant/revoke of select, insert, delete and update (all: the four) on a table, its
+// columns optional, to or from users or public.
+struct Permission {
+    bool revoke = false;
+    std::vector<std::string> actions; // lower-cased: select, insert, delete, update
+    std::string owner, table;
+    std::vector<std::string> columns; // empty: the whole table
+    std::vector<std::string> users;   // "public" for everyone
+};
+
 struct Statement;
 struct If {
     std::string variable; // "@@trancount"
@@ -88,7 +108,7 @@ struct If {
 
 struct Statement {
     std::variant<Select, Update, Insert, Delete, Use, Begin, Commit, Rollback, SetOption, Execute,
-                 If>
+                 If, Permission>
         body;
 };
 

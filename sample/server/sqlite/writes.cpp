@@ -43,17 +43,17 @@ Message constraintMessage(sqlite3* db, int rc, const TableInfo& table, const cha
         for (const IndexInfo& ix : tableIndexes(db, table))
             if (ix.unique && ix.columns == columns)
                 index = ix.name;
-        return msg::duplicateKey(table.name, index);
+        return msg::duplicateKey(table.object, index);
     }
     case SQLITE_CONSTRAINT_NOTNULL: {
         const std::vector<std::string> columns = failedColumns(text);
-        return msg::nullNotAllowed(columns.empty() ? std::string() : columns.front(), table.name);
+        return msg::nullNotAllowed(columns.empty() ? std::string() : columns.front(), table.object);
     }
     case SQLITE_CONSTRAINT_FOREIGNKEY:
-        return std::string(event) == "DELETE" ? msg::dependentKey(database, table.name)
-                                              : msg::foreignKey(database, table.name);
+        return std::string(event) == "DELETE" ? msg::dependentKey(database, table.object)
+                                              : msg::foreignKey(database, table.object);
     case SQLITE_CONSTRAINT_CHECK:
-        return msg::checkViolation(database, table.name);
+        return msg::checkViolation(database, table.object);
     case SQLITE_CONSTRAINT_TRIGGER:
         return msg::raised(text); // the trigger's own RAISE text
     default:
@@ -100,9 +100,15 @@ SqliteSession::Flow SqliteSession::conversionFailed(const Message& message, Resu
 }
 
 SqliteSession::Flow SqliteSession::runUpdate(const Update& update, ResultSink& sink) {
-    const std::optional<TableInfo> table = describeTable(db_.get(), update.table);
+    const std::optional<TableInfo> table = resolve(update.owner, update.table);
     if (!table)
         return fail(msg::notFound(update.table), sink);
+    std::vector<int> changed;
+    for (const auto& [column, value] : update.set)
+        if (const int c = findColumn(*table, column); c >= 0)
+            changed.push_back(c);
+    if (auto refused = refusal(*table, "update", changed))
+        return fail(*refused, sink, Flow::Next);
     Sql sql{"UPDATE " + quoteName(table->name) + " SET ", {}};
     for (std::size_t i = 0; i < update.set.size(); ++i) {
         const int c = findColumn(*table, update.set[i].first);
@@ -126,9 +132,11 @@ SqliteSession::Flow SqliteSession::runUpdate(const Update& update, ResultSink& s
 }
 
 SqliteSession::Flow SqliteSession::runInsert(const Insert& insert, ResultSink& sink) {
-    const std::optional<TableInfo> table = describeTable(db_.get(), insert.table);
+    const std::optional<TableInfo> table = resolve(insert.owner, insert.table);
     if (!table)
         return fail(msg::notFound(insert.table), sink);
+    if (auto refused = refusal(*table, "insert", {}))
+        return fail(*refused, sink, Flow::Next);
     std::vector<int> targets;
     if (insert.columns.empty()) {
         for (std::size_t i = 0; i < table->columns.size(); ++i)
@@ -140,7 +148,7 @@ SqliteSession::Flow SqliteSession::runInsert(const Insert& insert, ResultSink& s
             if (c < 0)
                 return fail(msg::invalidColumn(name), sink);
             if (c == table->identity)
-                return fail(msg::identityInsert(table->name), sink);
+                return fail(msg::identityInsert(table->object), sink);
             if (c == table->timestamp)
                 return fail(msg::timestampUpdate(), sink);
             targets.push_back(c);
@@ -177,9 +185,11 @@ SqliteSession::Flow SqliteSession::runInsert(const Insert& insert, ResultSink& s
 }
 
 SqliteSession::Flow SqliteSession::runDelete(const Delete& remove, ResultSink& sink) {
-    const std::optional<TableInfo> table = describeTable(db_.get(), remove.table);
+    const std::optional<TableInfo> table = resolve(remove.owner, remove.table);
     if (!table)
         return fail(msg::notFound(remove.table), sink);
+    if (auto refused = refusal(*table, "delete", {}))
+        return fail(*refused, sink, Flow::Next);
     Sql sql{"DELETE FROM " + quoteName(table->name), {}};
     if (auto error = appendWhere(remove.where, *table, sql))
         return fail(*error, sink);
