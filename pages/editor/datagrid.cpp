@@ -60,6 +60,10 @@ DataGrid::DataGrid(QWidget* parent) : QTableView(parent) {
 }
 
 DataGrid::~DataGrid() {
+    // An editor still open goes first (unbinding the rows under it would move the focus
+    // through a grid half taken down).
+    if (QWidget* editor = delegate_->openEditor(); editor && isEditing())
+        closeEditor(editor, QAbstractItemDelegate::RevertModelCache);
     setModel(nullptr);
     model_.reset();
 }
@@ -67,7 +71,7 @@ DataGrid::~DataGrid() {
 void DataGrid::setDataSource(std::shared_ptr<db::RecordsetData> source) {
     commitPendingEdit();
     find_->stop();
-    refresh_->giveUp();
+    refresh_->cancel();
     std::unique_ptr<RecordsetModel> previous = std::move(model_);
     QItemSelectionModel* previousSelection = selectionModel();
     source_ = std::move(source);
@@ -106,6 +110,17 @@ void DataGrid::setDataSource(std::shared_ptr<db::RecordsetData> source) {
     updateGeometries();
 }
 
+bool DataGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) {
+    // While the table is read again, the rows shown are about to go: nothing is edited.
+    if (refresh_ && refresh_->waiting())
+        return false;
+    const bool wasEditing = isEditing();
+    const bool opened = QTableView::edit(index, trigger, event);
+    if (opened && !wasEditing && isEditing())
+        emit editorOpened();
+    return opened;
+}
+
 void DataGrid::SetFocus() {
     setFocus();
 }
@@ -120,7 +135,12 @@ void DataGrid::commitPendingEdit() {
 }
 
 void DataGrid::setCurrentCellNull() {
+    // Several cells selected (and none being edited): each of them, in one transaction.
+    if (!isEditing() && selectionModel() && selectionModel()->selectedIndexes().size() > 1)
+        return edits_->setSelectionNull();
     const QModelIndex index = currentIndex();
+    if (refresh_->waiting())
+        return;
     if (!model_ || !index.isValid() || !(model_->flags(index) & Qt::ItemIsEditable))
         return;
     if (QWidget* editor = delegate_->openEditor(); editor && state() == EditingState)
@@ -157,6 +177,7 @@ void DataGrid::showSortOrder() {
 }
 
 void DataGrid::stopLoading() {
+    refresh_->cancel(); // a refresh waiting for its rows too
     if (model_)
         model_->stopLoading();
 }

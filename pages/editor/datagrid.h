@@ -42,11 +42,13 @@ class DataGrid : public QTableView {
     void setDataSource(std::shared_ptr<db::RecordsetData> source);
     std::shared_ptr<db::RecordsetData> DataSource() const { return source_; }
     void SetFocus();
+    using QTableView::edit;
     // Commits an edit still open in a cell (before the page is left or closed).
     void commitPendingEdit();
     // True while a cell's editor is open.
     bool isEditing() const { return state() == EditingState; }
-    // Writes NULL into the current cell (an open edit there is dropped).
+    // Writes NULL into the current cell (an open edit there is dropped), or, with no edit
+    // open, into every selected cell when several are selected.
     void setCurrentCellNull();
 
     QAction* setNullAction() const { return setNull_; }
@@ -72,7 +74,12 @@ class DataGrid : public QTableView {
     // the current cell's own reason, if any).
     void showNoticeText(const QString& text);
 
+  signals:
+    // A cell's editor opened.
+    void editorOpened();
+
   protected:
+    bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
     void updateGeometries() override;
