@@ -36,7 +36,10 @@ CellWriteResult CellBlockWriter::begin(std::vector<CellChange> cells) {
         if (const QString why = writer_.cellReadOnlyReason(cell.row, cell.column); !why.isEmpty())
             return refuse(WriteStatus::ReadOnly, cell, why);
         const ColumnType type = writer_.typeOf(cell.column);
-        const CellValue now = writer_.stored(cell.row, cell.column);
+        const auto written = asWritten_.find(cell.row);
+        const CellValue now = written != asWritten_.end()
+                                  ? written->second[std::size_t(cell.column)]
+                                  : writer_.stored(cell.row, cell.column);
         if (cell.expected && !sameValue(type, now, *cell.expected))
             return refuse(WriteStatus::RowChanged, cell,
                           QStringLiteral("the grid shows %1 there now, not %2.")
@@ -56,8 +59,12 @@ CellWriteResult CellBlockWriter::begin(std::vector<CellChange> cells) {
         planned.push_back({int(at - copied.begin()), cell.column, typed.value, cellName(cell)});
     }
     // 2. The rows as the grid shows them now: the write reads only this copy.
-    if (!planned.empty())
+    if (!planned.empty()) {
         writer_.takeSnapshot(copied);
+        for (std::size_t i = 0; i < copied.size(); ++i)
+            if (const auto written = asWritten_.find(copied[i]); written != asWritten_.end())
+                writer_.snapshot_.replaceRow(int(i), written->second);
+    }
     cells_ = std::move(planned);
     return {};
 }

@@ -10,6 +10,7 @@
 
 #include "db/rowwriter.h"
 
+#include <map>
 #include <vector>
 
 namespace db {
@@ -27,6 +28,12 @@ struct CellChange {
 class CellBlockWriter {
   public:
     explicit CellBlockWriter(RowWriter& writer) : writer_(writer) {}
+
+    // For taking an earlier write back: each stored row as that program's last write left
+    // it. The block then goes on only while the table holds exactly those rows, in every
+    // column, whatever the grid shows of them now (a refusal showed someone else's
+    // change; their reversal lets the block go on). Set before `begin`.
+    void setRowsAsWritten(std::map<int, RowValues> rows) { asWritten_ = std::move(rows); }
 
     // Checks every cell and keeps a copy of their rows, on the thread that owns the rows;
     // `pending` then tells whether the server must be asked.
@@ -50,6 +57,7 @@ class CellBlockWriter {
 
     RowWriter& writer_;
     std::vector<Cell> cells_;
+    std::map<int, RowValues> asWritten_;
 };
 
 } // namespace db

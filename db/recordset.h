@@ -75,6 +75,27 @@ struct RecordsetData {
 // Throws DbError as Recordset::Open does.
 std::shared_ptr<RecordsetData> requery(const RecordsetData& data);
 
+// The same without waiting, for a window that goes on meanwhile (another user's lock may
+// hold the read for as long as it lasts): the read starts at once, and `whenReady` runs on
+// this thread's event loop once the first rows are in, the read failed, or the columns did
+// not come within the connection's time-outs. `take` then answers the new rows, or throws
+// DbError as requery does. Dropping it, or stop, ends the read.
+class PendingRequery {
+  public:
+    PendingRequery(const RecordsetData& data, std::function<void()> whenReady);
+    ~PendingRequery();
+    PendingRequery(const PendingRequery&) = delete;
+    PendingRequery& operator=(const PendingRequery&) = delete;
+
+    bool ready() const;
+    std::shared_ptr<RecordsetData> take();
+    void stop();
+
+  private:
+    struct State;
+    std::shared_ptr<State> state_;
+};
+
 class Field {
   public:
     Field(std::shared_ptr<const RecordsetData> data, int row, int column);

@@ -65,6 +65,23 @@ void RecordsetStream::waitForFirstRows(int timeoutSeconds) {
     }
 }
 
+bool RecordsetStream::firstRowsIn() const {
+    std::lock_guard lock(shared_->mutex);
+    return shared_->state != State::Reading ||
+           (shared_->described && shared_->rowsRead >= kRowsBeforeShowing);
+}
+
+bool RecordsetStream::described() const {
+    std::lock_guard lock(shared_->mutex);
+    return shared_->described;
+}
+
+void RecordsetStream::throwIfFailed() const {
+    std::lock_guard lock(shared_->mutex);
+    if (shared_->state == State::Failed)
+        std::rethrow_exception(shared_->error);
+}
+
 std::vector<ColumnInfo> RecordsetStream::columns() const {
     std::lock_guard lock(shared_->mutex);
     return shared_->columns;

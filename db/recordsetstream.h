@@ -35,6 +35,13 @@ class RecordsetStream {
     // driver's message when the query failed, and a time-out error (the read then stops)
     // when the columns did not come in time.
     void waitForFirstRows(int timeoutSeconds);
+    // Without waiting: true once the columns and the first screenful of rows are in, or
+    // the read has ended (failed too).
+    bool firstRowsIn() const;
+    // Whether the columns are known yet.
+    bool described() const;
+    // Throws the read's error when it failed.
+    void throwIfFailed() const;
     std::vector<ColumnInfo> columns() const;
 
     // The blocks that have arrived since the last call, in order. With `wait`, first

@@ -51,34 +51,58 @@ bool RowInserter::needsValue(int column) const {
 }
 
 CellWriteResult RowInserter::begin(const NewRowValues& values) {
+    return beginRows({values}, {});
+}
+
+QString RowInserter::notAddedIn(const QString& rowName, const QString& why) const {
+    if (rowName.isEmpty())
+        return notAdded(why);
+    return QStringLiteral("No row was added: %1, %2").arg(rowName, why);
+}
+
+CellWriteResult RowInserter::beginRows(const std::vector<NewRowValues>& rows,
+                                       const std::vector<QString>& rowNames) {
     pending_ = false;
+    rows_.clear();
+    rowNames_.clear();
     values_.assign(std::size_t(writer_.data_->rows.columnCount()), std::nullopt);
     if (!writer_.readOnlyReason().isEmpty())
         return {WriteStatus::ReadOnly, writer_.readOnlyReason()};
     if (!writer_.keys().mayInsert)
         return {WriteStatus::ReadOnly, kNoInsertReason};
-    bool any = false;
-    for (std::size_t c = 0; c < values.size() && c < values_.size(); ++c) {
-        if (!values[c])
-            continue;
-        const ColumnInfo& info = writer_.data_->rows.columns()[c];
-        if (const QString why = columnReason(int(c)); !why.isEmpty())
-            return {WriteStatus::ReadOnly, notAdded(info.name + QStringLiteral(": ") + why)};
-        const TypedValue typed = checkTyped(writer_.typeOf(int(c)), *values[c]);
-        if (!typed.accepted())
-            return {WriteStatus::DoesNotFit,
-                    notAdded(info.name + QStringLiteral(": ") + typed.refusal)};
-        values_[c] = typed.value;
-        any = true;
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        const QString name = rows.size() > 1 && r < rowNames.size() ? rowNames[r] : QString();
+        NewRowValues checked(values_.size());
+        bool any = false;
+        for (std::size_t c = 0; c < rows[r].size() && c < checked.size(); ++c) {
+            if (!rows[r][c])
+                continue;
+            const ColumnInfo& info = writer_.data_->rows.columns()[c];
+            if (const QString why = columnReason(int(c)); !why.isEmpty())
+                return {WriteStatus::ReadOnly,
+                        notAddedIn(name, info.name + QStringLiteral(": ") + why)};
+            const TypedValue typed = checkTyped(writer_.typeOf(int(c)), *rows[r][c]);
+            if (!typed.accepted())
+                return {WriteStatus::DoesNotFit,
+                        notAddedIn(name, info.name + QStringLiteral(": ") + typed.refusal)};
+            checked[c] = typed.value;
+            any = true;
+        }
+        // A column that needs a value and has none would only be refused by the server.
+        for (std::size_t c = 0; any && c < checked.size(); ++c)
+            if (!checked[c].value_or(std::nullopt) && needsValue(int(c)))
+                return {WriteStatus::DoesNotFit,
+                        notAddedIn(name, writer_.data_->rows.columns()[c].name +
+                                             QStringLiteral(" needs a value: the column does not "
+                                                            "allow NULL and has no default."))};
+        if (any) {
+            rows_.push_back(std::move(checked));
+            rowNames_.push_back(r < rowNames.size() ? rowNames[r] : QString());
+        }
     }
-    // A column that needs a value and has none would only be refused by the server.
-    for (std::size_t c = 0; any && c < values_.size(); ++c)
-        if (!values_[c].value_or(std::nullopt) && needsValue(int(c)))
-            return {WriteStatus::DoesNotFit,
-                    notAdded(writer_.data_->rows.columns()[c].name +
-                             QStringLiteral(" needs a value: the column does not allow NULL "
-                                            "and has no default."))};
-    pending_ = any;
+    pending_ = !rows_.empty();
+    if (pending_)
+        values_ = rows_.front();
     return {};
 }
 
@@ -197,80 +221,106 @@ std::optional<long long> RowInserter::countGiven(WriteTransaction& transaction) 
     return RowWriter::countRows(transaction, count);
 }
 
+CellWriteResult RowInserter::insertOne(WriteTransaction& transaction,
+                                       std::optional<RowValues>& added, QString& note) {
+    RowWriter& w = writer_;
+    const std::vector<ColumnInfo>& columns = w.data_->rows.columns();
+    w.current_ = {};
+    // Rows already holding the values given, when nothing else will find the new row.
+    const std::optional<long long> before = countGiven(transaction);
+    transaction.execute(insertStatement());
+    bool byValues = false;
+    std::vector<RowValues> found = readBack(transaction, byValues);
+    if (byValues && before) {
+        // 4. Exactly one more row holds them: the new row, or one exactly like it.
+        const std::optional<long long> after = countGiven(transaction);
+        if (after && *after == *before)
+            return CellWriteResult{
+                WriteStatus::NotKept,
+                notAdded(QStringLiteral("a rule or trigger on the table changed the new row, "
+                                        "and other rows hold the values typed; without a "
+                                        "key the new row cannot be told from them. Nothing "
+                                        "was added."))};
+        if (after && *after != *before + 1)
+            return CellWriteResult{
+                WriteStatus::Ambiguous,
+                notAdded(QStringLiteral("the insert added %1 rows holding the values typed "
+                                        "instead of one. Nothing was added.")
+                             .arg(*after - *before))};
+    }
+    int differs = -1;
+    std::vector<RowValues> holding;
+    for (RowValues& row : found)
+        if (holdsGiven(row, differs))
+            holding.push_back(std::move(row));
+    if (holding.empty() && found.size() == 1 && !byValues && differs >= 0)
+        return CellWriteResult{
+            WriteStatus::NotKept,
+            notAdded(
+                QStringLiteral("the server would hold %1 in %2 instead of the value "
+                               "typed; a rule or trigger on the table, or the column's "
+                               "type, changed it. Nothing was added.")
+                    .arg(quoted(columns[std::size_t(differs)], found[0][std::size_t(differs)]),
+                         columns[std::size_t(differs)].name))};
+    if (holding.empty())
+        return CellWriteResult{
+            WriteStatus::NotKept,
+            notAdded(QStringLiteral("after the insert the row could not be found again (a "
+                                    "trigger on the table may have changed or removed it). "
+                                    "Nothing was added."))};
+    const bool alike = std::all_of(holding.begin(), holding.end(), [&](const RowValues& r) {
+        for (std::size_t c = 0; c < r.size(); ++c)
+            if (!sameValue(w.typeOf(int(c)), r[c], holding.front()[c]))
+                return false;
+        return true;
+    });
+    if (holding.size() == 1 || alike)
+        added = holding.front();
+    if (holding.size() > 1)
+        note = alike ? QStringLiteral("The row was added. The table holds another row exactly "
+                                      "like it, so neither can be edited.")
+                     : QStringLiteral("The row was added, but other rows hold the same "
+                                      "values and it cannot be told apart from them; read "
+                                      "the table again (F5) to see it.");
+    return CellWriteResult{};
+}
+
 CellWriteResult RowInserter::finish() {
     if (!pending_)
         return {};
     pending_ = false;
     RowWriter& w = writer_;
-    const std::vector<ColumnInfo>& columns = w.data_->rows.columns();
-    std::optional<RowValues> added;
+    std::vector<RowValues> added;
     QString note;
+    std::size_t failedRow = 0;
     CellWriteResult result = w.transact([&](WriteTransaction& transaction) {
-        w.current_ = {};
-        // Rows already holding the values given, when nothing else will find the new row.
-        const std::optional<long long> before = countGiven(transaction);
-        transaction.execute(insertStatement());
-        bool byValues = false;
-        std::vector<RowValues> found = readBack(transaction, byValues);
-        if (byValues && before) {
-            // 4. Exactly one more row holds them: the new row, or one exactly like it.
-            const std::optional<long long> after = countGiven(transaction);
-            if (after && *after == *before)
-                return CellWriteResult{
-                    WriteStatus::NotKept,
-                    notAdded(QStringLiteral("a rule or trigger on the table changed the new row, "
-                                            "and other rows hold the values typed; without a "
-                                            "key the new row cannot be told from them. Nothing "
-                                            "was added."))};
-            if (after && *after != *before + 1)
-                return CellWriteResult{
-                    WriteStatus::Ambiguous,
-                    notAdded(QStringLiteral("the insert added %1 rows holding the values typed "
-                                            "instead of one. Nothing was added.")
-                                 .arg(*after - *before))};
+        for (std::size_t r = 0; r < rows_.size(); ++r) {
+            failedRow = r;
+            values_ = rows_[r];
+            std::optional<RowValues> one;
+            CellWriteResult step = insertOne(transaction, one, note);
+            if (step.status != WriteStatus::Written)
+                return step;
+            if (one)
+                added.push_back(std::move(*one));
         }
-        int differs = -1;
-        std::vector<RowValues> holding;
-        for (RowValues& row : found)
-            if (holdsGiven(row, differs))
-                holding.push_back(std::move(row));
-        if (holding.empty() && found.size() == 1 && !byValues && differs >= 0)
-            return CellWriteResult{
-                WriteStatus::NotKept,
-                notAdded(
-                    QStringLiteral("the server would hold %1 in %2 instead of the value "
-                                   "typed; a rule or trigger on the table, or the column's "
-                                   "type, changed it. Nothing was added.")
-                        .arg(quoted(columns[std::size_t(differs)], found[0][std::size_t(differs)]),
-                             columns[std::size_t(differs)].name))};
-        if (holding.empty())
-            return CellWriteResult{
-                WriteStatus::NotKept,
-                notAdded(QStringLiteral("after the insert the row could not be found again (a "
-                                        "trigger on the table may have changed or removed it). "
-                                        "Nothing was added."))};
-        const bool alike = std::all_of(holding.begin(), holding.end(), [&](const RowValues& r) {
-            for (std::size_t c = 0; c < r.size(); ++c)
-                if (!sameValue(w.typeOf(int(c)), r[c], holding.front()[c]))
-                    return false;
-            return true;
-        });
-        if (holding.size() == 1 || alike)
-            added = holding.front();
-        if (holding.size() > 1)
-            note = alike ? QStringLiteral("The row was added. The table holds another row exactly "
-                                          "like it, so neither can be edited.")
-                         : QStringLiteral("The row was added, but other rows hold the same "
-                                          "values and it cannot be told apart from them; read "
-                                          "the table again (F5) to see it.");
         return CellWriteResult{};
     });
     if (result.status == WriteStatus::Written) {
-        result.appended = std::move(added);
+        if (!added.empty()) {
+            result.appended = std::move(added.front());
+            result.appendedMore.assign(std::make_move_iterator(added.begin() + 1),
+                                       std::make_move_iterator(added.end()));
+        }
         result.message = note;
     } else {
         result.message.replace(QLatin1String("The change was not saved"),
                                QLatin1String("The row was not added"));
+        if (rows_.size() > 1) {
+            result.message.replace(QLatin1String("The row was not added: "), QString());
+            result.message = QStringLiteral("No row was added: %1, %2")
+                                 .arg(rowNames_[failedRow], result.message);
+        }
     }
     w.shown_.reset();
     return result;

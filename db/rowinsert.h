@@ -41,11 +41,15 @@ class RowInserter {
     // Checks the values, on the thread that owns the rows; `pending` then tells whether
     // the server must be asked (nothing given: nothing to add).
     CellWriteResult begin(const NewRowValues& values);
+    // Several rows in one transaction, all or nothing (rows pasted on the new-row line):
+    // each checked and written as one is, and named by `rowNames` in a message.
+    CellWriteResult beginRows(const std::vector<NewRowValues>& rows,
+                              const std::vector<QString>& rowNames);
     bool pending() const { return pending_; }
     // Talks to the server (any thread). Written: `appended` holds the row as read back,
     // unless it could not be told apart (then `message` says so).
     CellWriteResult finish();
-    // Appends the row read back to the stored rows (`appendedRow`).
+    // Appends the rows read back to the stored rows (`appendedRows`).
     void apply(CellWriteResult& result) { writer_.apply(result); }
     CellWriteResult insert(const NewRowValues& values);
 
@@ -61,9 +65,16 @@ class RowInserter {
     // How many rows hold the values given, read as held; nothing when a key given finds
     // the new row.
     std::optional<long long> countGiven(WriteTransaction& transaction) const;
+    // Inserts `values_` and reads it back, inside the transaction; `added` is the row
+    // read back when it can be told apart, `note` what the user should know.
+    CellWriteResult insertOne(WriteTransaction& transaction, std::optional<RowValues>& added,
+                              QString& note);
+    QString notAddedIn(const QString& rowName, const QString& why) const;
 
     RowWriter& writer_;
     NewRowValues values_;
+    std::vector<NewRowValues> rows_;
+    std::vector<QString> rowNames_;
     bool pending_ = false;
 };
 

@@ -56,6 +56,10 @@ struct CellWriteResult {
     // applied, which sets `appendedRow` to its place.
     std::optional<RowValues> appended;
     int appendedRow = -1;
+    // Further rows it added (several at once), appended after it; `appendedRows` holds the
+    // places of all of them once applied.
+    std::vector<RowValues> appendedMore;
+    std::vector<int> appendedRows;
     // Stored rows the write deleted from the table.
     std::vector<int> deleted;
     // Set when the transaction could not be ended: writes stop once this is applied.

@@ -24,20 +24,25 @@ void RowWriter::apply(CellWriteResult& result) {
     }
     result.rows.clear();
     if (result.appended) {
+        result.appendedMore.insert(result.appendedMore.begin(), std::move(*result.appended));
+        result.appended.reset();
+        result.appendedRow = data_->rows.rowCount();
+    }
+    for (const RowValues& values : result.appendedMore) {
         RowBlock block(data_->rows.columnCount());
         for (int c = 0; c < data_->rows.columnCount(); ++c) {
-            const CellValue& v = (*result.appended)[std::size_t(c)];
+            const CellValue& v = values[std::size_t(c)];
             if (v)
                 block.append(c, *v);
             else
                 block.appendNull(c);
         }
         block.finishRow();
-        result.appendedRow = data_->rows.rowCount();
+        result.appendedRows.push_back(data_->rows.rowCount());
         block.trim();
         data_->rows.appendBlock(std::move(block));
-        result.appended.reset();
     }
+    result.appendedMore.clear();
 }
 
 void RowWriter::takeSnapshot(const std::vector<int>& rows) {

@@ -66,6 +66,10 @@ DataGrid::DataGrid(QWidget* parent) : QTableView(parent) {
 }
 
 DataGrid::~DataGrid() {
+    // An editor still open goes first (unbinding the rows under it would move the focus
+    // through a grid half taken down).
+    if (QWidget* editor = delegate_->openEditor(); editor && isEditing())
+        closeEditor(editor, QAbstractItemDelegate::RevertModelCache);
     setModel(nullptr);
     model_.reset();
 }
@@ -73,7 +77,7 @@ DataGrid::~DataGrid() {
 void DataGrid::setDataSource(std::shared_ptr<db::RecordsetData> source) {
     commitPendingEdit();
     find_->stop();
-    refresh_->giveUp();
+    refresh_->cancel();
     std::unique_ptr<RecordsetModel> previous = std::move(model_);
     QItemSelectionModel* previousSelection = selectionModel();
     source_ = std::move(source);
@@ -192,9 +196,15 @@ void DataGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint h
 }
 
 bool DataGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) {
+    // While the table is read again, the rows shown are about to go: nothing is edited.
+    if (refresh_ && refresh_->waiting())
+        return false;
     if (!refusal_.isEmpty() && delegate_->openEditor())
         return false; // the refused text stays until it is written or given up
+    const bool wasEditing = isEditing();
     const bool opened = QTableView::edit(index, trigger, event);
+    if (opened && !wasEditing && isEditing())
+        emit editorOpened();
     if (opened && delegate_->openEditor() &&
         delegate_->openEditor()->objectName() == QLatin1String("CellTextEditor"))
         showNoticeText(CellDelegate::MultiLineKeys);
@@ -288,7 +298,12 @@ void DataGrid::updateSetNull() {
 }
 
 void DataGrid::setCurrentCellNull() {
+    // Several cells selected (and none being edited): each of them, in one transaction.
+    if (!isEditing() && selectionModel() && selectionModel()->selectedIndexes().size() > 1)
+        return edits_->setSelectionNull();
     const QModelIndex index = currentIndex();
+    if (refresh_->waiting())
+        return;
     if (!nullAllowed(index))
         return;
     if (QWidget* editor = delegate_->openEditor(); editor && state() == EditingState) {
@@ -327,6 +342,7 @@ void DataGrid::showSortOrder() {
 }
 
 void DataGrid::stopLoading() {
+    refresh_->cancel(); // a refresh waiting for its rows too
     if (model_)
         model_->stopLoading();
 }

@@ -57,7 +57,8 @@ class DataGrid : public QTableView {
     bool leaveAllowed();
     // True while a cell's editor is open.
     bool isEditing() const { return state() == EditingState; }
-    // Writes NULL into the current cell (an open edit there is dropped).
+    // Writes NULL into the current cell (an open edit there is dropped), or, with no edit
+    // open, into every selected cell when several are selected.
     void setCurrentCellNull();
 
     QAction* setNullAction() const { return setNull_; }
@@ -82,6 +83,10 @@ class DataGrid : public QTableView {
     // Shows a message in the band under the cells until the current cell changes (empty:
     // the current cell's own reason, if any).
     void showNoticeText(const QString& text);
+
+  signals:
+    // A cell's editor opened.
+    void editorOpened();
 
   protected:
     void commitData(QWidget* editor) override;

@@ -13,9 +13,12 @@ namespace {
 const QString kSection = QStringLiteral("Grid");
 const QString kNullKey = QStringLiteral("CopyNullAs");
 
-QString quotedForText(const QString& value) {
+// A value that reads back as itself: quoted when it holds a tab, a line break or a quote,
+// or when it is the text of the word NULL copies as (which, unquoted, pastes as NULL).
+QString quotedForText(const QString& value, const QString& nullWord) {
     if (!value.contains(QLatin1Char('\t')) && !value.contains(QLatin1Char('\n')) &&
-        !value.contains(QLatin1Char('\r')) && !value.contains(QLatin1Char('"')))
+        !value.contains(QLatin1Char('\r')) && !value.contains(QLatin1Char('"')) &&
+        (nullWord.isEmpty() || value != nullWord))
         return value;
     QString quoted = value;
     quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
@@ -53,7 +56,7 @@ CopiedCells copyCells(const RecordsetModel& model, const QModelIndexList& select
             const std::optional<QString> value = model.wholeText(row, column);
             if (column > left)
                 copied.text += QLatin1Char('\t');
-            copied.text += quotedForText(value ? *value : nullWord);
+            copied.text += value ? quotedForText(*value, nullWord) : nullWord;
             copied.html +=
                 QLatin1String("<td>") + forHtml(value ? *value : nullWord) + QLatin1String("</td>");
         }

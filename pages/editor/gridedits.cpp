@@ -5,6 +5,7 @@
 #include "db/rowdelete.h"
 #include "db/rowinsert.h"
 #include "pages/editor/datagrid.h"
+#include "pages/editor/gridrefresh.h"
 #include "pages/editor/newrowline.h"
 #include "pages/editor/recordsetmodel.h"
 
@@ -100,6 +101,7 @@ void GridEdits::startLine() {
     model_->setCellWrittenHandler(
         [this](int row, int column, const db::CellValue& before, const db::CellValue& after) {
             history_.push({{row, column, before, after}});
+            history_.wrote(model_->source()->rows, {row});
             updateActions();
         });
     updateActions();
@@ -112,6 +114,12 @@ int GridEdits::newRowLineRow() const {
 QString GridEdits::rowName(int storedRow) const {
     const int view = model_ ? model_->viewRow(storedRow) : -1;
     return QStringLiteral("row %1").arg((view >= 0 ? view : storedRow) + 1);
+}
+
+bool GridEdits::writable() const {
+    // Not while another write runs, nor while the table is read again (the rows shown
+    // are about to go).
+    return model_ && !busy_ && !grid_->refresher()->waiting();
 }
 
 void GridEdits::updateActions() {

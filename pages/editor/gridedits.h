@@ -7,9 +7,11 @@
 // go through the platform's message box and the grid's notice band; the question before
 // a delete goes through a seam that tests answer.
 
+#include "pages/editor/pastetext.h"
 #include "pages/editor/undostack.h"
 
 #include <QModelIndex>
+#include <QModelIndexList>
 #include <QObject>
 #include <functional>
 #include <memory>
@@ -44,7 +46,11 @@ class GridEdits : public QObject {
     void dropNewRow();
     void addRow();
     void deleteRows();
+    // Pastes the clipboard's block from the top-left selected cell; one value fills every
+    // selected cell; several rows pasted on the new-row line are added at once.
     void paste();
+    // Sets every selected cell to NULL, in one transaction.
+    void setSelectionNull();
     void undo();
     void redo();
 
@@ -71,10 +77,18 @@ class GridEdits : public QObject {
     void refused(const QString& message);
     QString rowName(int storedRow) const;
     void writeHistory(bool back);
-    // Writes a block of cells in one transaction; a paste becomes a step of the history,
-    // a step taken back (or again) moves to the other side.
-    void writeBlock(const std::vector<db::CellChange>& cells, bool fromHistory, bool back);
+    enum class WriteKind { Paste, SetNull, Undo, Redo };
+    // Writes a block of cells in one transaction; a paste or NULLs become a step of the
+    // history, a step taken back (or again) moves to the other side.
+    void writeBlock(const std::vector<db::CellChange>& cells, WriteKind kind);
+    // The selected cells; the current one when none is selected.
+    QModelIndexList selectedCells() const;
+    // What a pasted cell writes into a column.
+    db::CellValue pastedValue(const PastedCell& cell, int column) const;
+    void pasteNewRows(const CellBlock& block, int left);
+    void writeSelected(const QModelIndexList& selected, const PastedCell& value, WriteKind kind);
     void updateActions();
+    bool writable() const;
 
     DataGrid* grid_;
     RecordsetModel* model_ = nullptr;

@@ -6,6 +6,7 @@
 #include "db/recordset.h"
 #include "db/tablekeys.h"
 #include "pages/editor/datagrid.h"
+#include "pages/editor/loadband.h"
 #include "pages/editor/recordsetmodel.h"
 
 #include <QItemSelectionModel>
@@ -14,10 +15,12 @@ namespace pages {
 
 GridRefresh::GridRefresh(DataGrid* grid) : QObject(grid), grid_(grid) {}
 
+GridRefresh::~GridRefresh() = default;
+
 void GridRefresh::refresh() {
     const std::shared_ptr<db::RecordsetData> old = grid_->DataSource();
     auto* model = qobject_cast<RecordsetModel*>(grid_->model());
-    if (!old || !model)
+    if (!old || !model || pending_)
         return;
     giveUp();
     // 1. An open edit goes to the table first; a read under way stops.
@@ -44,12 +47,29 @@ void GridRefresh::refresh() {
                                      ? std::nullopt
                                      : std::optional<std::string>(old->rows.bytes(stored, c)));
     }
-    const int sortColumn = model->sortColumn();
-    const Qt::SortOrder sortOrder = model->sortOrder();
-    // 3. The source again, over the same connection.
+    sortColumn_ = model->sortColumn();
+    sortOrder_ = model->sortOrder();
+    // 3. The source again, over the same connection, while the window goes on; the band
+    // says so, with Stop.
+    try {
+        pending_ = std::make_unique<db::PendingRequery>(*old, [this] { bindFresh(); });
+    } catch (const db::DbError& error) {
+        app::platform().messageBox(grid_->window(), error.description(), app::kStyleExclamation,
+                                   app::ApplicationTitle());
+        return;
+    }
+    grid_->loadBand()->showWaiting([this] { stopWaiting(); });
+}
+
+void GridRefresh::bindFresh() {
+    if (!pending_)
+        return;
+    // (No editor can be open: the grid opens none while it waits, see DataGrid::edit.)
+    const std::unique_ptr<db::PendingRequery> pending = std::move(pending_);
+    grid_->loadBand()->showWaiting({});
     std::shared_ptr<db::RecordsetData> fresh;
     try {
-        fresh = db::requery(*old);
+        fresh = pending->take();
     } catch (const db::DbError& error) {
         app::platform().messageBox(grid_->window(), error.description(), app::kStyleExclamation,
                                    app::ApplicationTitle());
@@ -57,8 +77,8 @@ void GridRefresh::refresh() {
     }
     // 4. The grid on the new rows, sorted as before.
     grid_->setDataSource(fresh);
-    if (sortColumn >= 0)
-        grid_->sortBy(sortColumn, sortOrder);
+    if (sortColumn_ >= 0)
+        grid_->sortBy(sortColumn_, sortOrder_);
     // 5. The current cell back on its row, now or once it arrives.
     if (keyColumns_.empty())
         return;
@@ -67,10 +87,25 @@ void GridRefresh::refresh() {
     auto* fresher = qobject_cast<RecordsetModel*>(grid_->model());
     arrivals_ =
         connect(fresher, &RecordsetModel::loadChanged, this, [this] { lookFrom(searched_); });
-    // The user moving to another cell ends the looking.
+    // The user moving to another cell, or starting an edit, ends the looking.
     moved_ = connect(grid_->selectionModel(), &QItemSelectionModel::currentChanged, this,
                      [this] { giveUp(); });
+    edited_ = connect(grid_, &DataGrid::editorOpened, this, [this] { giveUp(); });
     lookFrom(0);
+}
+
+void GridRefresh::stopWaiting() {
+    cancel();
+    grid_->showNoticeText(
+        QStringLiteral("The table was not read again (stopped): the rows shown are as before."));
+}
+
+void GridRefresh::cancel() {
+    giveUp();
+    if (pending_) {
+        pending_.reset();
+        grid_->loadBand()->showWaiting({});
+    }
 }
 
 void GridRefresh::lookFrom(int from) {
@@ -87,6 +122,8 @@ void GridRefresh::lookFrom(int from) {
         }
         if (!same || model->viewRow(row) < 0)
             continue;
+        if (grid_->isEditing())
+            return giveUp(); // the user works where the editor is
         const QModelIndex index = model->index(model->viewRow(row), column_);
         giveUp();
         grid_->setCurrentIndex(index);
@@ -102,6 +139,7 @@ void GridRefresh::giveUp() {
     looking_ = false;
     disconnect(arrivals_);
     disconnect(moved_);
+    disconnect(edited_);
 }
 
 } // namespace pages

@@ -3,6 +3,7 @@
 #include "db/recordset.h"
 #include "pages/editor/recordsetmodel.h"
 
+#include <QApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLocale>
@@ -30,8 +31,12 @@ LoadBand::LoadBand(QWidget* parent) : QWidget(parent) {
     layout->addWidget(busy_);
     layout->addWidget(stop_);
     connect(stop_, &QPushButton::clicked, this, [this] {
-        if (model_)
+        if (stopWaiting_) {
+            const std::function<void()> stop = stopWaiting_; // the call ends the waiting
+            stop();
+        } else if (model_) {
             model_->stopLoading();
+        }
     });
     hide();
 }
@@ -52,16 +57,22 @@ QSize LoadBand::sizeHint() const {
     return {0, std::max(stop_->sizeHint().height(), fontMetrics().height() + 6) + 2};
 }
 
+void LoadBand::showWaiting(std::function<void()> stop) {
+    stopWaiting_ = std::move(stop);
+    refresh();
+}
+
 void LoadBand::refresh() {
     using Load = db::RecordsetData::Load;
-    const Load load = model_ ? model_->load() : Load::Complete;
+    const Load load = stopWaiting_ ? Load::Reading : model_ ? model_->load() : Load::Complete;
     const QString rows = QLocale().toString(model_ ? model_->shownRows() : 0);
     switch (load) {
     case Load::Complete:
         status_->clear();
         break;
     case Load::Reading:
-        status_->setText(QStringLiteral("Reading rows: %1 so far").arg(rows));
+        status_->setText(stopWaiting_ ? QStringLiteral("Reading the table again…")
+                                      : QStringLiteral("Reading rows: %1 so far").arg(rows));
         break;
     case Load::Stopped:
         status_->setText(
@@ -74,6 +85,10 @@ void LoadBand::refresh() {
         break;
     }
     status_->setToolTip(status_->text());
+    // A Stop button that goes while it holds the focus gives it back to the grid first:
+    // hidden, it would pass it on as Tab does, and the grid would move its current cell.
+    if (load != Load::Reading && isAncestorOf(QApplication::focusWidget()) && parentWidget())
+        parentWidget()->setFocus(Qt::OtherFocusReason);
     busy_->setVisible(load == Load::Reading);
     stop_->setVisible(load == Load::Reading);
     const bool show = load != Load::Complete;

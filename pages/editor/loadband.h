@@ -5,6 +5,7 @@
 // was not read to its end. Hidden when the rows were read whole.
 
 #include <QWidget>
+#include <functional>
 
 class QLabel;
 class QProgressBar;
@@ -21,6 +22,9 @@ class LoadBand : public QWidget {
 
     // Follows the read of this model's rows (null: nothing to show).
     void follow(RecordsetModel* model);
+    // While the rows are read again and none has come yet (a refresh): says so, with a
+    // Stop button that runs `stop`. An empty function ends that and follows the model again.
+    void showWaiting(std::function<void()> stop);
     // The band's text now.
     QString text() const;
     QSize sizeHint() const override;
@@ -36,6 +40,7 @@ class LoadBand : public QWidget {
     QProgressBar* busy_ = nullptr;
     QPushButton* stop_ = nullptr;
     QMetaObject::Connection following_;
+    std::function<void()> stopWaiting_;
 };
 
 } // namespace pages

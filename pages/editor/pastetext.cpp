@@ -1,46 +1,69 @@
 #include "pages/editor/pastetext.h"
 
 namespace pages {
+namespace {
+
+bool endsCell(QChar c) {
+    return c == QLatin1Char('\t') || c == QLatin1Char('\n') || c == QLatin1Char('\r');
+}
+
+// A quoted cell starting at `at`: its text, and `at` moved past its closing quote. False
+// (and nothing moved) when the text there is not one.
+bool readQuoted(const QString& text, qsizetype& at, QString& cell) {
+    const qsizetype n = text.size();
+    if (at >= n || text[at] != QLatin1Char('"'))
+        return false;
+    QString value;
+    for (qsizetype i = at + 1; i < n; ++i) {
+        if (text[i] != QLatin1Char('"')) {
+            value += text[i];
+        } else if (i + 1 < n && text[i + 1] == QLatin1Char('"')) {
+            value += QLatin1Char('"');
+            ++i;
+        } else if (i + 1 == n || endsCell(text[i + 1])) {
+            cell = value;
+            at = i + 1;
+            return true;
+        } else {
+            return false; // text after the closing quote: not a quoted cell
+        }
+    }
+    return false; // never closed
+}
+
+} // namespace
 
 CellBlock parseCellBlock(const QString& text) {
     CellBlock rows;
-    std::vector<QString> row;
-    QString cell;
-    bool quoted = false;  // inside a quoted cell
-    bool started = false; // the current row has begun
     const qsizetype n = text.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        const QChar c = text[i];
-        started = true;
-        if (quoted) {
-            if (c == QLatin1Char('"') && i + 1 < n && text[i + 1] == QLatin1Char('"')) {
-                cell += c;
-                ++i;
-            } else if (c == QLatin1Char('"')) {
-                quoted = false;
-            } else {
-                cell += c;
-            }
-        } else if (c == QLatin1Char('"') && cell.isEmpty()) {
-            quoted = true;
-        } else if (c == QLatin1Char('\t')) {
-            row.push_back(cell);
-            cell.clear();
-        } else if (c == QLatin1Char('\n') || c == QLatin1Char('\r')) {
-            if (c == QLatin1Char('\r') && i + 1 < n && text[i + 1] == QLatin1Char('\n'))
-                ++i;
-            row.push_back(cell);
-            cell.clear();
-            rows.push_back(std::move(row));
-            row.clear();
-            started = false;
-        } else {
-            cell += c;
+    if (n == 0)
+        return rows;
+    std::vector<PastedCell> row;
+    qsizetype i = 0;
+    while (true) {
+        PastedCell cell;
+        cell.quoted = readQuoted(text, i, cell.text);
+        if (!cell.quoted) {
+            qsizetype end = i;
+            while (end < n && !endsCell(text[end]))
+                ++end;
+            cell.text = text.mid(i, end - i);
+            i = end;
         }
-    }
-    if (started) {
-        row.push_back(cell);
+        row.push_back(std::move(cell));
+        if (i >= n) {
+            rows.push_back(std::move(row));
+            break;
+        }
+        const QChar separator = text[i++];
+        if (separator == QLatin1Char('\t'))
+            continue;
+        if (separator == QLatin1Char('\r') && i < n && text[i] == QLatin1Char('\n'))
+            ++i;
         rows.push_back(std::move(row));
+        row.clear();
+        if (i >= n)
+            break; // a last line break ends the block
     }
     return rows;
 }

@@ -23,6 +23,27 @@ void UndoStack::push(UndoStep step) {
 void UndoStack::clear() {
     undo_.clear();
     redo_.clear();
+    written_.clear();
+}
+
+void UndoStack::wrote(const db::ResultTable& rows, const std::vector<int>& storedRows) {
+    for (int row : storedRows) {
+        db::RowValues values;
+        for (int c = 0; c < rows.columnCount(); ++c)
+            values.push_back(storedValue(rows, row, c));
+        written_[row] = std::move(values);
+    }
+}
+
+std::map<int, db::RowValues> UndoStack::rowsAsWritten(bool back) const {
+    std::map<int, db::RowValues> rows;
+    const std::vector<UndoStep>& side = back ? undo_ : redo_;
+    if (side.empty())
+        return rows;
+    for (const UndoCell& cell : side.back())
+        if (const auto found = written_.find(cell.storedRow); found != written_.end())
+            rows.insert(*found);
+    return rows;
 }
 
 std::vector<db::CellChange> UndoStack::changes(const UndoStep& step, bool back,

@@ -1,15 +1,17 @@
 #pragma once
 
 // The grid's history of committed writes, for undo and redo. A step is one cell edit or
-// one paste: each of its cells with the value the table held before and after. Taking a
-// step back writes the earlier values as one block (cellblockwrite.h) that expects the
-// later ones, so it is refused when the table no longer holds what was written (someone
-// else changed it); the step then stays. A new step clears what could be redone. Added
-// and deleted rows are not steps.
+// one block (a paste, cells set to NULL): each of its cells with the value the table held
+// before and after. The history also keeps each row as this program's last write left it.
+// Taking a step back writes the earlier values as one block (cellblockwrite.h) that goes
+// on only while the table holds those rows exactly, in every column: when someone else
+// changed any of them since, it is refused and the step stays, until the row is again as
+// written. A new step clears what could be redone. Added and deleted rows are not steps.
 
 #include "db/cellblockwrite.h"
 
 #include <functional>
+#include <map>
 #include <vector>
 
 namespace db {
@@ -41,12 +43,17 @@ class UndoStack {
     // the table holds now (as read back into `rows`).
     void undone(const db::ResultTable& rows);
     void redone(const db::ResultTable& rows);
+    // This program wrote these stored rows: they hold what `rows` holds now.
+    void wrote(const db::ResultTable& rows, const std::vector<int>& storedRows);
+    // The rows the last step (or the next one to redo) touches, as last written.
+    std::map<int, db::RowValues> rowsAsWritten(bool back) const;
 
   private:
     static std::vector<db::CellChange> changes(const UndoStep& step, bool back,
                                                const std::function<QString(int)>& rowName);
     std::vector<UndoStep> undo_;
     std::vector<UndoStep> redo_;
+    std::map<int, db::RowValues> written_; // stored row: as last written
 };
 
 } // namespace pages

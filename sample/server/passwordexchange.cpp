@@ -103,7 +103,7 @@ void putEncryptionOffer(ByteWriter& out, std::uint16_t message, std::string_view
         out.u32(std::uint32_t(nonce.size()));
         out.bytes(nonce);
     }
-    putDone(out, DoneKind::Done, kDoneFinal);
+    putDone(out, DoneKind::Done, kDoneFinal, 0, kTransactionCompleted);
 }
 
 EncryptedPasswords parseEncryptedPasswords(std::string_view message) {

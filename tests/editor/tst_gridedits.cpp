@@ -212,7 +212,9 @@ void GridEditsTest::shouldRefuseBlocksThatDoNotFitAndUndoOverSomeoneElsesChange(
     open("t");
     const auto paste = [&](const QString& text, int row, int column) {
         QGuiApplication::clipboard()->setText(text);
-        grid_->setCurrentIndex(model().index(row, column));
+        // The cell alone selected, whatever modifier an earlier key click left held.
+        grid_->selectionModel()->setCurrentIndex(model().index(row, column),
+                                                 QItemSelectionModel::ClearAndSelect);
         trigger("PasteAction");
         return boxes().join("\n");
     };

@@ -1,0 +1,369 @@
+#include "db/recordset.h"
+#include "editor/editorfixture.h"
+#include "pages/editor/datagrid.h"
+#include "pages/editor/gridcopy.h"
+#include "pages/editor/gridedits.h"
+#include "pages/editor/gridrefresh.h"
+#include "pages/editor/loadband.h"
+#include "pages/editor/recordsetmodel.h"
+#include "support/fakeplatform.h"
+#include "support/readhold.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QElapsedTimer>
+#include <QItemSelectionModel>
+#include <QPushButton>
+#include <QTest>
+
+// The grid's actions under attack, driven by the keys a user presses, through FreeTDS
+// against the test server; what the table holds is read over a second connection.
+class GridAttacksTest : public QObject {
+    Q_OBJECT
+  private slots:
+    void init();
+    void cleanup();
+    // Refresh: another user's lock, a looked-for row arriving under an open editor.
+    void shouldRefreshWhileAnotherUserHoldsTheTableAndStopOnRequest();
+    void shouldLeaveAnOpenEditorWhereItIsWhenTheLookedForRowArrives();
+    // Paste, fill and NULL where the user selected, all or nothing.
+    void shouldPasteFillAndNullTheSelectedCellsInOneTransaction();
+    void shouldRefuseANewRowBlockThatDoesNotFitAndAddSeveralRowsAllOrNothing();
+    void shouldKeepTheTextNullApartFromNullAndTakeUnquotedTextAsItStands();
+    // Undo: only rows still shown, and only while the table holds what was written.
+    void shouldUndoOnlyWhileTheRowIsAsWrittenAndShown();
+
+  private:
+    pages::RecordsetModel& model() { return *static_cast<pages::RecordsetModel*>(grid_->model()); }
+    QString shown(int row, int column) { return model().index(row, column).data().toString(); }
+    void open(const QString& table) {
+        grid_->setDataSource(editor::openTable(table));
+        QVERIFY(grid_->readOnlyReason().isEmpty());
+        QVERIFY(QTest::qWaitFor([&] { return grid_->edits()->newRowLineRow() >= 0; }, 5000));
+    }
+    void press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : grid_.get(),
+                        Qt::Key(key), modifiers);
+    }
+    void type(const QString& text) { QTest::keyClicks(QApplication::focusWidget(), text); }
+    // Puts the current cell on a cell, selecting it alone.
+    void go(int row, int column) {
+        // The modifiers of the last key pressed (Shift, Ctrl) let go first.
+        QTest::keyRelease(grid_.get(), Qt::Key_Shift, Qt::NoModifier);
+        grid_->setCurrentIndex(model().index(row, column));
+        grid_->setFocus();
+    }
+    // Enter in an editor: the delegate commits on the next turn of the event loop.
+    void enter() {
+        press(Qt::Key_Return);
+        QVERIFY(QTest::qWaitFor([&] { return !grid_->isEditing(); }, 20000));
+    }
+    QString boxes() {
+        QStringList texts;
+        for (const testing::ShownBox& box : platform_->fake().boxes)
+            texts << box.text;
+        platform_->fake().boxes.clear();
+        return texts.join(QLatin1Char('\n'));
+    }
+    static QString value(const QString& sql) { return editor::valueOf(sql); }
+
+    std::unique_ptr<testing::PlatformGuard> platform_;
+    std::unique_ptr<testing::SampleServer> server_;
+    std::unique_ptr<pages::DataGrid> grid_;
+};
+
+void GridAttacksTest::init() {
+    platform_ = std::make_unique<testing::PlatformGuard>();
+    server_ = std::make_unique<testing::SampleServer>();
+    grid_ = std::make_unique<pages::DataGrid>();
+    grid_->resize(600, 400);
+    grid_->edits()->setConfirm([](QWidget*, const QString&) { return true; });
+    grid_->show();
+    grid_->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(grid_.get()));
+    grid_->setFocus();
+}
+
+void GridAttacksTest::cleanup() {
+    pages::setCopyNullWord(QString());
+    grid_.reset();
+    server_.reset();
+    platform_.reset();
+    QVERIFY(QTest::qWaitFor([] { return db::recordsetReadsUnderWay() == 0; }, 20000));
+}
+
+void GridAttacksTest::shouldRefreshWhileAnotherUserHoldsTheTableAndStopOnRequest() {
+    server_->createDatabase(editor::kCatalog,
+                            {"CREATE TABLE t (id int NOT NULL PRIMARY KEY, name varchar(20) NULL)",
+                             "INSERT INTO t VALUES (1, 'a'), (2, 'b'), (3, 'c')"});
+    open("t");
+    const std::shared_ptr<db::RecordsetData> old = grid_->DataSource();
+    go(1, 1);
+    // Another user changes a row and keeps the transaction open: a read waits for them.
+    db::Connection holder;
+    holder.Open(testing::SampleServer::connectionString(editor::kCatalog));
+    db::odbc::Statement holding(*holder.driver());
+    holding.execDirect(QStringLiteral("BEGIN TRAN"));
+    db::drainResults(holding);
+    holding.execDirect(QStringLiteral("UPDATE t SET name = 'held' WHERE id = 2"));
+    db::drainResults(holding);
+
+    // F5 returns at once; the rows shown stay, nothing can be typed over them, and the
+    // band says what goes on, with Stop.
+    QElapsedTimer clock;
+    clock.start();
+    press(Qt::Key_F5);
+    QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
+    QTest::qWait(300);
+    QCOMPARE(grid_->DataSource(), old);
+    QCOMPARE(shown(1, 1), QString("b"));
+    QVERIFY2(grid_->loadBand()->text().contains("again"), qPrintable(grid_->loadBand()->text()));
+    type("zz");
+    QVERIFY(!grid_->isEditing());
+    auto* stop = grid_->loadBand()->findChild<QPushButton*>("StopLoad");
+    QVERIFY(stop && stop->isVisible());
+    QTest::mouseClick(stop, Qt::LeftButton);
+    QVERIFY(QTest::qWaitFor([&] { return grid_->loadBand()->isHidden(); }, 5000));
+    QCOMPARE(grid_->DataSource(), old);
+    QCOMPARE(boxes(), QString());
+
+    // Again; the other user commits meanwhile: the rows come, the current cell on its row.
+    press(Qt::Key_F5);
+    QTest::qWait(300);
+    QCOMPARE(grid_->DataSource(), old);
+    holding.execDirect(QStringLiteral("COMMIT TRAN"));
+    db::drainResults(holding);
+    QVERIFY(QTest::qWaitFor([&] { return grid_->DataSource() != old; }, 20000));
+    QCOMPARE(shown(1, 1), QString("held"));
+    QCOMPARE(grid_->currentIndex().row(), 1);
+    QCOMPARE(value("SELECT name FROM t WHERE id = 2"), QString("held"));
+    QCOMPARE(value("SELECT count(*) FROM t"), QString("3"));
+    QCOMPARE(boxes(), QString());
+}
+
+void GridAttacksTest::shouldLeaveAnOpenEditorWhereItIsWhenTheLookedForRowArrives() {
+    server_->createDatabase(
+        editor::kCatalog,
+        {"CREATE TABLE big (name varchar(40) NULL, id int NOT NULL PRIMARY KEY)",
+         "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < 3000) "
+         "INSERT INTO big SELECT 'name ' || x, x FROM c"});
+    testing::ReadHold hold(100);
+    open("big");
+    QVERIFY(QTest::qWaitFor([&] { return hold.held(); }, 20000));
+    const std::shared_ptr<db::RecordsetData> old = grid_->DataSource();
+    old->appendArrived();
+    go(49, 0);
+    // Row 50 is written anew elsewhere: it comes last in the new read.
+    server_->createDatabase(editor::kCatalog, {"DELETE FROM big WHERE id = 50",
+                                               "INSERT INTO big VALUES ('name 50', 50)"});
+    press(Qt::Key_F5);
+    QVERIFY(QTest::qWaitFor([&] { return grid_->DataSource() != old; }, 20000));
+    QCOMPARE(grid_->currentIndex().row(), 0);
+    QVERIFY(grid_->readOnlyReason().isEmpty()); // the new rows' keys, learnt
+
+    // The user types into the cell the new rows put the current cell on; row 50 arrives.
+    press(Qt::Key_F2);
+    QVERIFY(grid_->isEditing());
+    press(Qt::Key_A, Qt::ControlModifier);
+    type("typed");
+    hold.release();
+    QVERIFY(QTest::qWaitFor(
+        [&] { return grid_->DataSource()->load() == db::RecordsetData::Load::Complete; }, 20000));
+    QTest::qWait(200);
+    // The editor is still where it was: the next keys go into it.
+    QVERIFY(grid_->isEditing());
+    type(" on");
+    enter();
+    QCOMPARE(value("SELECT name FROM big WHERE id = 1"), QString("typed on"));
+    QCOMPARE(value("SELECT name FROM big WHERE id = 50"), QString("name 50"));
+    QCOMPARE(shown(grid_->currentIndex().row(), 1), QString("1"));
+    QCOMPARE(boxes(), QString());
+}
+
+void GridAttacksTest::shouldPasteFillAndNullTheSelectedCellsInOneTransaction() {
+    server_->createDatabase(editor::kCatalog,
+                            {"CREATE TABLE p (id int NOT NULL PRIMARY KEY, name varchar(10) NULL, "
+                             "qty int NULL)",
+                             "INSERT INTO p VALUES (1, 'a', 1), (2, 'b', 2), (3, 'c', 3), "
+                             "(4, 'd', 4), (5, 'e', 5)"});
+    open("p");
+    const auto names = [] {
+        QString all;
+        for (int id = 1; id <= 5; ++id)
+            all += value(QStringLiteral("SELECT name FROM p WHERE id = %1").arg(id));
+        return all;
+    };
+    // Rows 1-2 selected with Shift+Down: two values land on them, not below.
+    go(0, 1);
+    press(Qt::Key_Down, Qt::ShiftModifier);
+    QApplication::clipboard()->setText("x\ny\n");
+    press(Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(boxes(), QString());
+    QCOMPARE(names(), QString("xycde"));
+
+    // One value over three selected cells fills each of them.
+    go(2, 1);
+    press(Qt::Key_Down, Qt::ShiftModifier);
+    press(Qt::Key_Down, Qt::ShiftModifier);
+    QApplication::clipboard()->setText("z");
+    press(Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(boxes(), QString());
+    QCOMPARE(names(), QString("xyzzz"));
+
+    // Ctrl+0 sets every selected cell to NULL, as one step that Ctrl+Z takes back.
+    go(0, 2);
+    press(Qt::Key_Down, Qt::ShiftModifier);
+    press(Qt::Key_Down, Qt::ShiftModifier);
+    press(Qt::Key_0, Qt::ControlModifier);
+    QCOMPARE(boxes(), QString());
+    QCOMPARE(value("SELECT count(*) FROM p WHERE qty IS NULL"), QString("3"));
+    QCOMPARE(value("SELECT qty FROM p WHERE id = 4"), QString("4"));
+    press(Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(boxes(), QString());
+    QCOMPARE(value("SELECT qty FROM p WHERE id = 1") + value("SELECT qty FROM p WHERE id = 2") +
+                 value("SELECT qty FROM p WHERE id = 3"),
+             QString("123"));
+
+    // Someone else changes the middle row: the fill is refused whole, nothing lands.
+    editor::changeElsewhere(*server_, "UPDATE p SET qty = 20 WHERE id = 2");
+    go(0, 1);
+    press(Qt::Key_Down, Qt::ShiftModifier);
+    press(Qt::Key_Down, Qt::ShiftModifier);
+    QApplication::clipboard()->setText("w");
+    press(Qt::Key_V, Qt::ControlModifier);
+    const QString refused = boxes();
+    QVERIFY2(refused.contains("paste was refused") && refused.contains("20"), qPrintable(refused));
+    QCOMPARE(names(), QString("xyzzz"));
+    QCOMPARE(shown(1, 2), QString("20"));
+}
+
+void GridAttacksTest::shouldRefuseANewRowBlockThatDoesNotFitAndAddSeveralRowsAllOrNothing() {
+    server_->createDatabase(editor::kCatalog,
+                            {"CREATE TABLE n (id int NOT NULL PRIMARY KEY, name varchar(10) NOT "
+                             "NULL, qty int NULL)",
+                             "INSERT INTO n VALUES (1, 'a', 1)"});
+    open("n");
+    // Wider than the table: refused, and leaving the line adds nothing.
+    press(Qt::Key_Insert);
+    QCOMPARE(grid_->currentIndex().row(), grid_->edits()->newRowLineRow());
+    QCOMPARE(grid_->currentIndex().column(), 0);
+    QApplication::clipboard()->setText("5\te\t7\t99\n");
+    press(Qt::Key_V, Qt::ControlModifier);
+    const QString wide = boxes();
+    QVERIFY2(wide.contains("only 3 columns"), qPrintable(wide));
+    press(Qt::Key_Up);
+    QCOMPARE(value("SELECT count(*) FROM n"), QString("1"));
+    QCOMPARE(boxes(), QString());
+
+    // Two rows pasted on the line are two rows added, at once.
+    press(Qt::Key_Insert);
+    QApplication::clipboard()->setText("6\tf\t1\n7\tg\t\n");
+    press(Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(boxes(), QString());
+    QCOMPARE(value("SELECT count(*) FROM n"), QString("3"));
+    QCOMPARE(value("SELECT name FROM n WHERE id = 7"), QString("g"));
+    QCOMPARE(value("SELECT qty FROM n WHERE id = 7"), QString("<NULL>"));
+    QCOMPARE(model().shownRows(), 3);
+    QCOMPARE(shown(2, 1), QString("g"));
+
+    // A block whose second row the server refuses adds none of them.
+    press(Qt::Key_Insert);
+    QApplication::clipboard()->setText("8\th\t1\n1\ti\t2\n");
+    press(Qt::Key_V, Qt::ControlModifier);
+    const QString duplicate = boxes();
+    QVERIFY2(duplicate.contains("pasted row 2"), qPrintable(duplicate));
+    QCOMPARE(value("SELECT count(*) FROM n"), QString("3"));
+    QCOMPARE(value("SELECT count(*) FROM n WHERE id = 8"), QString("0"));
+    QCOMPARE(model().shownRows(), 3);
+}
+
+void GridAttacksTest::shouldKeepTheTextNullApartFromNullAndTakeUnquotedTextAsItStands() {
+    server_->createDatabase(
+        editor::kCatalog, {"CREATE TABLE q (id int NOT NULL PRIMARY KEY, name varchar(20) NULL, "
+                           "note varchar(20) NULL)",
+                           "INSERT INTO q VALUES (1, 'NULL', NULL), (2, 'b', 'c'), (3, 'x', 'y')"});
+    open("q");
+    pages::setCopyNullWord(QStringLiteral("NULL"));
+    // The text NULL and a NULL, copied and pasted onto row 2.
+    go(0, 1);
+    press(Qt::Key_Right, Qt::ShiftModifier);
+    press(Qt::Key_C, Qt::ControlModifier);
+    go(1, 1);
+    press(Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(boxes(), QString());
+    QCOMPARE(value("SELECT name FROM q WHERE id = 2"), QString("NULL"));
+    QCOMPARE(value("SELECT note FROM q WHERE id = 2"), QString("<NULL>"));
+    QCOMPARE(value("SELECT count(*) FROM q WHERE id = 2 AND name IS NULL"), QString("0"));
+
+    // Quotes that do not enclose a whole cell are part of the text; quoted cells are read
+    // as spreadsheets write them.
+    go(2, 1);
+    QApplication::clipboard()->setText("\"5\" inch\t\"a\"\"b\tc\"\n");
+    press(Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(boxes(), QString());
+    QCOMPARE(value("SELECT name FROM q WHERE id = 3"), QString("\"5\" inch"));
+    QCOMPARE(value("SELECT note FROM q WHERE id = 3"), QString("a\"b\tc"));
+}
+
+void GridAttacksTest::shouldUndoOnlyWhileTheRowIsAsWrittenAndShown() {
+    server_->createDatabase(
+        editor::kCatalog,
+        {"CREATE TABLE u (id int NOT NULL PRIMARY KEY, name varchar(10) NULL, qty int NULL, "
+         "stamp timestamp)",
+         "INSERT INTO u (id, name, qty) VALUES (1, 'a', 1), (2, 'b', 2), (3, 'c', 3)",
+         "CREATE TABLE v (id int NOT NULL PRIMARY KEY, name varchar(10) NULL, qty int NULL)",
+         "INSERT INTO v VALUES (1, 'a', 1), (2, 'b', 2)"});
+    const auto edit = [&](int row, int column, const QString& text) {
+        go(row, column);
+        press(Qt::Key_F2);
+        press(Qt::Key_A, Qt::ControlModifier);
+        type(text);
+        enter();
+    };
+    open("u");
+    // Two edits of one row (its timestamp moves with each): both taken back in turn.
+    edit(0, 1, "x");
+    edit(0, 2, "9");
+    QCOMPARE(value("SELECT name FROM u WHERE id = 1") + value("SELECT qty FROM u WHERE id = 1"),
+             QString("x9"));
+    press(Qt::Key_Z, Qt::ControlModifier);
+    press(Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(boxes(), QString());
+    QCOMPARE(value("SELECT name FROM u WHERE id = 1") + value("SELECT qty FROM u WHERE id = 1"),
+             QString("a1"));
+
+    // A row deleted here, then the same values added again by someone else: the undo
+    // of the edit before the delete is refused, and the new row keeps its values.
+    edit(2, 1, "z");
+    go(2, 0);
+    press(Qt::Key_Delete, Qt::ControlModifier);
+    QCOMPARE(boxes(), QString());
+    QCOMPARE(value("SELECT count(*) FROM u WHERE id = 3"), QString("0"));
+    editor::changeElsewhere(*server_, "INSERT INTO u (id, name, qty) VALUES (3, 'z', 3)");
+    press(Qt::Key_Z, Qt::ControlModifier);
+    const QString deleted = boxes();
+    QVERIFY2(deleted.contains("undo was refused") && deleted.contains("deleted"),
+             qPrintable(deleted));
+    QCOMPARE(value("SELECT name FROM u WHERE id = 3"), QString("z"));
+
+    // Someone else changes another column of an edited row: refused, and refused again
+    // when asked again; once they put it back as it was written, the undo goes ahead.
+    open("v");
+    edit(1, 1, "y");
+    editor::changeElsewhere(*server_, "UPDATE v SET qty = 20 WHERE id = 2");
+    press(Qt::Key_Z, Qt::ControlModifier);
+    QString refused = boxes();
+    QVERIFY2(refused.contains("undo was refused") && refused.contains("20"), qPrintable(refused));
+    press(Qt::Key_Z, Qt::ControlModifier);
+    refused = boxes();
+    QVERIFY2(refused.contains("undo was refused") && refused.contains("20"), qPrintable(refused));
+    QCOMPARE(value("SELECT name FROM v WHERE id = 2"), QString("y"));
+    editor::changeElsewhere(*server_, "UPDATE v SET qty = 2 WHERE id = 2");
+    press(Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(boxes(), QString());
+    QCOMPARE(value("SELECT name FROM v WHERE id = 2"), QString("b"));
+    QCOMPARE(value("SELECT qty FROM v WHERE id = 2"), QString("2"));
+}
+
+QTEST_MAIN(GridAttacksTest)
+#include "tst_gridattacks.moc"
