@@ -231,7 +231,7 @@ BoundQuery RowWriter::selectHeld(bool count) const {
     BoundQuery query;
     query.sql =
         (count ? QStringLiteral("SELECT count(*) FROM ") : QStringLiteral("SELECT * FROM ")) +
-        bracketed(keys_.table);
+        keys_.table.sql();
     if (holdLocks_)
         query.sql += QStringLiteral(" holdlock");
     return query;

@@ -2,6 +2,7 @@
 
 #include "db/boundquery.h"
 #include "db/dberror.h"
+#include "db/odbc.h"
 
 #include <sqlext.h>
 
