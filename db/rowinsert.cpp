@@ -256,12 +256,11 @@ CellWriteResult RowInserter::insertOne(WriteTransaction& transaction,
     if (holding.empty() && found.size() == 1 && !byValues && differs >= 0)
         return CellWriteResult{
             WriteStatus::NotKept,
-            notAdded(
-                QStringLiteral("the server would hold %1 in %2 instead of the value "
-                               "typed; a rule or trigger on the table, or the column's "
-                               "type, changed it. Nothing was added.")
-                    .arg(quoted(columns[std::size_t(differs)], found[0][std::size_t(differs)]),
-                         columns[std::size_t(differs)].name))};
+            notAdded(QStringLiteral("the server would hold %1 in %2 instead of the value "
+                                    "typed; a rule or trigger on the table, or the column's "
+                                    "type, changed it. Nothing was added.")
+                         .arg(quoted(columns[std::size_t(differs)], found[0][std::size_t(differs)]),
+                              columns[std::size_t(differs)].name))};
     if (holding.empty())
         return CellWriteResult{
             WriteStatus::NotKept,

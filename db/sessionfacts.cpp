@@ -23,7 +23,8 @@ SessionFacts learnSessionFacts(odbc::DriverConnection& connection, int timeoutSe
         refusal = error.description();
     }
     BoundQuery ask;
-    ask.sql = QStringLiteral("select @@tranchained, @@trancount, user_name(), @@textsize, show_role()");
+    ask.sql =
+        QStringLiteral("select @@tranchained, @@trancount, user_name(), @@textsize, show_role()");
     ColumnInfo number;
     number.sqlType = SQL_INTEGER;
     ColumnInfo name;

@@ -19,11 +19,11 @@ class DriverConnection;
 
 struct SessionFacts {
     bool learnt = false;
-    bool known = false;     // the server named the login's database user
-    QString userName;       // user_name(): the database user the login acts as ("dbo" for sa)
+    bool known = false; // the server named the login's database user
+    QString userName;   // user_name(): the database user the login acts as ("dbo" for sa)
     bool systemAdministrator = false; // holds sa_role, which passes every permission check
-    bool chained = false;   // @@tranchained once the program has set it off
-    long long textSize = 0; // @@textsize granted: longer text and image values arrive cut
+    bool chained = false;             // @@tranchained once the program has set it off
+    long long textSize = 0;           // @@textsize granted: longer text and image values arrive cut
     // Why nothing may be written over this session; empty when writes may go on.
     QString readOnlyReason;
 };

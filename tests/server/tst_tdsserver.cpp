@@ -115,9 +115,10 @@ class OneTableBackend : public tds::Backend {
                 sink.columns({column("", AseType::Int, 0, 0, 0, false),
                               column("", AseType::Int, 0, 0, 0, false),
                               column("", AseType::VarChar, 30, 0, 0, false),
-                              column("", AseType::Int, 0, 0, 0, false)});
+                              column("", AseType::Int, 0, 0, 0, false),
+                              column("", AseType::VarChar, 255, 0, 0, true)});
                 sink.row({tds::Value::Integer(0), tds::Value::Integer(0), tds::Value::Text("dbo"),
-                          tds::Value::Integer(2147483647)});
+                          tds::Value::Integer(2147483647), tds::Value::Null()});
                 sink.done(false, 1, false);
             } else if (batch.rfind("SELECT * FROM [t]", 0) == 0) {
                 sink.columns(b_.columns);
@@ -264,7 +265,8 @@ void TdsServerTest::shouldStoreAnUpdateSentInsideATransaction() {
 
     std::lock_guard lock(run.backend->mutex);
     const auto& b = run.backend->batches;
-    QCOMPARE(b.front(), std::string("select @@spid use [pubs]"));
+    QCOMPARE(QString::fromStdString(b.front()),
+             QString("set textsize 2147483647 select @@spid use [pubs]"));
     QVERIFY(std::find(b.begin(), b.end(), "BEGIN TRANSACTION") != b.end());
     QVERIFY(std::find(b.begin(), b.end(), "IF @@TRANCOUNT > 0 COMMIT BEGIN TRANSACTION") !=
             b.end());

@@ -16,16 +16,19 @@ class LoginSession : public tds::Session {
         }
         if (batch.find("@@tranchained") != std::string::npos) {
             // What a program asks of its session after the login: unchained, no
-            // transaction, its user, texts whole.
+            // transaction, its user, texts whole, no system role.
             tds::ColumnInfo number;
             number.type = tds::AseType::Int;
             number.nullable = false;
             tds::ColumnInfo name;
             name.type = tds::AseType::VarChar;
             name.length = 30;
-            sink.columns({number, number, name, number});
+            tds::ColumnInfo roles = name;
+            roles.length = 255;
+            roles.nullable = true; // show_role(): no system role
+            sink.columns({number, number, name, number, roles});
             sink.row({tds::Value::Integer(0), tds::Value::Integer(0), tds::Value::Text("dbo"),
-                      tds::Value::Integer(2147483647)});
+                      tds::Value::Integer(2147483647), tds::Value::Null()});
             sink.done(false, 1, false);
             return;
         }

@@ -15,7 +15,8 @@ SampleServer* current = nullptr;
 } // namespace
 
 SampleServer::SampleServer(tds::Charset charset)
-    : server_(sample::startServer(dir_.path(), 0, charset, {{"joe", "joe", {}}})), previous_(current) {
+    : server_(sample::startServer(dir_.path(), 0, charset, {{"joe", "joe", {}}})),
+      previous_(current) {
     current = this;
 }
 
