@@ -14,20 +14,6 @@
 namespace db {
 namespace {
 
-bool isCharacterType(short type) {
-    switch (type) {
-    case SQL_CHAR:
-    case SQL_VARCHAR:
-    case SQL_LONGVARCHAR:
-    case SQL_WCHAR:
-    case SQL_WVARCHAR:
-    case SQL_WLONGVARCHAR:
-        return true;
-    default:
-        return false;
-    }
-}
-
 SQLULEN parameterSize(const ColumnInfo& column, std::size_t length) {
     // Character and binary values never travel cut to the column's size: the server
     // decides about a value that is too long, and says so.

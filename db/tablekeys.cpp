@@ -14,6 +14,20 @@ bool isLongType(short sqlType) {
            sqlType == SQL_LONGVARBINARY;
 }
 
+bool isCharacterType(short sqlType) {
+    switch (sqlType) {
+    case SQL_CHAR:
+    case SQL_VARCHAR:
+    case SQL_LONGVARCHAR:
+    case SQL_WCHAR:
+    case SQL_WVARCHAR:
+    case SQL_WLONGVARCHAR:
+        return true;
+    default:
+        return false;
+    }
+}
+
 bool isExactType(short sqlType) {
     switch (sqlType) {
     case SQL_CHAR:

@@ -51,6 +51,8 @@ struct TableKeys {
 bool isExactType(short sqlType);
 bool isApproximateType(short sqlType);
 bool isLongType(short sqlType);
+// Character types, narrow and wide, of any length.
+bool isCharacterType(short sqlType);
 
 // Reads the keys and column roles of `table` through the connection: the primary key,
 // the unique indexes, the row-version column, a description of "SELECT * FROM [table]",

@@ -4,6 +4,7 @@
 #include "db/recordset.h"
 #include "db/rowdelete.h"
 #include "db/rowinsert.h"
+#include "db/tablekeys.h"
 #include "pages/editor/datagrid.h"
 #include "pages/editor/gridcopy.h"
 #include "pages/editor/gridedits.h"
@@ -22,11 +23,6 @@
 
 namespace pages {
 namespace {
-
-bool isCharacterType(short type) {
-    return type == SQL_CHAR || type == SQL_VARCHAR || type == SQL_LONGVARCHAR ||
-           type == SQL_WCHAR || type == SQL_WVARCHAR || type == SQL_WLONGVARCHAR;
-}
 
 db::CellValue storedValue(const db::ResultTable& rows, int row, int column) {
     if (rows.isNull(row, column))
@@ -101,7 +97,7 @@ db::CellValue GridEdits::pastedValue(const PastedCell& cell, int column) const {
     if (!cell.quoted && !nullWord.isEmpty() && cell.text == nullWord)
         return std::nullopt;
     const short type = model_->rowWriter().columnType(column).info.sqlType;
-    if (cell.text.isEmpty() && !isCharacterType(type))
+    if (cell.text.isEmpty() && !db::isCharacterType(type))
         return std::nullopt;
     return cell.text.toUtf8().toStdString();
 }

@@ -2,6 +2,7 @@
 
 #include "db/recordset.h"
 #include "db/rowwriter.h"
+#include "db/tablekeys.h"
 #include "pages/editor/newrowline.h"
 
 #include <QCoreApplication>
@@ -74,17 +75,7 @@ bool RecordsetModel::fixedWidth(const db::ColumnInfo& column) {
 }
 
 bool RecordsetModel::isText(const db::ColumnInfo& column) {
-    switch (column.sqlType) {
-    case SQL_CHAR:
-    case SQL_VARCHAR:
-    case SQL_LONGVARCHAR:
-    case SQL_WCHAR:
-    case SQL_WVARCHAR:
-    case SQL_WLONGVARCHAR:
-        return !column.binary;
-    default:
-        return false;
-    }
+    return !column.binary && db::isCharacterType(column.sqlType);
 }
 
 std::string_view RecordsetModel::unpadded(std::string_view value) {

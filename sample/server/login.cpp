@@ -105,14 +105,23 @@ void putLoginAccepted(ByteWriter& out, const LoginRecord& login, const LoginRepl
     putDone(out, DoneKind::Done, kDoneFinal, 0, state);
 }
 
-void putLoginRefused(ByteWriter& out, const std::string& serverName, const Recorded& recorded) {
+namespace {
+
+// A login refusal's message: severity 14, as Adaptive Server sends 4002 and 1640.
+Message loginMessage(int number, const std::string& text) {
     Message m;
-    m.number = 4002;
+    m.number = number;
     m.severity = 14;
     m.sqlstate = "ZZZZZ";
-    m.text = "Login failed.";
+    m.text = text;
     m.line = 0;
-    putLoginRefusedFor(out, m, serverName, recorded);
+    return m;
+}
+
+} // namespace
+
+void putLoginRefused(ByteWriter& out, const std::string& serverName, const Recorded& recorded) {
+    putLoginRefusedFor(out, loginMessage(4002, "Login failed."), serverName, recorded);
 }
 
 void putLoginRefusedFor(ByteWriter& out, const Message& reason, const std::string& serverName,
@@ -124,13 +133,8 @@ void putLoginRefusedFor(ByteWriter& out, const Message& reason, const std::strin
 }
 
 Message encryptionRequiredMessage() {
-    Message m;
-    m.number = 1640;
-    m.severity = 14;
-    m.sqlstate = "ZZZZZ";
-    m.text = "Adaptive Server requires encryption of the login password on the network.";
-    m.line = 0;
-    return m;
+    return loginMessage(
+        1640, "Adaptive Server requires encryption of the login password on the network.");
 }
 
 } // namespace tds

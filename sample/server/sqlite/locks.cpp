@@ -40,15 +40,11 @@ void SqliteSession::releaseTables() {
     heldTables_.clear();
 }
 
-SqliteSession::Flow SqliteSession::waitForWriters(const TableInfo& table, ResultSink& sink) {
-    if (!shared_->options.readersWaitForWriters)
-        return Flow::Next;
-    const std::string key = lockKey(table);
+SqliteSession::Flow SqliteSession::waitUntil(const std::function<bool()>& free, ResultSink& sink) {
     for (;;) {
         {
             std::lock_guard lock(shared_->locks);
-            auto it = shared_->changedTables.find(key);
-            if (it == shared_->changedTables.end() || it->second == spid_)
+            if (free())
                 return Flow::Next;
         }
         if (sink.cancelled())
@@ -60,6 +56,18 @@ SqliteSession::Flow SqliteSession::waitForWriters(const TableInfo& table, Result
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
+}
+
+SqliteSession::Flow SqliteSession::waitForWriters(const TableInfo& table, ResultSink& sink) {
+    if (!shared_->options.readersWaitForWriters)
+        return Flow::Next;
+    const std::string key = lockKey(table);
+    return waitUntil(
+        [&] {
+            auto it = shared_->changedTables.find(key);
+            return it == shared_->changedTables.end() || it->second == spid_;
+        },
+        sink);
 }
 
 SqliteSession::Flow SqliteSession::holdForTransaction(ResultSink& sink) {
@@ -96,23 +104,13 @@ SqliteSession::Flow SqliteSession::waitForReaders(const TableInfo& table, Result
     if (!shared_->allpagesReadLocks)
         return Flow::Next;
     const std::string key = lockKey(table);
-    for (;;) {
-        {
-            std::lock_guard lock(shared_->locks);
+    return waitUntil(
+        [&] {
             auto it = shared_->readers.find(key);
-            if (it == shared_->readers.end() ||
-                (it->second.size() == 1 && it->second.count(spid_) == 1))
-                return Flow::Next;
-        }
-        if (sink.cancelled())
-            return Flow::Cancelled;
-        if (lockWaitSeconds_ >= 0 &&
-            std::chrono::steady_clock::now() - started_ >= std::chrono::seconds(lockWaitSeconds_)) {
-            rollbackAll();
-            return fail(msg::lockTimeout(lockWaitSeconds_, spid_), sink);
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
+            return it == shared_->readers.end() ||
+                   (it->second.size() == 1 && it->second.count(spid_) == 1);
+        },
+        sink);
 }
 
 } // namespace tds::sqlite

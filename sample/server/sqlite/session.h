@@ -8,6 +8,7 @@
 #include "statements.h"
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -76,6 +77,9 @@ class SqliteSession final : public Session {
     // The table locks a transaction holds until it ends, and the wait for another's.
     void holdTable(const TableInfo& table);
     void releaseTables();
+    // Waits, within the session's lock wait, until `free` (asked under the shared locks'
+    // mutex) holds; a cancel or the end of the wait ends it.
+    Flow waitUntil(const std::function<bool()>& free, ResultSink& sink);
     Flow waitForWriters(const TableInfo& table, ResultSink& sink);
     // A read with holdlock inside a transaction: the rows it reads stay as read, and no
     // row joins them, until the transaction ends (SQLite: the database's write lock).
