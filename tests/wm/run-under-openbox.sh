@@ -20,7 +20,7 @@ if [ "${1:-}" = "--on-screen" ]; then
   if ! xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; then
     echo "run-under-openbox: openbox did not start" >&2
     cat "$work/openbox.log" >&2
-    exit 1
+    exit 75 # the virtual screen was not there: tried again on a new one
   fi
   mkdir -p "$work/home" "$work/runtime"
   chmod 700 "$work/runtime"
@@ -36,4 +36,12 @@ for tool in xvfb-run xauth xprop openbox; do
     exit 77
   fi
 done
-exec xvfb-run -a -s "-screen 0 1280x800x24 -dpi 96" "$0" --on-screen "$@"
+# xvfb-run -a can hand out a display whose previous server is still going away; openbox
+# then finds no screen. That start is tried again, at most three times.
+for _ in 1 2 3; do
+  status=0
+  xvfb-run -a -s "-screen 0 1280x800x24 -dpi 96" "$0" --on-screen "$@" || status=$?
+  [ "$status" -ne 75 ] && exit "$status"
+  sleep 1
+done
+exit 1
