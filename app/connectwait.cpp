@@ -1,6 +1,6 @@
 #include "app/connectwait.h"
 
-#include "db/connection.h"
+#include "db/connect/connection.h"
 
 #include <QApplication>
 #include <QEvent>

@@ -2,7 +2,7 @@
 
 // The uniform error report of the working handlers.
 
-#include "db/handler.h"
+#include "db/connect/handler.h"
 
 #include <QString>
 

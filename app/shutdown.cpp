@@ -1,7 +1,7 @@
 #include "app/shutdown.h"
 
 #include "app/platform.h"
-#include "db/handler.h"
+#include "db/connect/handler.h"
 
 namespace app {
 

@@ -8,8 +8,8 @@
 //                                              QT_QPA_PLATFORM=offscreen or under xvfb-run)
 
 #include "bench/benchsupport.h"
-#include "db/odbc.h"
-#include "db/recordset.h"
+#include "db/odbc/odbc.h"
+#include "db/read/recordset.h"
 #include "pages/chooser/form2.h"
 #include "pages/editor/datagrid.h"
 #include "pages/editor/form3.h"

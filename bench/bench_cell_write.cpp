@@ -5,9 +5,9 @@
 //
 //   bench_cell_write [rows] [writes]   (defaults 100000 and 200; build as Release)
 
-#include "db/connection.h"
-#include "db/recordset.h"
-#include "db/rowwriter.h"
+#include "db/connect/connection.h"
+#include "db/read/recordset.h"
+#include "db/write/rowwriter.h"
 #include "sample/sampleserver.h"
 
 #include <QCoreApplication>

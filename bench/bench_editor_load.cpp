@@ -9,12 +9,12 @@
 //                                        QT_QPA_PLATFORM=offscreen or under xvfb-run)
 
 #include "bench/benchsupport.h"
-#include "db/odbc.h"
-#include "db/recordset.h"
+#include "db/odbc/odbc.h"
+#include "db/read/recordset.h"
 #include "pages/chooser/form2.h"
 #include "pages/editor/datagrid.h"
 #include "pages/editor/form3.h"
-#include "pages/editor/recordsetmodel.h"
+#include "model/recordsetmodel.h"
 
 #include <QAbstractItemModel>
 #include <QApplication>
@@ -90,18 +90,18 @@ Ours nextClick() {
     pages::form2().PushButton3->click();
     bench::runUntil([&] { return watch.painted; });
     result.firstPaint = bench::seconds(click);
-    result.rowsAtFirstPaint = static_cast<pages::RecordsetModel*>(grid.model())->shownRows();
+    result.rowsAtFirstPaint = static_cast<model::RecordsetModel*>(grid.model())->shownRows();
     grid.viewport()->removeEventFilter(&watch);
     const std::shared_ptr<db::RecordsetData> rows = grid.DataSource();
     const QMetaObject::Connection counting =
-        QObject::connect(static_cast<pages::RecordsetModel*>(grid.model()),
-                         &pages::RecordsetModel::loadChanged, [&] { ++result.arrivals; });
+        QObject::connect(static_cast<model::RecordsetModel*>(grid.model()),
+                         &model::RecordsetModel::loadChanged, [&] { ++result.arrivals; });
     bench::runUntil([&] { return rows->load() != db::RecordsetData::Load::Reading; });
     result.allStored = bench::seconds(click);
     result.cpu = bench::cpuSeconds() - cpu;
     result.uiCpu = bench::threadCpuSeconds() - uiCpu;
     QObject::disconnect(counting);
-    result.rows = static_cast<pages::RecordsetModel*>(grid.model())->shownRows();
+    result.rows = static_cast<model::RecordsetModel*>(grid.model())->shownRows();
     result.storeBytes = rows->rows.memoryBytes();
     result.residentGrowthKiB = bench::statusKiB("VmRSS:") - before;
     result.peakGrowthKiB = bench::statusKiB("VmHWM:") - before;

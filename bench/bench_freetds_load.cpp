@@ -9,13 +9,13 @@
 //        CMAKE_BUILD_TYPE=Release)
 
 #include "bench/benchsupport.h"
-#include "db/connection.h"
-#include "db/connectionstring.h"
-#include "db/odbc.h"
-#include "db/provider.h"
-#include "db/recordset.h"
+#include "db/connect/connection.h"
+#include "db/connect/connectionstring.h"
+#include "db/odbc/odbc.h"
+#include "db/connect/provider.h"
+#include "db/read/recordset.h"
 #include "pages/editor/datagrid.h"
-#include "pages/editor/recordsetmodel.h"
+#include "model/recordsetmodel.h"
 #include "sample/sampleserver.h"
 #include "sample/server/sqlite/sqlitebackend.h"
 
@@ -86,7 +86,7 @@ Ours editorLoad() {
         rows->appendArrived(true);
     Ours result;
     result.openSeconds = opened;
-    result.rows = static_cast<pages::RecordsetModel*>(grid.model())->shownRows();
+    result.rows = static_cast<model::RecordsetModel*>(grid.model())->shownRows();
     result.seconds = seconds(start);
     result.storeBytes = rows->rows.memoryBytes();
     result.residentGrowthKiB = bench::statusKiB("VmRSS:") - before;

@@ -10,10 +10,10 @@
 //                                      QT_QPA_PLATFORM=offscreen or under xvfb-run)
 
 #include "bench/benchsupport.h"
-#include "db/connection.h"
-#include "db/recordset.h"
+#include "db/connect/connection.h"
+#include "db/read/recordset.h"
 #include "pages/editor/datagrid.h"
-#include "pages/editor/recordsetmodel.h"
+#include "model/recordsetmodel.h"
 
 #include <QApplication>
 #include <QHeaderView>
@@ -56,7 +56,7 @@ struct Round {
 };
 
 Round sortBy(pages::DataGrid& grid, int column) {
-    auto& model = *static_cast<pages::RecordsetModel*>(grid.model());
+    auto& model = *static_cast<model::RecordsetModel*>(grid.model());
     QHeaderView* header = grid.horizontalHeader();
     bench::PaintWatch watch;
     QTimer ticks;
@@ -110,7 +110,7 @@ double readAgain(pages::DataGrid& grid, db::Recordset& recordset, db::Connection
     recordset.Open(QStringLiteral("SELECT * FROM [big]"), connection, db::adOpenDynamic,
                    db::adLockOptimistic);
     grid.setDataSource(recordset.DataSource());
-    auto& model = *static_cast<pages::RecordsetModel*>(grid.model());
+    auto& model = *static_cast<model::RecordsetModel*>(grid.model());
     if (sortColumn >= 0) {
         bench::PaintWatch watch;
         grid.viewport()->installEventFilter(&watch);
@@ -150,7 +150,7 @@ int main(int argc, char** argv) {
     const std::shared_ptr<db::RecordsetData> data = grid.DataSource();
     bench::runUntil([&] { return data->load() != db::RecordsetData::Load::Reading; });
     std::printf("table: %d rows read into the grid\n",
-                static_cast<pages::RecordsetModel*>(grid.model())->shownRows());
+                static_cast<model::RecordsetModel*>(grid.model())->shownRows());
 
     const char* names[] = {"id (int)", "name (varchar)", "amount (numeric)", "day (date)",
                            "qty (int, NULLs)"};
@@ -159,7 +159,7 @@ int main(int argc, char** argv) {
         std::vector<double> sorted, gaps;
         for (int round = 0; round < rounds; ++round) {
             // Each round starts from table order, as a first click does.
-            static_cast<pages::RecordsetModel*>(grid.model())->sort(-1);
+            static_cast<model::RecordsetModel*>(grid.model())->sort(-1);
             bench::runUntil([&] { return true; });
             const Round r = sortBy(grid, column);
             sorted.push_back(r.sorted);

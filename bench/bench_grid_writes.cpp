@@ -7,11 +7,11 @@
 //
 //   bench_grid_writes [rows] [rounds]   (defaults 100000 and 20; build as Release)
 
-#include "db/cellblockwrite.h"
-#include "db/connection.h"
-#include "db/recordset.h"
-#include "db/rowdelete.h"
-#include "db/rowinsert.h"
+#include "db/write/cellblockwrite.h"
+#include "db/connect/connection.h"
+#include "db/read/recordset.h"
+#include "db/write/rowdelete.h"
+#include "db/write/rowinsert.h"
 #include "sample/sampleserver.h"
 
 #include <QCoreApplication>

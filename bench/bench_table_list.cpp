@@ -7,7 +7,7 @@
 //                                         QT_QPA_PLATFORM=offscreen or under xvfb-run)
 
 #include "bench/benchsupport.h"
-#include "db/odbc.h"
+#include "db/odbc/odbc.h"
 #include "pages/chooser/form2.h"
 
 #include <QApplication>

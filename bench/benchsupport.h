@@ -5,10 +5,10 @@
 // to a temporary folder), clocks, memory readings and waiting on the event loop.
 
 #include "bench/serverprocess.h"
-#include "db/connectionstring.h"
-#include "db/odbc.h"
-#include "db/provider.h"
-#include "db/sybasease.h"
+#include "db/connect/connectionstring.h"
+#include "db/odbc/odbc.h"
+#include "db/connect/provider.h"
+#include "db/connect/sybasease.h"
 #include "pages/connection/form1.h"
 #include "pages/wizard.h"
 #include "sample/sampleserver.h"

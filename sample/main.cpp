@@ -1,6 +1,6 @@
 #include "app/mainmodule.h"
 #include "app/settingsstore.h"
-#include "db/dberror.h"
+#include "db/odbc/dberror.h"
 #include "pages/program.h"
 #include "sample/samplesettings.h"
 

@@ -1,6 +1,6 @@
 #include "sample/sampleserver.h"
 
-#include "db/dberror.h"
+#include "db/odbc/dberror.h"
 #include "sample/server/sqlite/sqlitebackend.h"
 
 #include <QDir>

@@ -5,7 +5,7 @@
 // in all rather than once per name while the listing lets queued events run: the listing
 // takes time in proportion to the number of tables, shown or hidden.
 
-#include "db/tablelist.h"
+#include "db/read/tablelist.h"
 
 #include <QListWidget>
 #include <QStringList>

@@ -6,9 +6,9 @@
 #include "app/password.h"
 #include "app/platform.h"
 #include "app/settingsstore.h"
-#include "db/connectfailure.h"
-#include "db/connection.h"
-#include "db/dberror.h"
+#include "db/connect/connectfailure.h"
+#include "db/connect/connection.h"
+#include "db/odbc/dberror.h"
 #include "pages/chooser/form2.h"
 #include "pages/wizard.h"
 

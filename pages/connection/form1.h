@@ -4,7 +4,7 @@
 // Its Form_Load is the program's start-up sequence.
 
 #include "app/page.h"
-#include "db/sybasease.h"
+#include "db/connect/sybasease.h"
 
 class QGroupBox;
 class QLabel;

@@ -1,6 +1,6 @@
 #include "pages/editor/celldelegate.h"
 
-#include "pages/editor/recordsetmodel.h"
+#include "model/recordsetmodel.h"
 
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -36,7 +36,7 @@ void CellDelegate::openMultiLineNext(const QString& text, int cursor) {
 QWidget* CellDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem& option,
                                     const QModelIndex& index) const {
     const QString text = index.data(Qt::EditRole).toString();
-    const bool isNull = index.data(RecordsetModel::IsNullRole).toBool();
+    const bool isNull = index.data(model::RecordsetModel::IsNullRole).toBool();
     refused_ = false;
     if (multiLine_ || text.size() > kLongText || text.contains(QLatin1Char('\n')) ||
         text.contains(QLatin1Char('\r'))) {
@@ -53,7 +53,7 @@ QWidget* CellDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&
         // The default limit of 32767 characters would cut longer values on any edit.
         line->setMaxLength(std::numeric_limits<int>::max());
         if (isNull)
-            line->setPlaceholderText(RecordsetModel::NullPlaceholder);
+            line->setPlaceholderText(model::RecordsetModel::NullPlaceholder);
     }
     return editor_;
 }
@@ -87,7 +87,7 @@ void CellDelegate::setEditorData(QWidget* editor, const QModelIndex& index) cons
 void CellDelegate::setModelData(QWidget* editor, QAbstractItemModel* model,
                                 const QModelIndex& index) const {
     refused_ = false;
-    const bool isNull = index.data(RecordsetModel::IsNullRole).toBool();
+    const bool isNull = index.data(model::RecordsetModel::IsNullRole).toBool();
     if (auto* edit = qobject_cast<QPlainTextEdit*>(editor)) {
         if (!edit->document()->isModified())
             return;
@@ -170,7 +170,7 @@ void CellDelegate::updateEditorGeometry(QWidget* editor, const QStyleOptionViewI
 
 void CellDelegate::initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const {
     QStyledItemDelegate::initStyleOption(option, index);
-    if (index.data(RecordsetModel::IsNullRole).toBool()) {
+    if (index.data(model::RecordsetModel::IsNullRole).toBool()) {
         option->font.setItalic(true);
         option->palette.setColor(QPalette::Text, option->palette.color(QPalette::PlaceholderText));
     }

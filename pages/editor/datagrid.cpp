@@ -2,14 +2,14 @@
 
 #include "app/mainmodule.h"
 #include "app/platform.h"
-#include "db/recordset.h"
+#include "db/read/recordset.h"
 #include "pages/editor/celldelegate.h"
 #include "pages/editor/findbar.h"
 #include "pages/editor/gridedits.h"
 #include "pages/editor/gridrefresh.h"
 #include "pages/editor/loadband.h"
 #include "pages/editor/noticeband.h"
-#include "pages/editor/recordsetmodel.h"
+#include "model/recordsetmodel.h"
 #include "pages/editor/writewait.h"
 
 #include <QAction>
@@ -78,11 +78,11 @@ void DataGrid::setDataSource(std::shared_ptr<db::RecordsetData> source) {
     commitPendingEdit();
     find_->stop();
     refresh_->cancel();
-    std::unique_ptr<RecordsetModel> previous = std::move(model_);
+    std::unique_ptr<model::RecordsetModel> previous = std::move(model_);
     QItemSelectionModel* previousSelection = selectionModel();
     source_ = std::move(source);
     if (source_) {
-        model_ = std::make_unique<RecordsetModel>(source_);
+        model_ = std::make_unique<model::RecordsetModel>(source_);
         model_->setFailureHandler([this](const QString& message) { showFailure(message); });
         model_->setWriteRunner([this](const std::function<db::CellWriteResult()>& write) {
             return waitForWrite(this, write);
@@ -98,8 +98,8 @@ void DataGrid::setDataSource(std::shared_ptr<db::RecordsetData> source) {
     sortAsked_ = {-1, Qt::AscendingOrder};
     showSortOrder();
     if (model_) {
-        connect(model_.get(), &RecordsetModel::sortStarted, this, &DataGrid::showSortOrder);
-        connect(model_.get(), &RecordsetModel::sortFinished, this, &DataGrid::showSortOrder);
+        connect(model_.get(), &model::RecordsetModel::sortStarted, this, &DataGrid::showSortOrder);
+        connect(model_.get(), &model::RecordsetModel::sortFinished, this, &DataGrid::showSortOrder);
         // Columns widen for wider values as they arrive or are written.
         connect(model_.get(), &QAbstractItemModel::rowsInserted, this,
                 [this](const QModelIndex&, int first, int last) { widenFor(first, last); });
@@ -109,7 +109,7 @@ void DataGrid::setDataSource(std::shared_ptr<db::RecordsetData> source) {
                 });
     }
     if (model_ && !model_->keysKnown())
-        connect(model_.get(), &RecordsetModel::keysLearned, this, &DataGrid::showReadOnlyReason);
+        connect(model_.get(), &model::RecordsetModel::keysLearned, this, &DataGrid::showReadOnlyReason);
     else
         showReadOnlyReason();
     if (model_ && model_->columnCount() > 0) {
@@ -231,7 +231,7 @@ void DataGrid::keyPressEvent(QKeyEvent* event) {
     if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
         event->modifiers() == Qt::ShiftModifier && model_ && index.isValid() &&
         state() != EditingState && (model_->flags(index) & Qt::ItemIsEditable) &&
-        RecordsetModel::isText(model_->source()->rows.columns()[std::size_t(index.column())])) {
+        model::RecordsetModel::isText(model_->source()->rows.columns()[std::size_t(index.column())])) {
         // Any text cell takes a line break: the multi-line editor, with the break.
         const QString text = index.data(Qt::EditRole).toString() + QLatin1Char('\n');
         delegate_->openMultiLineNext(text, int(text.size()));

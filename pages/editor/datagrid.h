@@ -25,6 +25,10 @@ namespace db {
 struct RecordsetData;
 }
 
+namespace model {
+class RecordsetModel;
+} // namespace model
+
 namespace pages {
 
 class CellDelegate;
@@ -33,7 +37,6 @@ class GridEdits;
 class GridRefresh;
 class LoadBand;
 class NoticeBand;
-class RecordsetModel;
 
 class DataGrid : public QTableView {
     Q_OBJECT
@@ -62,7 +65,7 @@ class DataGrid : public QTableView {
     void setCurrentCellNull();
 
     QAction* setNullAction() const { return setNull_; }
-    // Sorts the rows shown (see RecordsetModel::sort); the header shows the order.
+    // Sorts the rows shown (see model::RecordsetModel::sort); the header shows the order.
     void sortBy(int column, Qt::SortOrder order);
     // Puts the selected cells on the clipboard (gridcopy.h).
     void copySelection();
@@ -115,7 +118,7 @@ class DataGrid : public QTableView {
     void goOnMultiLine(QWidget* editor, const QString& text, int cursor);
 
     std::shared_ptr<db::RecordsetData> source_;
-    std::unique_ptr<RecordsetModel> model_;
+    std::unique_ptr<model::RecordsetModel> model_;
     CellDelegate* delegate_ = nullptr;
     QAction* setNull_ = nullptr;
     NoticeBand* notice_ = nullptr;

@@ -1,6 +1,6 @@
 #include "pages/editor/findbar.h"
 
-#include "pages/editor/recordsetmodel.h"
+#include "model/recordsetmodel.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>
@@ -69,9 +69,9 @@ FindBar::FindBar(QTableView* grid) : QWidget(grid), grid_(grid) {
     connect(next_, &QPushButton::clicked, this, &FindBar::findNext);
     connect(previous_, &QPushButton::clicked, this, &FindBar::findPrevious);
     connect(close_, &QPushButton::clicked, this, &FindBar::close);
-    connect(&search_, &CellSearch::found, this, &FindBar::showFound);
-    connect(&search_, &CellSearch::notFound, this, [this] { say(NotFoundText); });
-    connect(&search_, &CellSearch::waitingForRows, this, [this] { say(WaitingText); });
+    connect(&search_, &model::CellSearch::found, this, &FindBar::showFound);
+    connect(&search_, &model::CellSearch::notFound, this, [this] { say(NotFoundText); });
+    connect(&search_, &model::CellSearch::waitingForRows, this, [this] { say(WaitingText); });
     hide();
 }
 
@@ -118,8 +118,8 @@ void FindBar::find(bool backwards) {
         open();
         return;
     }
-    auto* model = qobject_cast<RecordsetModel*>(grid_->model());
-    FindOptions options;
+    auto* model = qobject_cast<model::RecordsetModel*>(grid_->model());
+    model::FindOptions options;
     options.text = text_->text();
     options.matchCase = matchCase_->isChecked();
     options.wholeCell = wholeCell_->isChecked();

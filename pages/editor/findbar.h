@@ -6,7 +6,7 @@
 // grid's current cell. Esc closes the bar and gives the grid the focus back. The search
 // never makes the window wait (cellsearch.h).
 
-#include "pages/editor/cellsearch.h"
+#include "model/cellsearch.h"
 
 #include <QWidget>
 
@@ -53,7 +53,7 @@ class FindBar : public QWidget {
     void say(const QString& text);
 
     QTableView* grid_;
-    CellSearch search_;
+    model::CellSearch search_;
     bool backwards_ = false;
     QLineEdit* text_ = nullptr;
     QPushButton* next_ = nullptr;

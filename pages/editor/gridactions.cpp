@@ -5,9 +5,10 @@
 #include "pages/editor/datagrid.h"
 
 #include "pages/editor/findbar.h"
-#include "pages/editor/gridcopy.h"
+#include "model/gridcopy.h"
 #include "pages/editor/gridrefresh.h"
-#include "pages/editor/recordsetmodel.h"
+#include "model/recordsetmodel.h"
+#include "pages/editor/copynull.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -42,7 +43,7 @@ void DataGrid::addReadActions() {
     auto* choices = new QActionGroup(nullMenu);
     for (const auto& [text, word, name] :
          {std::tuple{QStringLiteral("Empty Cell"), QString(), QStringLiteral("CopyNullAsEmpty")},
-          std::tuple{QStringLiteral("NULL"), RecordsetModel::NullPlaceholder,
+          std::tuple{QStringLiteral("NULL"), model::RecordsetModel::NullPlaceholder,
                      QStringLiteral("CopyNullAsWord")}}) {
         QAction* choice = nullMenu->addAction(text);
         choice->setObjectName(name);
@@ -103,7 +104,7 @@ void DataGrid::copySelection() {
     QModelIndexList selected = selectionModel()->selectedIndexes();
     if (selected.isEmpty() && currentIndex().isValid())
         selected.push_back(currentIndex());
-    const CopiedCells cells = copyCells(*model_, selected, copyNullWord());
+    const model::CopiedCells cells = model::copyCells(*model_, selected, copyNullWord());
     if (cells.rows == 0)
         return;
     auto mime = std::make_unique<QMimeData>();

@@ -1,16 +1,17 @@
 // The grid's edits of whole rows and blocks: delete, paste, undo and redo.
 
 #include "app/mainmodule.h"
-#include "db/recordset.h"
-#include "db/rowdelete.h"
-#include "db/rowinsert.h"
-#include "db/tablekeys.h"
+#include "db/read/recordset.h"
+#include "db/write/rowdelete.h"
+#include "db/write/rowinsert.h"
+#include "db/write/tablekeys.h"
 #include "pages/editor/datagrid.h"
-#include "pages/editor/gridcopy.h"
+#include "model/gridcopy.h"
 #include "pages/editor/gridedits.h"
-#include "pages/editor/newrowline.h"
-#include "pages/editor/pastetext.h"
-#include "pages/editor/recordsetmodel.h"
+#include "model/newrowline.h"
+#include "model/pastetext.h"
+#include "model/recordsetmodel.h"
+#include "pages/editor/copynull.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -90,7 +91,7 @@ QModelIndexList GridEdits::selectedCells() const {
     return cells;
 }
 
-db::CellValue GridEdits::pastedValue(const PastedCell& cell, int column) const {
+db::CellValue GridEdits::pastedValue(const model::PastedCell& cell, int column) const {
     // The word copies give NULL, unquoted, is NULL; an empty cell is empty text in a text
     // column, else NULL; anything else is the text as it stands.
     const QString nullWord = copyNullWord();
@@ -105,7 +106,7 @@ db::CellValue GridEdits::pastedValue(const PastedCell& cell, int column) const {
 void GridEdits::paste() {
     if (!writable())
         return;
-    const CellBlock block = parseCellBlock(QGuiApplication::clipboard()->text());
+    const model::CellBlock block = model::parseCellBlock(QGuiApplication::clipboard()->text());
     // 1. From the top-left cell of the selection (the current cell when none).
     const QModelIndexList selected = selectedCells();
     if (block.empty() || selected.isEmpty())
@@ -149,7 +150,7 @@ void GridEdits::paste() {
     writeBlock(cells, WriteKind::Paste);
 }
 
-void GridEdits::pasteNewRows(const CellBlock& block, int left) {
+void GridEdits::pasteNewRows(const model::CellBlock& block, int left) {
     // 1. Every row must fit the columns a new row takes, from the current one on.
     std::size_t widest = 0;
     for (const auto& row : block)
@@ -202,10 +203,10 @@ void GridEdits::pasteNewRows(const CellBlock& block, int left) {
 void GridEdits::setSelectionNull() {
     if (!writable())
         return;
-    writeSelected(selectedCells(), PastedCell{}, WriteKind::SetNull);
+    writeSelected(selectedCells(), model::PastedCell{}, WriteKind::SetNull);
 }
 
-void GridEdits::writeSelected(const QModelIndexList& selected, const PastedCell& value,
+void GridEdits::writeSelected(const QModelIndexList& selected, const model::PastedCell& value,
                               WriteKind kind) {
     std::vector<db::CellChange> cells;
     for (const QModelIndex& index : selected) {
@@ -258,7 +259,7 @@ void GridEdits::writeBlock(const std::vector<db::CellChange>& cells, WriteKind k
     if (fromHistory)
         writer.setRowsAsWritten(history_.rowsAsWritten(back));
     const db::ResultTable& rows = model_->rowWriter().data()->rows;
-    UndoStep step;
+    model::UndoStep step;
     for (const db::CellChange& cell : cells)
         step.push_back({cell.row, cell.column, storedValue(rows, cell.row, cell.column), {}});
     db::CellWriteResult result = writer.begin(cells);
@@ -284,8 +285,8 @@ void GridEdits::writeBlock(const std::vector<db::CellChange>& cells, WriteKind k
     if (fromHistory) {
         back ? history_.undone(rows) : history_.redone(rows);
     } else {
-        UndoStep changed;
-        for (UndoCell& cell : step) {
+        model::UndoStep changed;
+        for (model::UndoCell& cell : step) {
             cell.after = storedValue(rows, cell.storedRow, cell.column);
             if (cell.after != cell.before)
                 changed.push_back(std::move(cell));

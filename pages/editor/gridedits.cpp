@@ -2,12 +2,12 @@
 
 #include "app/mainmodule.h"
 #include "app/platform.h"
-#include "db/rowdelete.h"
-#include "db/rowinsert.h"
+#include "db/write/rowdelete.h"
+#include "db/write/rowinsert.h"
 #include "pages/editor/datagrid.h"
 #include "pages/editor/gridrefresh.h"
-#include "pages/editor/newrowline.h"
-#include "pages/editor/recordsetmodel.h"
+#include "model/newrowline.h"
+#include "model/recordsetmodel.h"
 
 #include <QAction>
 #include <QKeyEvent>
@@ -69,7 +69,7 @@ QAction* GridEdits::addAction(const QString& text, const QString& name,
     return action;
 }
 
-void GridEdits::bind(RecordsetModel* model) {
+void GridEdits::bind(model::RecordsetModel* model) {
     history_.clear();
     if (model_) {
         model_->setNewRowLine(nullptr);
@@ -86,7 +86,7 @@ void GridEdits::bind(RecordsetModel* model) {
     if (model_->keysKnown())
         startLine();
     else
-        connect(model_, &RecordsetModel::keysLearned, this, &GridEdits::startLine,
+        connect(model_, &model::RecordsetModel::keysLearned, this, &GridEdits::startLine,
                 Qt::QueuedConnection);
 }
 
@@ -94,7 +94,7 @@ void GridEdits::startLine() {
     if (!model_ || line_)
         return;
     inserter_ = std::make_unique<db::RowInserter>(model_->rowWriter());
-    line_ = std::make_unique<NewRowLine>(*inserter_, model_->columnCount());
+    line_ = std::make_unique<model::NewRowLine>(*inserter_, model_->columnCount());
     const db::RowWriter& writer = model_->rowWriter();
     if (writer.readOnlyReason().isEmpty() && writer.keys().mayInsert)
         model_->setNewRowLine(line_.get());

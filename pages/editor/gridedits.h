@@ -7,8 +7,8 @@
 // go through the platform's message box and the grid's notice band; the question before
 // a delete goes through a seam that tests answer.
 
-#include "pages/editor/pastetext.h"
-#include "pages/editor/undostack.h"
+#include "model/pastetext.h"
+#include "model/undostack.h"
 
 #include <QModelIndex>
 #include <QModelIndexList>
@@ -22,11 +22,14 @@ namespace db {
 class RowInserter;
 }
 
+namespace model {
+class NewRowLine;
+class RecordsetModel;
+} // namespace model
+
 namespace pages {
 
 class DataGrid;
-class NewRowLine;
-class RecordsetModel;
 
 class GridEdits : public QObject {
     Q_OBJECT
@@ -36,7 +39,7 @@ class GridEdits : public QObject {
 
     // The grid's rows changed (bound, rebound, unbound): a fresh new-row line, and the
     // history ends.
-    void bind(RecordsetModel* model);
+    void bind(model::RecordsetModel* model);
     // Leaving the new-row line writes it.
     void currentChanged(const QModelIndex& current, const QModelIndex& previous);
 
@@ -63,7 +66,7 @@ class GridEdits : public QObject {
     // Asks the user a yes-or-no question (by default in a message box, No the default).
     using Confirm = std::function<bool(QWidget* parent, const QString& question)>;
     void setConfirm(Confirm confirm) { confirm_ = std::move(confirm); }
-    const UndoStack& history() const { return history_; }
+    const model::UndoStack& history() const { return history_; }
     // The view row of the new-row line; -1 when there is none.
     int newRowLineRow() const;
 
@@ -84,17 +87,17 @@ class GridEdits : public QObject {
     // The selected cells; the current one when none is selected.
     QModelIndexList selectedCells() const;
     // What a pasted cell writes into a column.
-    db::CellValue pastedValue(const PastedCell& cell, int column) const;
-    void pasteNewRows(const CellBlock& block, int left);
-    void writeSelected(const QModelIndexList& selected, const PastedCell& value, WriteKind kind);
+    db::CellValue pastedValue(const model::PastedCell& cell, int column) const;
+    void pasteNewRows(const model::CellBlock& block, int left);
+    void writeSelected(const QModelIndexList& selected, const model::PastedCell& value, WriteKind kind);
     void updateActions();
     bool writable() const;
 
     DataGrid* grid_;
-    RecordsetModel* model_ = nullptr;
+    model::RecordsetModel* model_ = nullptr;
     std::unique_ptr<db::RowInserter> inserter_;
-    std::unique_ptr<NewRowLine> line_;
-    UndoStack history_;
+    std::unique_ptr<model::NewRowLine> line_;
+    model::UndoStack history_;
     Confirm confirm_;
     bool busy_ = false;
     QAction* addRow_ = nullptr;

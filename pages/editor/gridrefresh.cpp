@@ -2,12 +2,12 @@
 
 #include "app/mainmodule.h"
 #include "app/platform.h"
-#include "db/dberror.h"
-#include "db/recordset.h"
-#include "db/tablekeys.h"
+#include "db/odbc/dberror.h"
+#include "db/read/recordset.h"
+#include "db/write/tablekeys.h"
 #include "pages/editor/datagrid.h"
 #include "pages/editor/loadband.h"
-#include "pages/editor/recordsetmodel.h"
+#include "model/recordsetmodel.h"
 
 #include <QItemSelectionModel>
 
@@ -19,7 +19,7 @@ GridRefresh::~GridRefresh() = default;
 
 void GridRefresh::refresh() {
     const std::shared_ptr<db::RecordsetData> old = grid_->DataSource();
-    auto* model = qobject_cast<RecordsetModel*>(grid_->model());
+    auto* model = qobject_cast<model::RecordsetModel*>(grid_->model());
     if (!old || !model || pending_)
         return;
     giveUp();
@@ -84,9 +84,9 @@ void GridRefresh::bindFresh() {
         return;
     looking_ = true;
     searched_ = 0;
-    auto* fresher = qobject_cast<RecordsetModel*>(grid_->model());
+    auto* fresher = qobject_cast<model::RecordsetModel*>(grid_->model());
     arrivals_ =
-        connect(fresher, &RecordsetModel::loadChanged, this, [this] { lookFrom(searched_); });
+        connect(fresher, &model::RecordsetModel::loadChanged, this, [this] { lookFrom(searched_); });
     // The user moving to another cell, or starting an edit, ends the looking.
     moved_ = connect(grid_->selectionModel(), &QItemSelectionModel::currentChanged, this,
                      [this] { giveUp(); });
@@ -109,7 +109,7 @@ void GridRefresh::cancel() {
 }
 
 void GridRefresh::lookFrom(int from) {
-    auto* model = qobject_cast<RecordsetModel*>(grid_->model());
+    auto* model = qobject_cast<model::RecordsetModel*>(grid_->model());
     if (!looking_ || !model || !model->source())
         return giveUp();
     const db::ResultTable& rows = model->source()->rows;

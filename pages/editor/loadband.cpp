@@ -1,7 +1,7 @@
 #include "pages/editor/loadband.h"
 
-#include "db/recordset.h"
-#include "pages/editor/recordsetmodel.h"
+#include "db/read/recordset.h"
+#include "model/recordsetmodel.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -41,11 +41,11 @@ LoadBand::LoadBand(QWidget* parent) : QWidget(parent) {
     hide();
 }
 
-void LoadBand::follow(RecordsetModel* model) {
+void LoadBand::follow(model::RecordsetModel* model) {
     disconnect(following_);
     model_ = model;
     if (model_)
-        following_ = connect(model_, &RecordsetModel::loadChanged, this, &LoadBand::refresh);
+        following_ = connect(model_, &model::RecordsetModel::loadChanged, this, &LoadBand::refresh);
     refresh();
 }
 

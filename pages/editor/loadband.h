@@ -11,9 +11,12 @@ class QLabel;
 class QProgressBar;
 class QPushButton;
 
+namespace model {
+class RecordsetModel;
+} // namespace model
+
 namespace pages {
 
-class RecordsetModel;
 
 class LoadBand : public QWidget {
     Q_OBJECT
@@ -21,7 +24,7 @@ class LoadBand : public QWidget {
     explicit LoadBand(QWidget* parent = nullptr);
 
     // Follows the read of this model's rows (null: nothing to show).
-    void follow(RecordsetModel* model);
+    void follow(model::RecordsetModel* model);
     // While the rows are read again and none has come yet (a refresh): says so, with a
     // Stop button that runs `stop`. An empty function ends that and follows the model again.
     void showWaiting(std::function<void()> stop);
@@ -35,7 +38,7 @@ class LoadBand : public QWidget {
   private:
     void refresh();
 
-    RecordsetModel* model_ = nullptr;
+    model::RecordsetModel* model_ = nullptr;
     QLabel* status_ = nullptr;
     QProgressBar* busy_ = nullptr;
     QPushButton* stop_ = nullptr;

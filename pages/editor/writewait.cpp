@@ -2,7 +2,7 @@
 
 #include "app/mainmodule.h"
 #include "app/page.h"
-#include "db/writetransaction.h"
+#include "db/write/writetransaction.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>

@@ -5,7 +5,7 @@
 // finished after a moment, a small window-modal box says so and offers Cancel, which
 // stops the statement that runs then (and with it the write's transaction).
 
-#include "db/rowwriter.h"
+#include "db/write/rowwriter.h"
 
 #include <functional>
 

@@ -1,6 +1,6 @@
 #include "app/errorreport.h"
 #include "app/mainmodule.h"
-#include "db/dberror.h"
+#include "db/odbc/dberror.h"
 #include "support/fakeplatform.h"
 
 #include <QTest>

@@ -3,11 +3,11 @@
 // may run afterwards, and the wait must not outlast the close.
 
 #include "app/connectwait.h"
-#include "app/globals.h"
+#include "pages/globals.h"
 #include "app/shutdown.h"
 #include "chooser/chooserfixture.h"
-#include "db/connection.h"
-#include "db/provider.h"
+#include "db/connect/connection.h"
+#include "db/connect/provider.h"
 #include "pages/chooser/form2.h"
 #include "pages/editor/form3.h"
 #include "support/loginbackend.h"

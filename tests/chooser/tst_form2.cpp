@@ -1,7 +1,7 @@
 #include "chooserfixture.h"
 
 #include "app/mainmodule.h"
-#include "db/dberror.h"
+#include "db/odbc/dberror.h"
 #include "pages/chooser/form2.h"
 
 #include <QFrame>

@@ -1,5 +1,5 @@
-#include "db/dberror.h"
-#include "db/tablelist.h"
+#include "db/odbc/dberror.h"
+#include "db/read/tablelist.h"
 #include "support/sampledb.h"
 
 #include <QTest>

@@ -1,12 +1,12 @@
 #include "chooserfixture.h"
 
-#include "db/recordset.h"
-#include "db/recordsetstream.h"
+#include "db/read/recordset.h"
+#include "db/read/recordsetstream.h"
 #include "pages/chooser/form2.h"
 #include "pages/editor/datagrid.h"
 #include "pages/editor/form3.h"
 #include "pages/editor/loadband.h"
-#include "pages/editor/recordsetmodel.h"
+#include "model/recordsetmodel.h"
 #include "support/readhold.h"
 
 #include <QElapsedTimer>
@@ -55,7 +55,7 @@ pages::DataGrid& grid() {
 }
 // The table's rows the grid shows (not its new-row line).
 int shownRows() {
-    return static_cast<pages::RecordsetModel*>(grid().model())->shownRows();
+    return static_cast<model::RecordsetModel*>(grid().model())->shownRows();
 }
 QString bandText() {
     return grid().loadBand()->text();
@@ -201,7 +201,7 @@ void TableLoadTest::shouldReadEveryRowExactlyBehindTheFirstOnes() {
     // The long value is held whole; its cell shows a bounded prefix and a mark.
     QCOMPARE(cell(kLongRow - 1, 3, Qt::EditRole), kLongName);
     const QString shown = cell(kLongRow - 1, 3);
-    QCOMPARE(shown.size(), pages::RecordsetModel::ShownCharacters + 1);
+    QCOMPARE(shown.size(), model::RecordsetModel::ShownCharacters + 1);
     QVERIFY(kLongName.startsWith(shown.chopped(1)));
     QCOMPARE(shown.back(), QChar(0x2026));
 

@@ -1,6 +1,6 @@
-#include "db/connectionstring.h"
-#include "db/dberror.h"
-#include "db/sybasease.h"
+#include "db/connect/connectionstring.h"
+#include "db/odbc/dberror.h"
+#include "db/connect/sybasease.h"
 
 #include <QTest>
 

@@ -1,5 +1,5 @@
-#include "db/dberror.h"
-#include "db/handler.h"
+#include "db/odbc/dberror.h"
+#include "db/connect/handler.h"
 
 #include <QTest>
 

@@ -1,7 +1,7 @@
-#include "db/connection.h"
-#include "db/dberror.h"
-#include "db/provider.h"
-#include "db/sybasease.h"
+#include "db/connect/connection.h"
+#include "db/odbc/dberror.h"
+#include "db/connect/provider.h"
+#include "db/connect/sybasease.h"
 
 #include <QTest>
 

@@ -1,6 +1,6 @@
-#include "db/connection.h"
-#include "db/dberror.h"
-#include "db/recordset.h"
+#include "db/connect/connection.h"
+#include "db/odbc/dberror.h"
+#include "db/read/recordset.h"
 #include "support/sampledb.h"
 
 #include <QTest>

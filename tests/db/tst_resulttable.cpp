@@ -1,4 +1,4 @@
-#include "db/resulttable.h"
+#include "db/read/resulttable.h"
 
 #include <QTest>
 #include <random>

@@ -1,10 +1,10 @@
-#include "db/connection.h"
-#include "db/odbc.h"
-#include "db/provider.h"
-#include "db/recordset.h"
-#include "db/rowdelete.h"
-#include "db/rowwriter.h"
-#include "db/servercharset.h"
+#include "db/connect/connection.h"
+#include "db/odbc/odbc.h"
+#include "db/connect/provider.h"
+#include "db/read/recordset.h"
+#include "db/write/rowdelete.h"
+#include "db/write/rowwriter.h"
+#include "db/connect/servercharset.h"
 #include "support/sampledb.h"
 
 #include <QTest>

@@ -1,8 +1,8 @@
-#include "db/connection.h"
-#include "db/dberror.h"
-#include "db/provider.h"
-#include "db/recordset.h"
-#include "db/rowwriter.h"
+#include "db/connect/connection.h"
+#include "db/odbc/dberror.h"
+#include "db/connect/provider.h"
+#include "db/read/recordset.h"
+#include "db/write/rowwriter.h"
 #include "support/sampledb.h"
 
 #include <QTest>

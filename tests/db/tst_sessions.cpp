@@ -1,7 +1,7 @@
-#include "db/connectionstate.h"
-#include "db/provider.h"
-#include "db/rowinsert.h"
-#include "db/rowwriter.h"
+#include "db/connect/connectionstate.h"
+#include "db/connect/provider.h"
+#include "db/write/rowinsert.h"
+#include "db/write/rowwriter.h"
 #include "editor/editorfixture.h"
 #include "sample/server/sqlite/sqlitebackend.h"
 

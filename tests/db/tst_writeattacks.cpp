@@ -1,7 +1,7 @@
-#include "db/cellblockwrite.h"
-#include "db/rowdelete.h"
-#include "db/rowinsert.h"
-#include "db/rowwriter.h"
+#include "db/write/cellblockwrite.h"
+#include "db/write/rowdelete.h"
+#include "db/write/rowinsert.h"
+#include "db/write/rowwriter.h"
 #include "editor/editorfixture.h"
 
 #include <QTest>

@@ -1,11 +1,11 @@
 #include "app/mainmodule.h"
 #include "app/page.h"
 #include "app/platform.h"
-#include "db/odbc.h"
-#include "db/recordset.h"
+#include "db/odbc/odbc.h"
+#include "db/read/recordset.h"
 #include "editor/editorfixture.h"
 #include "pages/editor/datagrid.h"
-#include "pages/editor/recordsetmodel.h"
+#include "model/recordsetmodel.h"
 #include "pages/editor/writewait.h"
 #include "support/fakeplatform.h"
 
@@ -77,12 +77,12 @@ void DataGridTest::shouldShowNullApartFromEmptyText() {
     QAbstractItemModel* model = grid_->model();
     const QModelIndex null = model->index(0, 1);
     const QModelIndex empty = model->index(1, 1);
-    QCOMPARE(null.data().toString(), pages::RecordsetModel::NullPlaceholder);
-    QCOMPARE(null.data(pages::RecordsetModel::IsNullRole).toBool(), true);
+    QCOMPARE(null.data().toString(), model::RecordsetModel::NullPlaceholder);
+    QCOMPARE(null.data(model::RecordsetModel::IsNullRole).toBool(), true);
     QCOMPARE(null.data(Qt::EditRole).toString(), QString());
     // Adaptive Server keeps an empty string as one blank: still not NULL.
     QCOMPARE(empty.data().toString(), QString(" "));
-    QCOMPARE(empty.data(pages::RecordsetModel::IsNullRole).toBool(), false);
+    QCOMPARE(empty.data(model::RecordsetModel::IsNullRole).toBool(), false);
     QCOMPARE(model->headerData(1, Qt::Horizontal).toString(), QString("name"));
     QVERIFY(model->flags(null) & Qt::ItemIsEditable);
 }
@@ -92,7 +92,7 @@ void DataGridTest::shouldWriteOnlyWhatIsTypedWhenTheEditIsCommitted() {
     QVERIFY(openEditor(0, 1));
     grid_->commitPendingEdit();
     QCOMPARE(valueOf("SELECT name FROM t WHERE id = 1"), QString("<NULL>"));
-    QVERIFY(grid_->model()->index(0, 1).data(pages::RecordsetModel::IsNullRole).toBool());
+    QVERIFY(grid_->model()->index(0, 1).data(model::RecordsetModel::IsNullRole).toBool());
 
     // Typed text goes on Enter.
     QLineEdit* editor = openEditor(0, 1);
@@ -122,7 +122,7 @@ void DataGridTest::shouldSetNullByShortcutAndByMenuAction() {
     grid_->setCurrentIndex(grid_->model()->index(1, 1));
     QTest::keyClick(grid_.get(), Qt::Key_0, Qt::ControlModifier);
     QCOMPARE(valueOf("SELECT name FROM t WHERE id = 2"), QString("<NULL>"));
-    QCOMPARE(grid_->model()->index(1, 1).data().toString(), pages::RecordsetModel::NullPlaceholder);
+    QCOMPARE(grid_->model()->index(1, 1).data().toString(), model::RecordsetModel::NullPlaceholder);
 
     // While editing, the shortcut drops the typed text.
     QLineEdit* editor = openEditor(2, 1);

@@ -1,8 +1,8 @@
-#include "db/recordset.h"
+#include "db/read/recordset.h"
 #include "editor/editorfixture.h"
 #include "pages/editor/datagrid.h"
 #include "pages/editor/findbar.h"
-#include "pages/editor/recordsetmodel.h"
+#include "model/recordsetmodel.h"
 #include "support/fakeplatform.h"
 #include "support/readhold.h"
 

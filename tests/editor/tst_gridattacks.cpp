@@ -1,11 +1,12 @@
-#include "db/recordset.h"
+#include "db/read/recordset.h"
 #include "editor/editorfixture.h"
+#include "pages/editor/copynull.h"
 #include "pages/editor/datagrid.h"
-#include "pages/editor/gridcopy.h"
+#include "model/gridcopy.h"
 #include "pages/editor/gridedits.h"
 #include "pages/editor/gridrefresh.h"
 #include "pages/editor/loadband.h"
-#include "pages/editor/recordsetmodel.h"
+#include "model/recordsetmodel.h"
 #include "support/fakeplatform.h"
 #include "support/readhold.h"
 
@@ -34,7 +35,7 @@ class GridAttacksTest : public QObject {
     void shouldUndoOnlyWhileTheRowIsAsWrittenAndShown();
 
   private:
-    pages::RecordsetModel& model() { return *static_cast<pages::RecordsetModel*>(grid_->model()); }
+    model::RecordsetModel& model() { return *static_cast<model::RecordsetModel*>(grid_->model()); }
     QString shown(int row, int column) { return model().index(row, column).data().toString(); }
     void open(const QString& table) {
         grid_->setDataSource(editor::openTable(table));

@@ -1,9 +1,10 @@
 #include "app/mainmodule.h"
 #include "app/settingsstore.h"
 #include "editor/editorfixture.h"
+#include "pages/editor/copynull.h"
 #include "pages/editor/datagrid.h"
-#include "pages/editor/gridcopy.h"
-#include "pages/editor/recordsetmodel.h"
+#include "model/gridcopy.h"
+#include "model/recordsetmodel.h"
 #include "support/fakeplatform.h"
 
 #include <QAction>
@@ -39,7 +40,7 @@ void GridCopyTest::shouldCopyTheSelectedRectangleWholeInTheOrderShown() {
     grid.resize(500, 300);
     grid.show();
     grid.setDataSource(editor::openTable("t"));
-    auto& model = *static_cast<pages::RecordsetModel*>(grid.model());
+    auto& model = *static_cast<model::RecordsetModel*>(grid.model());
     grid.sortBy(0, Qt::DescendingOrder);
     QVERIFY(QTest::qWaitFor([&] { return !model.sorting(); }, 20000));
 

@@ -1,9 +1,9 @@
-#include "db/recordset.h"
+#include "db/read/recordset.h"
 #include "editor/editorfixture.h"
 #include "pages/editor/datagrid.h"
 #include "pages/editor/gridedits.h"
-#include "pages/editor/newrowline.h"
-#include "pages/editor/recordsetmodel.h"
+#include "model/newrowline.h"
+#include "model/recordsetmodel.h"
 #include "support/fakeplatform.h"
 
 #include <QAction>
@@ -25,7 +25,7 @@ class GridEditsTest : public QObject {
     void shouldDeleteAndPasteTheRowsShownWhenSorted();
 
   private:
-    pages::RecordsetModel& model() { return *static_cast<pages::RecordsetModel*>(grid_->model()); }
+    model::RecordsetModel& model() { return *static_cast<model::RecordsetModel*>(grid_->model()); }
     QString shown(int row, int column) { return model().index(row, column).data().toString(); }
     void trigger(const char* action) {
         QAction* found = grid_->findChild<QAction*>(QString::fromLatin1(action));
@@ -93,7 +93,7 @@ void GridEditsTest::shouldAddDeletePasteAndUndoWhileRowsStreamIn() {
     open("item");
     QCOMPARE(model().load(), db::RecordsetData::Load::Reading);
     const int line = grid_->edits()->newRowLineRow();
-    QCOMPARE(model().headerData(line, Qt::Vertical).toString(), pages::NewRowLine::Mark);
+    QCOMPARE(model().headerData(line, Qt::Vertical).toString(), model::NewRowLine::Mark);
     QVERIFY(!(model().flags(model().index(line, 0)) & Qt::ItemIsEditable));
     QVERIFY(model().index(line, 0).data(Qt::ToolTipRole).toString().contains("identity"));
     QVERIFY(model().index(line, 1).data().toString().contains("needs a value"));
@@ -109,7 +109,7 @@ void GridEditsTest::shouldAddDeletePasteAndUndoWhileRowsStreamIn() {
     const int added = model().viewRow(grid_->DataSource()->rows.rowCount() - 1);
     QVERIFY(added >= 0);
     QCOMPARE(shown(added, 0), QString("2001"));
-    QVERIFY(!model().index(added, 3).data(pages::RecordsetModel::IsNullRole).toBool());
+    QVERIFY(!model().index(added, 3).data(model::RecordsetModel::IsNullRole).toBool());
     QCOMPARE(shown(grid_->edits()->newRowLineRow(), 1), QString("(needs a value)"));
 
     // Delete: the selected rows, after the question.

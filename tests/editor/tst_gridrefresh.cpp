@@ -1,8 +1,8 @@
-#include "db/recordset.h"
+#include "db/read/recordset.h"
 #include "editor/editorfixture.h"
 #include "pages/editor/datagrid.h"
 #include "pages/editor/gridrefresh.h"
-#include "pages/editor/recordsetmodel.h"
+#include "model/recordsetmodel.h"
 #include "support/fakeplatform.h"
 #include "support/readhold.h"
 
@@ -21,7 +21,7 @@ class GridRefreshTest : public QObject {
     void shouldStopTheOldReadAndFindTheRowWhenItArrivesLater();
 
   private:
-    pages::RecordsetModel& model() { return *static_cast<pages::RecordsetModel*>(grid_->model()); }
+    model::RecordsetModel& model() { return *static_cast<model::RecordsetModel*>(grid_->model()); }
     QString shown(int row, int column) { return model().index(row, column).data().toString(); }
     QString current() {
         const QModelIndex index = grid_->currentIndex();

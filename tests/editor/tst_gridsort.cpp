@@ -1,7 +1,7 @@
-#include "db/recordset.h"
+#include "db/read/recordset.h"
 #include "editor/editorfixture.h"
 #include "pages/editor/datagrid.h"
-#include "pages/editor/recordsetmodel.h"
+#include "model/recordsetmodel.h"
 #include "support/fakeplatform.h"
 #include "support/readhold.h"
 
@@ -20,7 +20,7 @@ class GridSortTest : public QObject {
     void shouldSortRowsThatArriveBeforeAndWhileASortRuns();
 
   private:
-    pages::RecordsetModel& model() { return *static_cast<pages::RecordsetModel*>(grid_->model()); }
+    model::RecordsetModel& model() { return *static_cast<model::RecordsetModel*>(grid_->model()); }
     QString shown(int viewRow, int column) {
         return model().index(viewRow, column).data().toString();
     }
@@ -70,7 +70,7 @@ void GridSortTest::cleanup() {
 }
 
 void GridSortTest::shouldWriteTheRowTheUserSeesWhenRowsLeaveAndEnterTheView() {
-    pages::RecordsetModel& rows = model();
+    model::RecordsetModel& rows = model();
     rows.hideStoredRows({1, 3});
     QCOMPARE(rows.shownRows(), 3);
     QCOMPARE(shown(1, 0), QStringLiteral("3"));

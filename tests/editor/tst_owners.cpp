@@ -1,13 +1,13 @@
-#include "db/connection.h"
-#include "db/dberror.h"
-#include "db/odbc.h"
-#include "db/recordset.h"
-#include "db/tablelist.h"
-#include "db/tablename.h"
+#include "db/connect/connection.h"
+#include "db/odbc/dberror.h"
+#include "db/odbc/odbc.h"
+#include "db/read/recordset.h"
+#include "db/read/tablelist.h"
+#include "db/read/tablename.h"
 #include "editor/editorfixture.h"
 #include "pages/editor/datagrid.h"
 #include "pages/editor/gridedits.h"
-#include "pages/editor/recordsetmodel.h"
+#include "model/recordsetmodel.h"
 #include "support/fakeplatform.h"
 
 #include <QAction>
@@ -84,7 +84,7 @@ class OwnersTest : public QObject {
         statement.execDirect(sql);
         db::drainResults(statement);
     }
-    pages::RecordsetModel& model() { return *static_cast<pages::RecordsetModel*>(grid_->model()); }
+    model::RecordsetModel& model() { return *static_cast<model::RecordsetModel*>(grid_->model()); }
     QAction* action(const char* name) { return grid_->findChild<QAction*>(QLatin1String(name)); }
     bool editable(int row, int column) {
         return model().flags(model().index(row, column)) & Qt::ItemIsEditable;

@@ -1,10 +1,10 @@
-#include "db/handler.h"
-#include "db/recordset.h"
-#include "db/tablelist.h"
+#include "db/connect/handler.h"
+#include "db/read/recordset.h"
+#include "db/read/tablelist.h"
 #include "editor/editorfixture.h"
 #include "pages/editor/datagrid.h"
 #include "pages/editor/gridedits.h"
-#include "pages/editor/recordsetmodel.h"
+#include "model/recordsetmodel.h"
 #include "support/fakeplatform.h"
 
 #include <QAction>
@@ -26,7 +26,7 @@ class RecordedRoadTest : public QObject {
     void shouldWalkTheWholeRoadOverTheRecordedStream();
 
   private:
-    pages::RecordsetModel& model() { return *static_cast<pages::RecordsetModel*>(grid_->model()); }
+    model::RecordsetModel& model() { return *static_cast<model::RecordsetModel*>(grid_->model()); }
     QString shown(int row, int column) { return model().index(row, column).data().toString(); }
     int rowOf(const QString& id) {
         for (int row = 0; row < model().rowCount(); ++row)

@@ -1,4 +1,4 @@
-#include "db/rowwriter.h"
+#include "db/write/rowwriter.h"
 #include "editor/editorfixture.h"
 
 #include <QTest>

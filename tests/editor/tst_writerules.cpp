@@ -1,6 +1,6 @@
-#include "db/connectionstate.h"
-#include "db/odbc.h"
-#include "db/rowwriter.h"
+#include "db/connect/connectionstate.h"
+#include "db/odbc/odbc.h"
+#include "db/write/rowwriter.h"
 #include "editor/editorfixture.h"
 
 #include <QElapsedTimer>

@@ -22,7 +22,7 @@
 #include "app/platform.h"
 #include "app/secretstore.h"
 #include "app/settingsstore.h"
-#include "db/recordset.h"
+#include "db/read/recordset.h"
 #include "pages/chooser/form2.h"
 #include "pages/connection/form1.h"
 #include "pages/editor/datagrid.h"

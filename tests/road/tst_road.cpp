@@ -1,13 +1,13 @@
 #include "app/mainmodule.h"
 #include "app/settingsstore.h"
-#include "db/connection.h"
-#include "db/recordset.h"
+#include "db/connect/connection.h"
+#include "db/read/recordset.h"
 #include "pages/chooser/form2.h"
 #include "pages/connection/form1.h"
 #include "pages/editor/celldelegate.h"
 #include "pages/editor/datagrid.h"
 #include "pages/editor/form3.h"
-#include "pages/editor/recordsetmodel.h"
+#include "model/recordsetmodel.h"
 #include "pages/program.h"
 #include "pages/wizard.h"
 #include "sample/sampleserver.h"
@@ -69,7 +69,7 @@ void choose(const QString& table) {
 
 // The table's rows the editor's grid shows (not its new-row line).
 int shownRows() {
-    return static_cast<pages::RecordsetModel*>(pages::form3().DataGrid1->model())->shownRows();
+    return static_cast<model::RecordsetModel*>(pages::form3().DataGrid1->model())->shownRows();
 }
 
 // The grid's cell in the row whose first column holds `key`.

@@ -1,9 +1,9 @@
-#include "db/boundquery.h"
-#include "db/connection.h"
-#include "db/dberror.h"
-#include "db/odbc.h"
-#include "db/recordset.h"
-#include "db/sybasease.h"
+#include "db/write/boundquery.h"
+#include "db/connect/connection.h"
+#include "db/odbc/dberror.h"
+#include "db/odbc/odbc.h"
+#include "db/read/recordset.h"
+#include "db/connect/sybasease.h"
 #include "sample/server/server.h"
 
 #include <QTest>

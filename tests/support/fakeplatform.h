@@ -6,7 +6,7 @@
 
 #include "app/platform.h"
 #include "app/secretstore.h"
-#include "db/sybasease.h"
+#include "db/connect/sybasease.h"
 
 #include <QList>
 #include <QMap>

@@ -3,7 +3,7 @@
 // Holds the thread that reads a recordset's rows once it has handed over `rows` rows,
 // until released, so a test can act while a table is part way read.
 
-#include "db/recordsetstream.h"
+#include "db/read/recordsetstream.h"
 
 #include <condition_variable>
 #include <memory>

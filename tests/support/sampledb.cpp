@@ -1,8 +1,8 @@
 #include "support/sampledb.h"
 
-#include "db/connection.h"
-#include "db/handler.h"
-#include "db/recordset.h"
+#include "db/connect/connection.h"
+#include "db/connect/handler.h"
+#include "db/read/recordset.h"
 #include "sample/sampleserver.h"
 
 #include <stdexcept>

@@ -4,7 +4,7 @@
 // on an ephemeral port of 127.0.0.1, and the connection values that log in to it through
 // the real "ASEOLEDB" provider and the FreeTDS driver.
 
-#include "db/sybasease.h"
+#include "db/connect/sybasease.h"
 #include "sample/server/server.h"
 
 #include <QStringList>

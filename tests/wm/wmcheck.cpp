@@ -13,7 +13,7 @@
 #include "app/shutdown.h"
 #include "app/startup.h"
 #include "checkrun.h"
-#include "db/provider.h"
+#include "db/connect/provider.h"
 #include "pages/chooser/form2.h"
 #include "pages/connection/form1.h"
 #include "pages/editor/datagrid.h"

@@ -1,0 +1,31 @@
+# Fails the build when a file of one library includes what the library may not use.
+# Run as: cmake -DLIBRARY=<name> -DDIR=<folder> -DFORBIDDEN=<regex> [-DFORBIDDEN_QT_DIRS=<dirs>]
+#               -DSTAMP=<file> -P CheckIncludes.cmake
+# FORBIDDEN matches the text between the include's quotes or angle brackets; a name in angle
+# brackets is also refused when it is a header of one of FORBIDDEN_QT_DIRS (QWidget, say).
+file(GLOB_RECURSE sources "${DIR}/*.cpp" "${DIR}/*.h")
+set(faults "")
+foreach(source IN LISTS sources)
+  file(STRINGS "${source}" includes REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"]")
+  foreach(line IN LISTS includes)
+    string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*[<\"]([^>\"]*)[>\"].*$" "\\1" name "${line}")
+    set(refused FALSE)
+    if(name MATCHES "${FORBIDDEN}")
+      set(refused TRUE)
+    elseif(line MATCHES "<" AND FORBIDDEN_QT_DIRS)
+      foreach(qt_dir IN LISTS FORBIDDEN_QT_DIRS)
+        if(EXISTS "${qt_dir}/${name}" AND NOT IS_DIRECTORY "${qt_dir}/${name}")
+          set(refused TRUE)
+        endif()
+      endforeach()
+    endif()
+    if(refused)
+      file(RELATIVE_PATH shown "${CMAKE_CURRENT_LIST_DIR}/.." "${source}")
+      string(APPEND faults "  ${shown}: #include ${name}\n")
+    endif()
+  endforeach()
+endforeach()
+if(faults)
+  message(FATAL_ERROR "${LIBRARY} may not include these (see the README's \"Where things are\"):\n${faults}")
+endif()
+file(TOUCH "${STAMP}")

@@ -1,0 +1,141 @@
+#include "db/read/recordsetread.h"
+
+#include "db/connect/connectionstate.h"
+#include "db/read/resultreader.h"
+
+#include <functional>
+
+namespace db {
+namespace {
+
+std::atomic<int> underWay{0};
+
+std::mutex hookMutex;
+std::function<void(long long)>& blockHook() {
+    static std::function<void(long long)> hook;
+    return hook;
+}
+
+void runBlockHook(long long rows) {
+    std::function<void(long long)> hook;
+    {
+        std::lock_guard lock(hookMutex);
+        hook = blockHook();
+    }
+    if (hook)
+        hook(rows);
+}
+
+// FreeTDS sends an attention from any thread; other drivers may free the statement
+// under the fetch, so the read is left to see the stop itself between blocks.
+bool cancelsFromAnotherThread(const odbc::DriverConnection& connection) {
+    SQLCHAR name[256] = {};
+    SQLSMALLINT length = 0;
+    if (!SQL_SUCCEEDED(SQLGetInfo(connection.handle().get(), SQL_DRIVER_NAME, name,
+                                  SQLSMALLINT(sizeof name), &length)))
+        return false;
+    return QByteArray(reinterpret_cast<const char*>(name)).toLower().contains("tdsodbc");
+}
+
+class StreamSink : public RowSink {
+  public:
+    explicit StreamSink(std::shared_ptr<RecordsetStream::Shared> shared)
+        : shared_(std::move(shared)) {}
+    void deliver(RowBlock&& block) override {
+        long long rows = 0;
+        {
+            std::lock_guard lock(shared_->mutex);
+            if (shared_->stopRequested)
+                return;
+            shared_->rowsRead += block.rowCount();
+            rows = shared_->rowsRead;
+            shared_->blocks.push_back(std::move(block));
+            shared_->wake(shared_);
+        }
+        runBlockHook(rows);
+    }
+    bool stopRequested() const override { return shared_->stopRequested; }
+
+  private:
+    std::shared_ptr<RecordsetStream::Shared> shared_;
+};
+
+// Registers the statement for a cancel from another thread while it lives.
+class CancelSlot {
+  public:
+    CancelSlot(RecordsetStream::Shared& shared, const odbc::Statement& statement,
+               const odbc::DriverConnection& connection)
+        : shared_(shared) {
+        std::lock_guard lock(shared_.cancelMutex);
+        shared_.statement = statement.handle().get();
+        shared_.cancellable = cancelsFromAnotherThread(connection);
+    }
+    ~CancelSlot() {
+        std::lock_guard lock(shared_.cancelMutex);
+        shared_.statement = SQL_NULL_HSTMT;
+    }
+    CancelSlot(const CancelSlot&) = delete;
+    CancelSlot& operator=(const CancelSlot&) = delete;
+
+  private:
+    RecordsetStream::Shared& shared_;
+};
+
+// Connects, runs the query and streams its rows; answers whether it read to the end.
+// The statement and the connection are closed when it returns.
+bool readAll(const std::shared_ptr<RecordsetStream::Shared>& shared, const QString& odbcString,
+             const Provider& provider, const QString& source, int timeoutSeconds) {
+    odbc::DriverConnection connection(std::make_shared<odbc::Environment>());
+    connection.connect(odbcString, 0);
+    provider.afterConnect(connection);
+    odbc::Statement statement(connection);
+    statement.setQueryTimeout(timeoutSeconds);
+    const CancelSlot slot(*shared, statement, connection);
+    if (shared->stopRequested)
+        return false;
+    statement.execDirect(source);
+    std::vector<ColumnInfo> columns = describeColumns(statement);
+    {
+        std::lock_guard lock(shared->mutex);
+        shared->columns = columns;
+        shared->described = true;
+        shared->wake(shared);
+    }
+    StreamSink sink(shared);
+    return streamRows(statement, columns, sink, [&] { statement.execDirect(source); });
+}
+
+} // namespace
+
+void readRecordset(std::shared_ptr<RecordsetStream::Shared> shared, QString odbcString,
+                   std::shared_ptr<const Provider> provider, QString source, int timeoutSeconds) {
+    using State = RecordsetStream::State;
+    // The end is told once the connection is closed: nothing of the read is left then.
+    try {
+        const bool complete = readAll(shared, odbcString, *provider, source, timeoutSeconds);
+        shared->finish(shared, complete ? State::Complete : State::Stopped);
+    } catch (const DbError& e) {
+        shared->fail(shared, std::current_exception(), e.description());
+    } catch (const std::exception& e) {
+        shared->fail(shared, std::current_exception(), QString::fromLocal8Bit(e.what()));
+    }
+    shared.reset(); // the caller may be long gone
+    provider.reset();
+    odbcString.clear();
+    --underWay;
+}
+
+std::atomic<int>& readsUnderWay() {
+    return underWay;
+}
+
+int recordsetReadsUnderWay() {
+    return underWay.load();
+}
+
+void setReadBlockHook(std::function<void(long long)> hook) {
+    std::lock_guard lock(hookMutex);
+    blockHook() = std::move(hook);
+}
+
+} // namespace db

@@ -1,0 +1,330 @@
+#include "model/recordsetmodel.h"
+
+#include "db/read/recordset.h"
+#include "db/write/rowwriter.h"
+#include "db/write/tablekeys.h"
+#include "model/newrowline.h"
+
+#include <QCoreApplication>
+#include <sqlext.h>
+
+namespace model {
+namespace {
+
+constexpr std::size_t kShownBinaryBytes = 256;
+
+QString hexText(std::string_view bytes, std::size_t most = kShownBinaryBytes) {
+    const std::size_t shown = std::min(bytes.size(), most);
+    QString text =
+        QStringLiteral("0x") +
+        QString::fromLatin1(QByteArray(bytes.data(), qsizetype(shown)).toHex().toUpper());
+    if (shown < bytes.size())
+        text += QChar(0x2026); // an ellipsis: there is more
+    return text;
+}
+
+// At most `ShownCharacters` of a value, read from its first bytes only, so a cell costs
+// the same to show whatever it holds.
+QString shownText(std::string_view bytes) {
+    constexpr std::size_t kBytes = RecordsetModel::ShownCharacters * 4;
+    if (bytes.size() <= std::size_t(RecordsetModel::ShownCharacters)) {
+        QString text = QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
+        return text.isNull() ? QString(QLatin1String("")) : text; // empty, not NULL
+    }
+    std::size_t take = std::min(bytes.size(), kBytes);
+    while (take < bytes.size() && take > 0 &&
+           (static_cast<unsigned char>(bytes[take]) & 0xC0) == 0x80)
+        --take; // never split a character
+    QString text = QString::fromUtf8(bytes.data(), qsizetype(take));
+    bool more = take < bytes.size();
+    if (text.size() > RecordsetModel::ShownCharacters) {
+        qsizetype cut = RecordsetModel::ShownCharacters;
+        if (text.at(cut).isLowSurrogate())
+            --cut;
+        text.truncate(cut);
+        more = true;
+    }
+    if (more)
+        text += QChar(0x2026); // an ellipsis: there is more
+    return text;
+}
+
+bool isNumericType(short type) {
+    switch (type) {
+    case SQL_DECIMAL:
+    case SQL_NUMERIC:
+    case SQL_TINYINT:
+    case SQL_SMALLINT:
+    case SQL_INTEGER:
+    case SQL_BIGINT:
+    case SQL_REAL:
+    case SQL_FLOAT:
+    case SQL_DOUBLE:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+const QString RecordsetModel::NullPlaceholder = QStringLiteral("NULL");
+
+bool RecordsetModel::fixedWidth(const db::ColumnInfo& column) {
+    return !column.binary && (column.sqlType == SQL_CHAR || column.sqlType == SQL_WCHAR);
+}
+
+bool RecordsetModel::isText(const db::ColumnInfo& column) {
+    return !column.binary && db::isCharacterType(column.sqlType);
+}
+
+std::string_view RecordsetModel::unpadded(std::string_view value) {
+    while (!value.empty() && value.back() == ' ')
+        value.remove_suffix(1);
+    return value;
+}
+
+RecordsetModel::RecordsetModel(std::shared_ptr<db::RecordsetData> data, QObject* parent)
+    : QAbstractTableModel(parent), data_(std::move(data)) {
+    if (data_)
+        order_.reset(data_->rows.rowCount());
+    if (!data_ || data_->load() != db::RecordsetData::Load::Reading) {
+        writer_ = std::make_unique<db::RowWriter>(data_);
+        return;
+    }
+    data_->rowsAboutToBeAppended = [this](int first, int last) { appendShown(first, last); };
+    data_->rowsAppended = [this] { appendedShown(); };
+    data_->setArrivalHandler([this] { rowsArrived(); });
+    // Rows that came before this model was made.
+    data_->appendArrived();
+    if (QCoreApplication* application = QCoreApplication::instance())
+        connect(application, &QCoreApplication::aboutToQuit, this, &RecordsetModel::stopLoading);
+}
+
+RecordsetModel::~RecordsetModel() {
+    if (sortThread_.joinable())
+        sortThread_.join();
+    if (!data_)
+        return;
+    data_->rowsAboutToBeAppended = nullptr;
+    data_->rowsAppended = nullptr;
+    data_->setArrivalHandler(nullptr);
+    data_->stopLoad();
+}
+
+db::RowWriter& RecordsetModel::writer() const {
+    if (!writer_) {
+        writer_ = std::make_unique<db::RowWriter>(data_);
+        emit const_cast<RecordsetModel*>(this)->keysLearned();
+    }
+    return *writer_;
+}
+
+void RecordsetModel::learnKeysSoon() {
+    if (!writer_)
+        QMetaObject::invokeMethod(
+            this, [this] { writer(); }, Qt::QueuedConnection);
+}
+
+void RecordsetModel::rowsArrived() {
+    data_->appendArrived();
+    emit loadChanged();
+}
+
+db::RecordsetData::Load RecordsetModel::load() const {
+    return data_ ? data_->load() : db::RecordsetData::Load::Complete;
+}
+
+QString RecordsetModel::loadMessage() const {
+    return data_ ? data_->loadMessage() : QString();
+}
+
+void RecordsetModel::stopLoading() {
+    if (!data_ || data_->load() != db::RecordsetData::Load::Reading)
+        return;
+    data_->stopLoad();
+    emit loadChanged();
+}
+
+int RecordsetModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() || !data_ ? 0 : order_.count() + (line_ ? 1 : 0);
+}
+
+int RecordsetModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() || !data_ ? 0 : data_->rows.columnCount();
+}
+
+QVariant RecordsetModel::data(const QModelIndex& index, int role) const {
+    const int row = index.isValid() && data_ ? storedRow(index.row()) : -1;
+    if (row < 0)
+        return line_ && index.row() == order_.count() ? line_->data(index.column(), role)
+                                                      : QVariant();
+    const db::ResultTable& rows = data_->rows;
+    const int column = index.column();
+    const db::ColumnInfo& info = rows.columns()[std::size_t(column)];
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::EditRole:
+        if (rows.isNull(row, column))
+            return role == Qt::DisplayRole ? NullPlaceholder : QString(QLatin1String(""));
+        if (info.binary)
+            return hexText(rows.bytes(row, column));
+        if (fixedWidth(info)) {
+            const std::string_view value = unpadded(rows.bytes(row, column));
+            if (role == Qt::DisplayRole)
+                return shownText(value);
+            return QString::fromUtf8(value.data(), qsizetype(value.size()));
+        }
+        if (role == Qt::DisplayRole)
+            return shownText(rows.bytes(row, column));
+        return rows.text(row, column);
+    case IsNullRole:
+        return rows.isNull(row, column);
+    case Qt::TextAlignmentRole:
+        if (isNumericType(info.sqlType))
+            return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
+        return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
+    case Qt::ToolTipRole: {
+        const QString reason = writer_ ? writer_->cellReadOnlyReason(row, column) : QString();
+        if (rows.isNull(row, column))
+            return reason.isEmpty() ? QStringLiteral("NULL: no value") : reason;
+        return reason.isEmpty() ? QVariant() : QVariant(reason);
+    }
+    default:
+        return {};
+    }
+}
+
+const db::TableKeys* RecordsetModel::tableKeys() const {
+    return writer_ ? &writer_->keys() : nullptr;
+}
+
+std::optional<QString> RecordsetModel::wholeText(int viewRow, int column) const {
+    const int row = data_ ? storedRow(viewRow) : -1;
+    if (row < 0 || column < 0 || column >= columnCount() || data_->rows.isNull(row, column))
+        return std::nullopt;
+    const db::ColumnInfo& info = data_->rows.columns()[std::size_t(column)];
+    if (info.binary)
+        return hexText(data_->rows.bytes(row, column), std::string_view::npos);
+    if (fixedWidth(info)) {
+        const std::string_view value = unpadded(data_->rows.bytes(row, column));
+        return QString::fromUtf8(value.data(), qsizetype(value.size()));
+    }
+    return data_->rows.text(row, column);
+}
+
+QVariant RecordsetModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (!data_)
+        return {};
+    if (orientation == Qt::Vertical && line_ && section == order_.count())
+        return line_->headerData(role);
+    if (orientation == Qt::Vertical)
+        return role == Qt::DisplayRole ? QVariant(section + 1) : QVariant();
+    if (section < 0 || section >= data_->rows.columnCount())
+        return {};
+    if (role == Qt::DisplayRole)
+        return data_->rows.columns()[std::size_t(section)].name;
+    if (role == Qt::ToolTipRole) {
+        const QString reason = writer_ ? writer_->columnReadOnlyReason(section) : QString();
+        return reason.isEmpty() ? QVariant() : QVariant(reason);
+    }
+    return {};
+}
+
+Qt::ItemFlags RecordsetModel::flags(const QModelIndex& index) const {
+    const int row = index.isValid() ? storedRow(index.row()) : -1;
+    if (row < 0)
+        return line_ && index.row() == order_.count() ? line_->flags(index.column())
+                                                      : Qt::NoItemFlags;
+    Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    if (writer_ && writer_->canWrite(row, index.column()))
+        flags |= Qt::ItemIsEditable;
+    return flags;
+}
+
+bool RecordsetModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+    // A second commit of the same edit while the first one's message is up is dropped.
+    const int row = index.isValid() && data_ ? storedRow(index.row()) : -1;
+    if (role == Qt::EditRole && row < 0 && line_ && index.row() == order_.count() && !writing_) {
+        line_->setValue(index.column(), value);
+        emit dataChanged(index, index);
+        return true;
+    }
+    if (role != Qt::EditRole || row < 0 || writing_)
+        return false;
+    const db::CellValue cell =
+        value.isValid() ? db::CellValue(value.toString().toUtf8().toStdString()) : db::CellValue();
+    writing_ = true;
+    const auto storedValue = [&] {
+        return data_->rows.isNull(row, index.column())
+                   ? db::CellValue()
+                   : db::CellValue(std::string(data_->rows.bytes(row, index.column())));
+    };
+    const db::CellValue before = storedValue();
+    db::RowWriter& rowWriter = writer();
+    db::CellWriteResult result = rowWriter.begin(row, index.column(), cell);
+    if (rowWriter.pending()) {
+        const auto finish = [&rowWriter] { return rowWriter.finish(); };
+        result = runner_ ? runner_(finish) : finish();
+    }
+    rowWriter.apply(result);
+    // The whole row may have been read again, whatever the outcome.
+    emit dataChanged(this->index(index.row(), 0), this->index(index.row(), columnCount() - 1));
+    if (result.status != db::WriteStatus::Written && onFailure_)
+        onFailure_(result.message);
+    if (result.status == db::WriteStatus::Written && onWritten_ && storedValue() != before)
+        onWritten_(row, index.column(), before, storedValue());
+    writing_ = false;
+    return result.status == db::WriteStatus::Written;
+}
+
+QString RecordsetModel::readOnlyReason() const {
+    return writer().readOnlyReason();
+}
+
+QString RecordsetModel::cellReadOnlyReason(const QModelIndex& index) const {
+    const int row = index.isValid() && data_ ? storedRow(index.row()) : -1;
+    if (row < 0)
+        return {};
+    if (const QString reason = writer().readOnlyReason(); !reason.isEmpty())
+        return reason;
+    if (QString reason = writer().cellReadOnlyReason(row, index.column()); !reason.isEmpty())
+        return reason;
+    return writer().permissionNote();
+}
+
+void RecordsetModel::setWriteRunner(WriteRunner runner) {
+    runner_ = std::move(runner);
+}
+
+void RecordsetModel::setFailureHandler(std::function<void(const QString&)> handler) {
+    onFailure_ = std::move(handler);
+}
+
+void RecordsetModel::setNewRowLine(NewRowLine* line) {
+    if (line_) {
+        beginRemoveRows({}, order_.count(), order_.count());
+        line_ = nullptr;
+        endRemoveRows();
+    }
+    if (line) {
+        beginInsertRows({}, order_.count(), order_.count());
+        line_ = line;
+        endInsertRows();
+    }
+}
+
+db::CellWriteResult RecordsetModel::runWrite(const std::function<db::CellWriteResult()>& talk) {
+    writing_ = true;
+    db::CellWriteResult result = runner_ ? runner_(talk) : talk();
+    writing_ = false;
+    return result;
+}
+
+void RecordsetModel::storedRowsChanged(const std::vector<int>& storedRows) {
+    for (int stored : storedRows)
+        if (const int view = viewRow(stored); view >= 0)
+            emit dataChanged(index(view, 0), index(view, columnCount() - 1));
+}
+
+} // namespace model
