@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 
 namespace db {
 namespace {
@@ -242,6 +243,27 @@ std::size_t ResultTable::memoryBytes() const {
             total += chunk.capacity();
     }
     return total;
+}
+
+std::uint64_t rowHash(const ResultTable& rows, int row) {
+    std::uint64_t hash = 0x84222325CBF29CE4ULL;
+    for (int c = 0; c < rows.columnCount(); ++c) {
+        const std::uint64_t value = rows.isNull(row, c)
+                                        ? 0x9AE16A3B2F90404FULL
+                                        : std::hash<std::string_view>{}(rows.bytes(row, c)) + 1;
+        hash = (hash ^ value) * 0x100000001B3ULL;
+        hash ^= hash >> 29;
+    }
+    return hash < 2 ? hash + 2 : hash;
+}
+
+bool sameRow(const ResultTable& rows, int a, int b) {
+    for (int c = 0; c < rows.columnCount(); ++c) {
+        const bool null = rows.isNull(a, c);
+        if (null != rows.isNull(b, c) || (!null && rows.bytes(a, c) != rows.bytes(b, c)))
+            return false;
+    }
+    return true;
 }
 
 } // namespace db

@@ -132,4 +132,10 @@ class ResultTable {
     int rows_ = 0;
 };
 
+// A hash of a stored row's values (NULL told apart from empty), never 0 or 1; rows holding the
+// same values hash alike.
+std::uint64_t rowHash(const ResultTable& rows, int row);
+// Whether two stored rows hold the same values in every column.
+bool sameRow(const ResultTable& rows, int a, int b);
+
 } // namespace db
