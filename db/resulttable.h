@@ -102,6 +102,10 @@ class ResultTable {
 
     std::size_t memoryBytes() const;
 
+    // rowHash (below) of `count` rows from `first` on, into `hashes`: each column is walked
+    // once, not looked up cell by cell.
+    void hashRows(int first, int count, std::uint64_t* hashes) const;
+
   private:
     static constexpr int kGroup = 64;
     static constexpr std::size_t kFirstChunkBytes = std::size_t(4) << 10;

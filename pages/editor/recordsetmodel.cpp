@@ -372,8 +372,11 @@ void RecordsetModel::trackTwins() {
         return;
     twinsTracked_ = true;
     twinCounts_.reserve(std::size_t(order_.count()));
-    for (int v = 0; v < order_.count(); ++v)
-        countTwins(order_.stored(v));
+    if (order_.identity())
+        countTwins(0, order_.count() - 1);
+    else
+        for (int v = 0; v < order_.count(); ++v)
+            countTwins(order_.stored(v));
     twinMarksMoved_ = true;
     twinMarksChanged();
 }
@@ -387,6 +390,17 @@ void RecordsetModel::countTwins(int storedRow) { // a row shown
     rowHashes_[std::size_t(storedRow)] = hash;
     if (twinCounts_.add(hash) == 2)
         twinMarksMoved_ = true; // the row it now twins shows elsewhere
+}
+
+void RecordsetModel::countTwins(int first, int last) {
+    if (!twinsTracked_ || last < first)
+        return;
+    if (rowHashes_.size() <= std::size_t(last))
+        rowHashes_.resize(std::max(std::size_t(last) + 1, rowHashes_.size() * 2), 0);
+    data_->rows.hashRows(first, last - first + 1, rowHashes_.data() + first);
+    for (int row = first; row <= last; ++row)
+        if (twinCounts_.add(rowHashes_[std::size_t(row)]) == 2)
+            twinMarksMoved_ = true;
 }
 
 bool RecordsetModel::uncountTwins(int storedRow) {

@@ -170,6 +170,8 @@ class RecordsetModel : public QAbstractTableModel {
     // only in a table found by all its values.
     void trackTwins();
     void countTwins(int storedRow);
+    // The same for stored rows `first` .. `last`, all shown.
+    void countTwins(int first, int last);
     // Whether the twin count of its values crossed 1 (a row header changes).
     bool uncountTwins(int storedRow);
     void twinMarksChanged();

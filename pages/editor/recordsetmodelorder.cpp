@@ -20,8 +20,7 @@ void RecordsetModel::appendedShown() {
     appending_ = 0;
     order_.append(data_->rows.rowCount() - count, count);
     endInsertRows();
-    for (int row = data_->rows.rowCount() - count; row < data_->rows.rowCount(); ++row)
-        countTwins(row);
+    countTwins(data_->rows.rowCount() - count, data_->rows.rowCount() - 1);
     twinMarksChanged();
     // Sorted rows take the new ones in at their places, after the equal ones. While a sort
     // runs they wait at the end for it; many at once are sorted again with all the others,
