@@ -30,24 +30,29 @@ using bench::Clock;
 const QString kCatalog = QStringLiteral("bench");
 const QString kQuery = QStringLiteral("SELECT * FROM [big]");
 
-void createTable(const QString& file, const QString& name, int rows) {
+// With `keyed` false, the table has no key, and every hundredth row is a twin of the one
+// before it.
+void createTable(const QString& file, const QString& name, int rows, bool keyed = true) {
+    // The number each row's values are made from.
+    const QString v = keyed ? QStringLiteral("x") : QStringLiteral("(x - (x % 100 = 0))");
     sample::executeScript(
         file,
-        {QStringLiteral("CREATE TABLE %1 (id int NOT NULL PRIMARY KEY, name varchar(40) NULL, "
+        {QStringLiteral("CREATE TABLE %1 (id int NOT NULL%2, name varchar(40) NULL, "
                         "email varchar(60) NULL, city varchar(40) NULL, amount numeric(12,2) "
                         "NULL, day date NULL, note varchar(80) NULL, qty int NULL)")
-             .arg(name),
+             .arg(name, keyed ? QStringLiteral(" PRIMARY KEY") : QString()),
          QStringLiteral(
              "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < %1) "
              "INSERT INTO ")
                  .arg(rows) +
              name +
              QStringLiteral(
-                 " SELECT x, 'Customer ' || x, 'customer' || x || '@example.com', "
-                 "'City ' || (x % 977), CAST(printf('%d.%02d', x % 100000, x % 100) AS BLOB), "
-                 "date('2000-01-01', '+' || (x % 9000) || ' days'), "
-                 "'Note for order ' || x || ' in batch ' || (x % 97), "
-                 "CASE WHEN x % 7 = 0 THEN NULL ELSE x % 1000 END FROM c")});
+                 " SELECT @v, 'Customer ' || @v, 'customer' || @v || '@example.com', "
+                 "'City ' || (@v % 977), CAST(printf('%d.%02d', @v % 100000, @v % 100) AS BLOB), "
+                 "date('2000-01-01', '+' || (@v % 9000) || ' days'), "
+                 "'Note for order ' || @v || ' in batch ' || (@v % 97), "
+                 "CASE WHEN @v % 7 = 0 THEN NULL ELSE @v % 1000 END FROM c")
+                 .replace(QStringLiteral("@v"), v)});
 }
 
 // "Next >" on the table at `row` of the chooser, back to the chooser once it is read.
@@ -121,11 +126,13 @@ int main(int argc, char** argv) {
     const Clock::time_point made = Clock::now();
     createTable(server.file(), QStringLiteral("big"), rows);
     createTable(server.file(), QStringLiteral("small"), 200);
+    createTable(server.file(), QStringLiteral("loose"), rows, false);
     std::printf("table: %d rows x 8 columns, made in %.1f s\n", rows, bench::seconds(made));
 
     server.fillConnectionPage();
     pages::Form2& chooser = pages::form2();
-    chooser.List1->addItems({QStringLiteral("big"), QStringLiteral("small")});
+    chooser.List1->addItems(
+        {QStringLiteral("big"), QStringLiteral("small"), QStringLiteral("loose")});
     chooser.show();
     bench::bareFetch(server.odbcString(), kQuery); // warms the file cache
     // The editor shown and painted once, over a small table: what the window itself
@@ -167,6 +174,32 @@ int main(int argc, char** argv) {
                 double(first.storeBytes) / text, double(first.residentGrowthKiB) / 1024.0,
                 double(first.residentGrowthKiB) * 1024.0 / text,
                 double(first.peakGrowthKiB) / 1024.0, double(first.peakGrowthKiB) * 1024.0 / text);
+    // The same rows in a table without a key, every hundredth a twin: twins are looked for
+    // as the rows arrive.
+    chooser.List1->setCurrentRow(2);
+    std::vector<double> loosePaints, looseRatios, looseUi;
+    int twins = 0;
+    for (int round = 0; round < rounds; ++round) {
+        bare = bench::bareFetch(server.odbcString(), QStringLiteral("SELECT * FROM [loose]"));
+        pages::form3().Hide();
+        chooser.show();
+        QCoreApplication::processEvents();
+        const Ours loose = nextClick();
+        loosePaints.push_back(loose.firstPaint);
+        looseRatios.push_back(loose.allStored / bare.seconds);
+        looseUi.push_back(loose.uiCpu);
+        const auto* model = static_cast<pages::RecordsetModel*>(pages::form3().DataGrid1->model());
+        twins = 0;
+        for (int row = 0; row < model->shownRows(); ++row)
+            twins += model->twinCount(model->storedRow(row)) > 1;
+    }
+    std::printf("key-less table (median of %d): first rows painted %.3f s; all rows stored / "
+                "bare fetch %.2f, %.2f to %.2f; the window's thread %.3f s; %d rows marked as "
+                "twins\n",
+                rounds, bench::median(loosePaints), bench::median(looseRatios),
+                *std::min_element(looseRatios.begin(), looseRatios.end()),
+                *std::max_element(looseRatios.begin(), looseRatios.end()), bench::median(looseUi),
+                twins);
     std::printf("the test server's own peak (its process): %.1f MiB\n",
                 double(server.serverPeakKiB()) / 1024.0);
     pages::resetPages(); // before the application goes

@@ -5,6 +5,7 @@
 #include "db/write/tablekeys.h"
 #include "model/newrowline.h"
 
+#include <QColor>
 #include <QCoreApplication>
 #include <sqlext.h>
 
@@ -69,6 +70,10 @@ bool isNumericType(short type) {
 } // namespace
 
 const QString RecordsetModel::NullPlaceholder = QStringLiteral("NULL");
+const QString RecordsetModel::TwinTip = QStringLiteral(
+    "A twin: other rows hold exactly the same values, and nothing in this table tells them "
+    "apart. It cannot be edited or deleted alone; select all of its twins to delete them "
+    "together.");
 
 bool RecordsetModel::fixedWidth(const db::ColumnInfo& column) {
     return !column.binary && (column.sqlType == SQL_CHAR || column.sqlType == SQL_WCHAR);
@@ -90,6 +95,7 @@ RecordsetModel::RecordsetModel(std::shared_ptr<db::RecordsetData> data, QObject*
         order_.reset(data_->rows.rowCount());
     if (!data_ || data_->load() != db::RecordsetData::Load::Reading) {
         writer_ = std::make_unique<db::RowWriter>(data_);
+        trackTwins();
         return;
     }
     data_->rowsAboutToBeAppended = [this](int first, int last) { appendShown(first, last); };
@@ -115,6 +121,7 @@ RecordsetModel::~RecordsetModel() {
 db::RowWriter& RecordsetModel::writer() const {
     if (!writer_) {
         writer_ = std::make_unique<db::RowWriter>(data_);
+        const_cast<RecordsetModel*>(this)->trackTwins();
         emit const_cast<RecordsetModel*>(this)->keysLearned();
     }
     return *writer_;
@@ -218,8 +225,23 @@ QVariant RecordsetModel::headerData(int section, Qt::Orientation orientation, in
         return {};
     if (orientation == Qt::Vertical && line_ && section == order_.count())
         return line_->headerData(role);
-    if (orientation == Qt::Vertical)
-        return role == Qt::DisplayRole ? QVariant(section + 1) : QVariant();
+    if (orientation == Qt::Vertical) {
+        const bool twin = twinCount(storedRow(section)) > 1;
+        switch (role) {
+        case Qt::DisplayRole:
+            // An "identical to" sign after the row's number.
+            return twin ? QVariant(QString::number(section + 1) + QStringLiteral(" \u2261"))
+                        : QVariant(section + 1);
+        case Qt::ToolTipRole:
+            return twin ? QVariant(TwinTip) : QVariant();
+        case Qt::ForegroundRole:
+            return twin ? QVariant(QColor(0x80, 0x30, 0x00)) : QVariant();
+        case Qt::BackgroundRole:
+            return twin ? QVariant(QColor(0xFF, 0xE0, 0x90)) : QVariant();
+        default:
+            return {};
+        }
+    }
     if (section < 0 || section >= data_->rows.columnCount())
         return {};
     if (role == Qt::DisplayRole)
@@ -268,6 +290,10 @@ bool RecordsetModel::setData(const QModelIndex& index, const QVariant& value, in
         result = runner_ ? runner_(finish) : finish();
     }
     rowWriter.apply(result);
+    if (uncountTwins(row))
+        twinMarksMoved_ = true;
+    countTwins(row);
+    twinMarksChanged();
     // The whole row may have been read again, whatever the outcome.
     emit dataChanged(this->index(index.row(), 0), this->index(index.row(), columnCount() - 1));
     if (result.status != db::WriteStatus::Written && onFailure_)
@@ -322,9 +348,74 @@ db::CellWriteResult RecordsetModel::runWrite(const std::function<db::CellWriteRe
 }
 
 void RecordsetModel::storedRowsChanged(const std::vector<int>& storedRows) {
+    for (int stored : storedRows) {
+        if (uncountTwins(stored))
+            twinMarksMoved_ = true;
+        countTwins(stored);
+    }
+    twinMarksChanged();
     for (int stored : storedRows)
         if (const int view = viewRow(stored); view >= 0)
             emit dataChanged(index(view, 0), index(view, columnCount() - 1));
+}
+
+int RecordsetModel::twinCount(int storedRow) const {
+    if (!twinsTracked_ || storedRow < 0 || std::size_t(storedRow) >= rowHashes_.size() ||
+        rowHashes_[std::size_t(storedRow)] == 0)
+        return 0;
+    return twinCounts_.count(rowHashes_[std::size_t(storedRow)]);
+}
+
+void RecordsetModel::trackTwins() {
+    if (twinsTracked_ || !data_ || !writer_ || !writer_->keys().primaryKey.empty() ||
+        !writer_->keys().uniqueKeys.empty() || !writer_->readOnlyReason().isEmpty())
+        return;
+    twinsTracked_ = true;
+    twinCounts_.reserve(std::size_t(order_.count()));
+    if (order_.identity())
+        countTwins(0, order_.count() - 1);
+    else
+        for (int v = 0; v < order_.count(); ++v)
+            countTwins(order_.stored(v));
+    twinMarksMoved_ = true;
+    twinMarksChanged();
+}
+
+void RecordsetModel::countTwins(int storedRow) { // a row shown
+    if (!twinsTracked_)
+        return;
+    if (rowHashes_.size() <= std::size_t(storedRow))
+        rowHashes_.resize(std::max(std::size_t(storedRow) + 1, rowHashes_.size() * 2), 0);
+    const std::uint64_t hash = db::rowHash(data_->rows, storedRow);
+    rowHashes_[std::size_t(storedRow)] = hash;
+    if (twinCounts_.add(hash) == 2)
+        twinMarksMoved_ = true; // the row it now twins shows elsewhere
+}
+
+void RecordsetModel::countTwins(int first, int last) {
+    if (!twinsTracked_ || last < first)
+        return;
+    if (rowHashes_.size() <= std::size_t(last))
+        rowHashes_.resize(std::max(std::size_t(last) + 1, rowHashes_.size() * 2), 0);
+    data_->rows.hashRows(first, last - first + 1, rowHashes_.data() + first);
+    for (int row = first; row <= last; ++row)
+        if (twinCounts_.add(rowHashes_[std::size_t(row)]) == 2)
+            twinMarksMoved_ = true;
+}
+
+bool RecordsetModel::uncountTwins(int storedRow) {
+    if (!twinsTracked_ || std::size_t(storedRow) >= rowHashes_.size() ||
+        rowHashes_[std::size_t(storedRow)] == 0)
+        return false;
+    const std::uint64_t hash = std::exchange(rowHashes_[std::size_t(storedRow)], 0);
+    return twinCounts_.remove(hash) == 1;
+}
+
+void RecordsetModel::twinMarksChanged() {
+    // Only a view knows which rows it shows: telling it about every row would cost each
+    // batch of a long read a look through all the rows read so far.
+    if (std::exchange(twinMarksMoved_, false) && order_.count() > 0)
+        emit twinMarksMoved();
 }
 
 } // namespace model

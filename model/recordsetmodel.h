@@ -14,6 +14,7 @@
 #include "db/values/valuerules.h"
 #include "model/roworder.h"
 #include "model/rowsort.h"
+#include "model/twincounts.h"
 
 #include <QAbstractTableModel>
 #include <functional>
@@ -95,6 +96,13 @@ class RecordsetModel : public QAbstractTableModel {
     // The rows the model shows (null when unbound).
     const std::shared_ptr<db::RecordsetData>& source() const { return data_; }
 
+    // In a table whose rows are found by all their values (no key), the rows shown that
+    // hold the same values as this stored row, itself included (1: it has no twin; 0: it
+    // is not shown, or the table has a key). Twins are marked in the row header.
+    int twinCount(int storedRow) const;
+    // What a twin's row header says in its tooltip.
+    static const QString TwinTip;
+
     // Stops showing stored rows (rows deleted from the table); they stay stored.
     void hideStoredRows(std::vector<int> storedRows);
     // Shows a row appended to the stored rows (an inserted row): at the end, or at its
@@ -139,6 +147,8 @@ class RecordsetModel : public QAbstractTableModel {
     // A sort has begun, or its rows are shown.
     void sortStarted();
     void sortFinished();
+    // Rows already shown became twins, or stopped being twins: their row headers change.
+    void twinMarksMoved();
 
   private:
     void rowsArrived();
@@ -156,6 +166,15 @@ class RecordsetModel : public QAbstractTableModel {
     void gatherKeys(const std::shared_ptr<SortJob>& job);
     void finishSort(const std::shared_ptr<SortJob>& job);
     db::RowWriter& writer() const;
+    // Twins are counted by a hash of each shown row's values, as rows come, change and go;
+    // only in a table found by all its values.
+    void trackTwins();
+    void countTwins(int storedRow);
+    // The same for stored rows `first` .. `last`, all shown.
+    void countTwins(int first, int last);
+    // Whether the twin count of its values crossed 1 (a row header changes).
+    bool uncountTwins(int storedRow);
+    void twinMarksChanged();
 
     std::shared_ptr<db::RecordsetData> data_;
     mutable std::unique_ptr<db::RowWriter> writer_;
@@ -170,6 +189,10 @@ class RecordsetModel : public QAbstractTableModel {
     std::optional<std::pair<int, Qt::SortOrder>> wanted_;
     std::shared_ptr<SortJob> job_; // the sort under way
     std::thread sortThread_;
+    bool twinsTracked_ = false;
+    std::vector<std::uint64_t> rowHashes_; // of each stored row shown; 0: not counted
+    TwinCounts twinCounts_;
+    bool twinMarksMoved_ = false; // a row not among those counted now became a twin, or not
 };
 
 } // namespace model

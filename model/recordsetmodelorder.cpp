@@ -20,6 +20,8 @@ void RecordsetModel::appendedShown() {
     appending_ = 0;
     order_.append(data_->rows.rowCount() - count, count);
     endInsertRows();
+    countTwins(data_->rows.rowCount() - count, data_->rows.rowCount() - 1);
+    twinMarksChanged();
     // Sorted rows take the new ones in at their places, after the equal ones. While a sort
     // runs they wait at the end for it; many at once are sorted again with all the others,
     // off this thread.
@@ -72,6 +74,8 @@ void RecordsetModel::reorder(const std::function<void()>& change) {
 }
 
 void RecordsetModel::hideStoredRows(std::vector<int> storedRows) {
+    for (int stored : storedRows)
+        twinMarksMoved_ = uncountTwins(stored) || twinMarksMoved_;
     const std::vector<int> views = order_.viewRowsOf(std::move(storedRows));
     // Each run of neighbouring rows leaves in one step, the last run first.
     for (std::size_t i = 0; i < views.size();) {
@@ -83,6 +87,7 @@ void RecordsetModel::hideStoredRows(std::vector<int> storedRows) {
         endRemoveRows();
         i = j + 1;
     }
+    twinMarksChanged();
 }
 
 void RecordsetModel::showAppendedRow(int storedRow) {
@@ -94,6 +99,8 @@ void RecordsetModel::showAppendedRow(int storedRow) {
     beginInsertRows({}, place, place);
     order_.insert(place, storedRow);
     endInsertRows();
+    countTwins(storedRow);
+    twinMarksChanged();
 }
 
 void RecordsetModel::sort(int column, Qt::SortOrder order) {

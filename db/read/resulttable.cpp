@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 
 namespace db {
 namespace {
@@ -242,6 +243,64 @@ std::size_t ResultTable::memoryBytes() const {
             total += chunk.capacity();
     }
     return total;
+}
+
+namespace {
+
+constexpr std::uint64_t kRowSeed = 0x84222325CBF29CE4ULL;
+constexpr std::uint64_t kNullHash = 0x9AE16A3B2F90404FULL;
+
+std::uint64_t mixCell(std::uint64_t hash, std::uint64_t value) {
+    hash = (hash ^ value) * 0x100000001B3ULL;
+    return hash ^ (hash >> 29);
+}
+
+std::uint64_t cellHash(std::optional<std::string_view> value) {
+    return value ? std::hash<std::string_view>{}(*value) + 1 : kNullHash;
+}
+
+} // namespace
+
+void ResultTable::hashRows(int first, int count, std::uint64_t* hashes) const {
+    if (count <= 0)
+        return;
+    std::fill(hashes, hashes + count, kRowSeed);
+    for (const Column& column : store_) {
+        Place place = locate(column, first).place;
+        for (int i = 0; i < count; ++i) {
+            while (place.offset >= column.chunks[place.chunk].size())
+                place = {place.chunk + 1, 0}; // cells never straddle chunks
+            const char* at = column.chunks[place.chunk].data() + place.offset;
+            std::size_t prefix = 0;
+            const std::uint64_t marker = getVarint(at, prefix);
+            const std::size_t size = marker ? std::size_t(marker - 1) : 0;
+            hashes[i] =
+                mixCell(hashes[i], cellHash(marker ? std::optional<std::string_view>(
+                                                         std::string_view(at + prefix, size))
+                                                   : std::nullopt));
+            place.offset += std::uint32_t(prefix + size);
+        }
+    }
+    for (int i = 0; i < count; ++i)
+        if (hashes[i] < 2)
+            hashes[i] += 2;
+}
+
+std::uint64_t rowHash(const ResultTable& rows, int row) {
+    std::uint64_t hash = kRowSeed;
+    for (int c = 0; c < rows.columnCount(); ++c)
+        hash = mixCell(
+            hash, cellHash(rows.isNull(row, c) ? std::nullopt : std::optional(rows.bytes(row, c))));
+    return hash < 2 ? hash + 2 : hash;
+}
+
+bool sameRow(const ResultTable& rows, int a, int b) {
+    for (int c = 0; c < rows.columnCount(); ++c) {
+        const bool null = rows.isNull(a, c);
+        if (null != rows.isNull(b, c) || (!null && rows.bytes(a, c) != rows.bytes(b, c)))
+            return false;
+    }
+    return true;
 }
 
 } // namespace db

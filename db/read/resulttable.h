@@ -102,6 +102,10 @@ class ResultTable {
 
     std::size_t memoryBytes() const;
 
+    // rowHash (below) of `count` rows from `first` on, into `hashes`: each column is walked
+    // once, not looked up cell by cell.
+    void hashRows(int first, int count, std::uint64_t* hashes) const;
+
   private:
     static constexpr int kGroup = 64;
     static constexpr std::size_t kFirstChunkBytes = std::size_t(4) << 10;
@@ -131,5 +135,11 @@ class ResultTable {
     std::vector<Column> store_;
     int rows_ = 0;
 };
+
+// A hash of a stored row's values (NULL told apart from empty), never 0 or 1; rows holding the
+// same values hash alike.
+std::uint64_t rowHash(const ResultTable& rows, int row);
+// Whether two stored rows hold the same values in every column.
+bool sameRow(const ResultTable& rows, int a, int b);
 
 } // namespace db

@@ -107,6 +107,7 @@ void DataGrid::setDataSource(std::shared_ptr<db::RecordsetData> source) {
                 [this](const QModelIndex& from, const QModelIndex& to) {
                     widenFor(from.row(), to.row());
                 });
+        connect(model_.get(), &RecordsetModel::twinMarksMoved, this, &DataGrid::showTwinMarks);
     }
     if (model_ && !model_->keysKnown())
         connect(model_.get(), &model::RecordsetModel::keysLearned, this, &DataGrid::showReadOnlyReason);
@@ -280,6 +281,15 @@ void DataGrid::widenFor(int first, int last) {
         if (wanted > columnWidth(column))
             setColumnWidth(column, std::min(wanted, kWidestColumn));
     }
+}
+
+void DataGrid::showTwinMarks() {
+    const int rows = model_ ? model_->rowCount() : 0;
+    if (rows == 0)
+        return;
+    const int top = std::max(0, rowAt(0));
+    const int bottom = rowAt(viewport()->height() - 1);
+    verticalHeader()->headerDataChanged(Qt::Vertical, top, bottom < 0 ? rows - 1 : bottom);
 }
 
 bool DataGrid::nullAllowed(const QModelIndex& index) const {

@@ -113,6 +113,8 @@ class DataGrid : public QTableView {
     bool nullAllowed(const QModelIndex& index) const;
     // Widens the columns for the values of these view rows (up to a limit).
     void widenFor(int first, int last);
+    // The row headers shown now are drawn again (twin marks).
+    void showTwinMarks();
     void updateSetNull();
     void leaveGrid(bool forward);
     void goOnMultiLine(QWidget* editor, const QString& text, int cursor);

@@ -54,10 +54,12 @@ void GridEdits::deleteRows() {
         views.insert(grid_->currentIndex().row());
     std::vector<int> rows;
     std::vector<QString> names;
+    std::vector<int> twins; // the rows shown holding each one's values
     for (int view : views)
         if (const int stored = model_->storedRow(view); stored >= 0) {
             rows.push_back(stored);
             names.push_back(QStringLiteral("row %1").arg(view + 1));
+            twins.push_back(model_->twinCount(stored));
         }
     if (rows.empty())
         return;
@@ -70,7 +72,7 @@ void GridEdits::deleteRows() {
     // 3. One transaction, while the window repaints.
     busy_ = true;
     db::RowDeleter deleter(model_->rowWriter());
-    db::CellWriteResult result = deleter.begin(rows, names);
+    db::CellWriteResult result = deleter.begin(rows, names, twins);
     if (deleter.pending())
         result = model_->runWrite([&deleter] { return deleter.finish(); });
     const std::vector<int> reread = rowsOf(result);

@@ -13,9 +13,13 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QElapsedTimer>
+#include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QPushButton>
 #include <QTest>
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 // The grid's actions under attack, driven by the keys a user presses, through FreeTDS
 // against the test server; what the table holds is read over a second connection.
@@ -33,6 +37,8 @@ class GridAttacksTest : public QObject {
     void shouldKeepTheTextNullApartFromNullAndTakeUnquotedTextAsItStands();
     // Undo: only rows still shown, and only while the table holds what was written.
     void shouldUndoOnlyWhileTheRowIsAsWrittenAndShown();
+    // Twins: marked as they arrive, deleted together only when all are selected and held.
+    void shouldMarkTwinsAndDeleteThemOnlyAllTogetherWhileAnotherUserAddsOne();
 
   private:
     model::RecordsetModel& model() { return *static_cast<model::RecordsetModel*>(grid_->model()); }
@@ -67,6 +73,23 @@ class GridAttacksTest : public QObject {
         return texts.join(QLatin1Char('\n'));
     }
     static QString value(const QString& sql) { return editor::valueOf(sql); }
+    // Whether a view row's header marks it as a twin.
+    bool marked(int row) {
+        return model().headerData(row, Qt::Vertical).toString().contains(QChar(0x2261));
+    }
+    std::vector<int> markedRows() {
+        std::vector<int> rows;
+        for (int row = 0; row < model().shownRows(); ++row)
+            if (marked(row))
+                rows.push_back(row);
+        return rows;
+    }
+    // A click on a row's header, with Ctrl: the row joins the selection.
+    void addRow(int row) {
+        QHeaderView* header = grid_->verticalHeader();
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                          QPoint(4, header->sectionViewportPosition(row) + 4));
+    }
 
     std::unique_ptr<testing::PlatformGuard> platform_;
     std::unique_ptr<testing::SampleServer> server_;
@@ -364,6 +387,103 @@ void GridAttacksTest::shouldUndoOnlyWhileTheRowIsAsWrittenAndShown() {
     QCOMPARE(boxes(), QString());
     QCOMPARE(value("SELECT name FROM v WHERE id = 2"), QString("b"));
     QCOMPARE(value("SELECT qty FROM v WHERE id = 2"), QString("2"));
+}
+
+void GridAttacksTest::shouldMarkTwinsAndDeleteThemOnlyAllTogetherWhileAnotherUserAddsOne() {
+    // A table without a key: three twins among the first rows, a fourth beyond the rows
+    // read when the read is stopped.
+    server_->createDatabase(
+        editor::kCatalog,
+        {"CREATE TABLE t (name varchar(20) NULL, n int NULL)",
+         "INSERT INTO t VALUES ('pen', 1), ('ink', 2), ('pen', 1), ('ink', 3), ('pen', 1)",
+         "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < 3000) "
+         "INSERT INTO t SELECT 'filler', x FROM c",
+         "INSERT INTO t VALUES ('pen', 1)"});
+    const auto pens = [] { return value("SELECT count(*) FROM t WHERE name = 'pen'"); };
+    {
+        testing::ReadHold hold(100);
+        grid_->setDataSource(editor::openTable("t"));
+        QVERIFY(QTest::qWaitFor([&] { return hold.held(); }, 20000));
+        grid_->DataSource()->appendArrived();
+        model().stopLoading();
+    }
+    QVERIFY(QTest::qWaitFor([&] { return model().keysKnown(); }, 5000));
+    QVERIFY(model().shownRows() < 3006);
+    QCOMPARE(markedRows(), (std::vector<int>{0, 2, 4}));
+    QVERIFY(model().headerData(0, Qt::Vertical, Qt::ToolTipRole).toString().contains("delete"));
+
+    // 1. Two of the three twins selected: refused before anything is sent.
+    go(0, 0);
+    addRow(2);
+    press(Qt::Key_Delete, Qt::ControlModifier);
+    QVERIFY2(boxes().contains("Select all 3"), "a partial selection of twins was not refused");
+    // 2. All three the grid shows: the table holds a fourth beyond the rows read.
+    addRow(4);
+    press(Qt::Key_Delete, Qt::ControlModifier);
+    QVERIFY(boxes().contains("has not read the whole table"));
+    QCOMPARE(pens(), QString("4"));
+
+    // 3. Read whole again and sorted downwards by name: the four twins come first, marked.
+    press(Qt::Key_F5);
+    QVERIFY(QTest::qWaitFor(
+        [&] { return grid_->DataSource()->load() == db::RecordsetData::Load::Complete; }, 20000));
+    QTest::qWait(100);
+    model().sort(0, Qt::DescendingOrder);
+    QVERIFY(QTest::qWaitFor([&] { return !model().sorting(); }, 20000));
+    QCOMPARE(markedRows(), (std::vector<int>{0, 1, 2, 3}));
+    // An edit that makes a row like another marks both; its undo is refused then (the row
+    // written is one of two twins now), and the marks stay.
+    const int ink = 5; // ('ink', 3), below the four twins and ('ink', 2)
+    QCOMPARE(shown(ink, 1), QString("3"));
+    go(ink, 1);
+    press(Qt::Key_F2);
+    press(Qt::Key_A, Qt::ControlModifier);
+    type("2");
+    enter();
+    QCOMPARE(value("SELECT count(*) FROM t WHERE name = 'ink' AND n = 2"), QString("2"));
+    QCOMPARE(markedRows(), (std::vector<int>{0, 1, 2, 3, 4, 5}));
+    press(Qt::Key_Z, Qt::ControlModifier);
+    QVERIFY(QTest::qWaitFor([&] { return !platform_->fake().boxes.empty(); }, 20000));
+    QVERIFY(boxes().contains("exactly like"));
+    QCOMPARE(value("SELECT count(*) FROM t WHERE name = 'ink' AND n = 2"), QString("2"));
+    QCOMPARE(markedRows(), (std::vector<int>{0, 1, 2, 3, 4, 5}));
+
+    // 4. All four selected; while the DELETE is held, another user adds a fifth twin. It
+    // waits for the delete's locks: the four go, the fifth stays.
+    go(0, 0);
+    for (int row = 1; row < 4; ++row)
+        addRow(row);
+    tds::Faults faults;
+    faults.stallOn = "DELETE";
+    faults.stallMs = 2500;
+    server_->server().setFaults(faults);
+    const auto deletes = [&] {
+        int count = 0;
+        for (const tds::ConnectionLog& log : server_->server().logs())
+            for (const std::string& request : log.requests)
+                count += request.find("DELETE") != std::string::npos;
+        return count;
+    };
+    const int before = deletes();
+    std::atomic<bool> added{false};
+    std::thread other([&] {
+        for (int i = 0; i < 6000 && deletes() == before; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        if (deletes() == before)
+            return;
+        editor::changeElsewhere(*server_, "INSERT INTO t VALUES ('pen', 1)");
+        added = true;
+    });
+    press(Qt::Key_Delete, Qt::ControlModifier);
+    other.join();
+    server_->server().setFaults({});
+    QVERIFY(added);
+    QCOMPARE(boxes(), QString());
+    QCOMPARE(pens(), QString("1"));
+    QCOMPARE(value("SELECT count(*) FROM t"), QString("3003"));
+    // The four leave the grid; the two ink twins stay marked.
+    QCOMPARE(shown(0, 0), QString("ink"));
+    QCOMPARE(markedRows(), (std::vector<int>{0, 1}));
 }
 
 QTEST_MAIN(GridAttacksTest)
