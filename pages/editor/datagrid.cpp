@@ -107,7 +107,7 @@ void DataGrid::setDataSource(std::shared_ptr<db::RecordsetData> source) {
                 [this](const QModelIndex& from, const QModelIndex& to) {
                     widenFor(from.row(), to.row());
                 });
-        connect(model_.get(), &RecordsetModel::twinMarksMoved, this, &DataGrid::showTwinMarks);
+        connect(model_.get(), &model::RecordsetModel::twinMarksMoved, this, &DataGrid::showTwinMarks);
     }
     if (model_ && !model_->keysKnown())
         connect(model_.get(), &model::RecordsetModel::keysLearned, this, &DataGrid::showReadOnlyReason);
