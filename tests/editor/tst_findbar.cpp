@@ -1,5 +1,5 @@
 #include "db/recordset.h"
-#include "editor/editorfixture.h"
+#include "support/tablefixture.h"
 #include "pages/editor/datagrid.h"
 #include "pages/editor/findbar.h"
 #include "pages/editor/recordsetmodel.h"
@@ -62,12 +62,12 @@ void FindBarTest::cleanup() {
 
 void FindBarTest::shouldFindWholeValuesByTheOptionsAndWrapWithANote() {
     server_->createDatabase(
-        editor::kCatalog,
+        testing::kCatalog,
         {"CREATE TABLE t (id int NOT NULL PRIMARY KEY, name varchar(40) NULL, note text NULL)",
          QStringLiteral("INSERT INTO t VALUES (1, 'Fig', NULL), (2, 'apple', 'a fig tree'), "
                         "(3, NULL, '%1 fig at the end'), (4, 'fig', 'NULL'), (5, 'pear', 'x')")
              .arg(QString(400, QLatin1Char('w')))});
-    grid_->setDataSource(editor::openTable("t"));
+    grid_->setDataSource(testing::openTable("t"));
     grid_->setFocus();
     grid_->setCurrentIndex(grid_->model()->index(0, 0));
 
@@ -132,14 +132,14 @@ void FindBarTest::shouldFindWholeValuesByTheOptionsAndWrapWithANote() {
 void FindBarTest::shouldFindRowsThatArriveWhileTheTableIsRead() {
     constexpr int kRows = 3000;
     server_->createDatabase(
-        editor::kCatalog,
+        testing::kCatalog,
         {"CREATE TABLE big (id int NOT NULL PRIMARY KEY, name varchar(40) NULL)",
          QStringLiteral("WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < "
                         "%1) INSERT INTO big SELECT x, 'name ' || x FROM c")
              .arg(kRows),
          "UPDATE big SET name = 'needle' WHERE id IN (2900, 20)"});
     testing::ReadHold hold(100);
-    grid_->setDataSource(editor::openTable("big"));
+    grid_->setDataSource(testing::openTable("big"));
     QVERIFY(QTest::qWaitFor([&] { return hold.held(); }, 20000));
     const std::shared_ptr<db::RecordsetData> data = grid_->DataSource();
     data->appendArrived();

@@ -1,5 +1,5 @@
 #include "db/recordset.h"
-#include "editor/editorfixture.h"
+#include "support/tablefixture.h"
 #include "pages/editor/datagrid.h"
 #include "pages/editor/gridcopy.h"
 #include "pages/editor/gridedits.h"
@@ -37,7 +37,7 @@ class GridAttacksTest : public QObject {
     pages::RecordsetModel& model() { return *static_cast<pages::RecordsetModel*>(grid_->model()); }
     QString shown(int row, int column) { return model().index(row, column).data().toString(); }
     void open(const QString& table) {
-        grid_->setDataSource(editor::openTable(table));
+        grid_->setDataSource(testing::openTable(table));
         QVERIFY(grid_->readOnlyReason().isEmpty());
         QVERIFY(QTest::qWaitFor([&] { return grid_->edits()->newRowLineRow() >= 0; }, 5000));
     }
@@ -65,7 +65,7 @@ class GridAttacksTest : public QObject {
         platform_->fake().boxes.clear();
         return texts.join(QLatin1Char('\n'));
     }
-    static QString value(const QString& sql) { return editor::valueOf(sql); }
+    static QString value(const QString& sql) { return testing::valueOf(sql); }
 
     std::unique_ptr<testing::PlatformGuard> platform_;
     std::unique_ptr<testing::SampleServer> server_;
@@ -93,7 +93,7 @@ void GridAttacksTest::cleanup() {
 }
 
 void GridAttacksTest::shouldRefreshWhileAnotherUserHoldsTheTableAndStopOnRequest() {
-    server_->createDatabase(editor::kCatalog,
+    server_->createDatabase(testing::kCatalog,
                             {"CREATE TABLE t (id int NOT NULL PRIMARY KEY, name varchar(20) NULL)",
                              "INSERT INTO t VALUES (1, 'a'), (2, 'b'), (3, 'c')"});
     open("t");
@@ -101,7 +101,7 @@ void GridAttacksTest::shouldRefreshWhileAnotherUserHoldsTheTableAndStopOnRequest
     go(1, 1);
     // Another user changes a row and keeps the transaction open: a read waits for them.
     db::Connection holder;
-    holder.Open(testing::SampleServer::connectionString(editor::kCatalog));
+    holder.Open(testing::SampleServer::connectionString(testing::kCatalog));
     db::odbc::Statement holding(*holder.driver());
     holding.execDirect(QStringLiteral("BEGIN TRAN"));
     db::drainResults(holding);
@@ -143,7 +143,7 @@ void GridAttacksTest::shouldRefreshWhileAnotherUserHoldsTheTableAndStopOnRequest
 
 void GridAttacksTest::shouldLeaveAnOpenEditorWhereItIsWhenTheLookedForRowArrives() {
     server_->createDatabase(
-        editor::kCatalog,
+        testing::kCatalog,
         {"CREATE TABLE big (name varchar(40) NULL, id int NOT NULL PRIMARY KEY)",
          "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < 3000) "
          "INSERT INTO big SELECT 'name ' || x, x FROM c"});
@@ -154,7 +154,7 @@ void GridAttacksTest::shouldLeaveAnOpenEditorWhereItIsWhenTheLookedForRowArrives
     old->appendArrived();
     go(49, 0);
     // Row 50 is written anew elsewhere: it comes last in the new read.
-    server_->createDatabase(editor::kCatalog, {"DELETE FROM big WHERE id = 50",
+    server_->createDatabase(testing::kCatalog, {"DELETE FROM big WHERE id = 50",
                                                "INSERT INTO big VALUES ('name 50', 50)"});
     press(Qt::Key_F5);
     QVERIFY(QTest::qWaitFor([&] { return grid_->DataSource() != old; }, 20000));
@@ -181,7 +181,7 @@ void GridAttacksTest::shouldLeaveAnOpenEditorWhereItIsWhenTheLookedForRowArrives
 }
 
 void GridAttacksTest::shouldPasteFillAndNullTheSelectedCellsInOneTransaction() {
-    server_->createDatabase(editor::kCatalog,
+    server_->createDatabase(testing::kCatalog,
                             {"CREATE TABLE p (id int NOT NULL PRIMARY KEY, name varchar(10) NULL, "
                              "qty int NULL)",
                              "INSERT INTO p VALUES (1, 'a', 1), (2, 'b', 2), (3, 'c', 3), "
@@ -225,7 +225,7 @@ void GridAttacksTest::shouldPasteFillAndNullTheSelectedCellsInOneTransaction() {
              QString("123"));
 
     // Someone else changes the middle row: the fill is refused whole, nothing lands.
-    editor::changeElsewhere(*server_, "UPDATE p SET qty = 20 WHERE id = 2");
+    testing::changeElsewhere(*server_, "UPDATE p SET qty = 20 WHERE id = 2");
     go(0, 1);
     press(Qt::Key_Down, Qt::ShiftModifier);
     press(Qt::Key_Down, Qt::ShiftModifier);
@@ -238,7 +238,7 @@ void GridAttacksTest::shouldPasteFillAndNullTheSelectedCellsInOneTransaction() {
 }
 
 void GridAttacksTest::shouldRefuseANewRowBlockThatDoesNotFitAndAddSeveralRowsAllOrNothing() {
-    server_->createDatabase(editor::kCatalog,
+    server_->createDatabase(testing::kCatalog,
                             {"CREATE TABLE n (id int NOT NULL PRIMARY KEY, name varchar(10) NOT "
                              "NULL, qty int NULL)",
                              "INSERT INTO n VALUES (1, 'a', 1)"});
@@ -279,7 +279,7 @@ void GridAttacksTest::shouldRefuseANewRowBlockThatDoesNotFitAndAddSeveralRowsAll
 
 void GridAttacksTest::shouldKeepTheTextNullApartFromNullAndTakeUnquotedTextAsItStands() {
     server_->createDatabase(
-        editor::kCatalog, {"CREATE TABLE q (id int NOT NULL PRIMARY KEY, name varchar(20) NULL, "
+        testing::kCatalog, {"CREATE TABLE q (id int NOT NULL PRIMARY KEY, name varchar(20) NULL, "
                            "note varchar(20) NULL)",
                            "INSERT INTO q VALUES (1, 'NULL', NULL), (2, 'b', 'c'), (3, 'x', 'y')"});
     open("q");
@@ -307,7 +307,7 @@ void GridAttacksTest::shouldKeepTheTextNullApartFromNullAndTakeUnquotedTextAsItS
 
 void GridAttacksTest::shouldUndoOnlyWhileTheRowIsAsWrittenAndShown() {
     server_->createDatabase(
-        editor::kCatalog,
+        testing::kCatalog,
         {"CREATE TABLE u (id int NOT NULL PRIMARY KEY, name varchar(10) NULL, qty int NULL, "
          "stamp timestamp)",
          "INSERT INTO u (id, name, qty) VALUES (1, 'a', 1), (2, 'b', 2), (3, 'c', 3)",
@@ -339,7 +339,7 @@ void GridAttacksTest::shouldUndoOnlyWhileTheRowIsAsWrittenAndShown() {
     press(Qt::Key_Delete, Qt::ControlModifier);
     QCOMPARE(boxes(), QString());
     QCOMPARE(value("SELECT count(*) FROM u WHERE id = 3"), QString("0"));
-    editor::changeElsewhere(*server_, "INSERT INTO u (id, name, qty) VALUES (3, 'z', 3)");
+    testing::changeElsewhere(*server_, "INSERT INTO u (id, name, qty) VALUES (3, 'z', 3)");
     press(Qt::Key_Z, Qt::ControlModifier);
     const QString deleted = boxes();
     QVERIFY2(deleted.contains("undo was refused") && deleted.contains("deleted"),
@@ -350,7 +350,7 @@ void GridAttacksTest::shouldUndoOnlyWhileTheRowIsAsWrittenAndShown() {
     // when asked again; once they put it back as it was written, the undo goes ahead.
     open("v");
     edit(1, 1, "y");
-    editor::changeElsewhere(*server_, "UPDATE v SET qty = 20 WHERE id = 2");
+    testing::changeElsewhere(*server_, "UPDATE v SET qty = 20 WHERE id = 2");
     press(Qt::Key_Z, Qt::ControlModifier);
     QString refused = boxes();
     QVERIFY2(refused.contains("undo was refused") && refused.contains("20"), qPrintable(refused));
@@ -358,7 +358,7 @@ void GridAttacksTest::shouldUndoOnlyWhileTheRowIsAsWrittenAndShown() {
     refused = boxes();
     QVERIFY2(refused.contains("undo was refused") && refused.contains("20"), qPrintable(refused));
     QCOMPARE(value("SELECT name FROM v WHERE id = 2"), QString("y"));
-    editor::changeElsewhere(*server_, "UPDATE v SET qty = 2 WHERE id = 2");
+    testing::changeElsewhere(*server_, "UPDATE v SET qty = 2 WHERE id = 2");
     press(Qt::Key_Z, Qt::ControlModifier);
     QCOMPARE(boxes(), QString());
     QCOMPARE(value("SELECT name FROM v WHERE id = 2"), QString("b"));

@@ -1,6 +1,6 @@
 #include "app/mainmodule.h"
 #include "app/settingsstore.h"
-#include "editor/editorfixture.h"
+#include "support/tablefixture.h"
 #include "pages/editor/datagrid.h"
 #include "pages/editor/gridcopy.h"
 #include "pages/editor/recordsetmodel.h"
@@ -27,7 +27,7 @@ void GridCopyTest::shouldCopyTheSelectedRectangleWholeInTheOrderShown() {
     testing::PlatformGuard platform;
     testing::SampleServer server;
     const QString longText = QString(300, QLatin1Char('w')) + QStringLiteral("END");
-    server.createDatabase(editor::kCatalog,
+    server.createDatabase(testing::kCatalog,
                           {"CREATE TABLE t (id int NOT NULL PRIMARY KEY, name text NULL, "
                            "b varbinary(400) NULL)",
                            QStringLiteral("INSERT INTO t VALUES (1, 'a\tb', NULL), (2, 'say "
@@ -38,7 +38,7 @@ void GridCopyTest::shouldCopyTheSelectedRectangleWholeInTheOrderShown() {
     pages::DataGrid grid;
     grid.resize(500, 300);
     grid.show();
-    grid.setDataSource(editor::openTable("t"));
+    grid.setDataSource(testing::openTable("t"));
     auto& model = *static_cast<pages::RecordsetModel*>(grid.model());
     grid.sortBy(0, Qt::DescendingOrder);
     QVERIFY(QTest::qWaitFor([&] { return !model.sorting(); }, 20000));

@@ -1,5 +1,5 @@
 #include "db/recordset.h"
-#include "editor/editorfixture.h"
+#include "support/tablefixture.h"
 #include "pages/editor/datagrid.h"
 #include "pages/editor/gridedits.h"
 #include "pages/editor/newrowline.h"
@@ -39,7 +39,7 @@ class GridEditsTest : public QObject {
         QVERIFY(model().setData(model().index(line, column), text));
     }
     void open(const QString& table) {
-        grid_->setDataSource(editor::openTable(table));
+        grid_->setDataSource(testing::openTable(table));
         QVERIFY(grid_->readOnlyReason().isEmpty()); // learns the keys: the line follows
         QVERIFY(QTest::qWaitFor([&] { return grid_->edits()->newRowLineRow() >= 0; }, 5000));
     }
@@ -57,8 +57,8 @@ class GridEditsTest : public QObject {
     QStringList questions_;
 };
 
-using editor::changeElsewhere;
-using editor::valueOf;
+using testing::changeElsewhere;
+using testing::valueOf;
 
 void GridEditsTest::init() {
     platform_ = std::make_unique<testing::PlatformGuard>();
@@ -86,7 +86,7 @@ void GridEditsTest::shouldAddDeletePasteAndUndoWhileRowsStreamIn() {
     for (int i = 1; i <= kRows; ++i)
         rows += QStringLiteral("%1(%2, 'n%2', %2)").arg(i > 1 ? ", " : "").arg(i);
     setup << rows;
-    server_->createDatabase(editor::kCatalog, setup);
+    server_->createDatabase(testing::kCatalog, setup);
     tds::Faults slow;
     slow.rowDelayMs = 20; // the rows keep coming for far longer than the test runs
     server_->server().setFaults(slow);
@@ -153,7 +153,7 @@ void GridEditsTest::shouldAddDeletePasteAndUndoWhileRowsStreamIn() {
 }
 
 void GridEditsTest::shouldKeepARefusedNewRowForCorrectionAndDropItOnEscape() {
-    server_->createDatabase(editor::kCatalog,
+    server_->createDatabase(testing::kCatalog,
                             {"CREATE TABLE part (code varchar(5) NOT NULL PRIMARY KEY, qty int "
                              "NOT NULL CHECK (qty >= 0), note varchar(10) NULL)",
                              "INSERT INTO part VALUES ('pen', 1, NULL)"});
@@ -206,7 +206,7 @@ void GridEditsTest::shouldKeepARefusedNewRowForCorrectionAndDropItOnEscape() {
 
 void GridEditsTest::shouldRefuseBlocksThatDoNotFitAndUndoOverSomeoneElsesChange() {
     server_->createDatabase(
-        editor::kCatalog, {"CREATE TABLE t (id int NOT NULL PRIMARY KEY, name varchar(10) NULL, "
+        testing::kCatalog, {"CREATE TABLE t (id int NOT NULL PRIMARY KEY, name varchar(10) NULL, "
                            "qty int NULL, n numeric identity(10,0))",
                            "INSERT INTO t VALUES (1, 'a', 1, 1), (2, 'b', 2, 2), (3, 'c', 3, 3)"});
     open("t");
@@ -257,7 +257,7 @@ QTEST_MAIN(GridEditsTest)
 // Sorted, the rows shown are not the table's order: a delete and a paste must still
 // reach the rows the user sees, and no other.
 void GridEditsTest::shouldDeleteAndPasteTheRowsShownWhenSorted() {
-    server_->createDatabase(editor::kCatalog,
+    server_->createDatabase(testing::kCatalog,
                             {"CREATE TABLE s (id int NOT NULL PRIMARY KEY, name varchar(10) NULL, "
                              "qty int NULL)",
                              "INSERT INTO s VALUES (1, 'a', 30), (2, 'b', NULL), (3, 'c', 50), "

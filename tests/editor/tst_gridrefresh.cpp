@@ -1,5 +1,5 @@
 #include "db/recordset.h"
-#include "editor/editorfixture.h"
+#include "support/tablefixture.h"
 #include "pages/editor/datagrid.h"
 #include "pages/editor/gridrefresh.h"
 #include "pages/editor/recordsetmodel.h"
@@ -40,12 +40,12 @@ class GridRefreshTest : public QObject {
     std::unique_ptr<pages::DataGrid> grid_;
 };
 
-using editor::valueOf;
+using testing::valueOf;
 
 void GridRefreshTest::init() {
     platform_ = std::make_unique<testing::PlatformGuard>();
     server_ = std::make_unique<testing::SampleServer>();
-    server_->createDatabase(editor::kCatalog,
+    server_->createDatabase(testing::kCatalog,
                             {"CREATE TABLE t (id int NOT NULL PRIMARY KEY, name varchar(40) NULL)",
                              "INSERT INTO t VALUES (1, 'a'), (2, 'b'), (3, 'c'), (4, 'd')",
                              "CREATE TABLE k (a int NULL, b varchar(10) NULL)",
@@ -66,7 +66,7 @@ void GridRefreshTest::cleanup() {
 }
 
 void GridRefreshTest::shouldShowWhatTheTableHoldsNowSortedAsBeforeOnTheSameRow() {
-    grid_->setDataSource(editor::openTable("t"));
+    grid_->setDataSource(testing::openTable("t"));
     grid_->sortBy(1, Qt::DescendingOrder);
     QVERIFY(QTest::qWaitFor([this] { return !model().sorting(); }, 20000));
     // An edit still open on row 3 when F5 comes.
@@ -79,8 +79,8 @@ void GridRefreshTest::shouldShowWhatTheTableHoldsNowSortedAsBeforeOnTheSameRow()
     editor->selectAll();
     QTest::keyClicks(editor, "typed");
     // Meanwhile someone else adds a row and deletes another.
-    editor::changeElsewhere(*server_, "INSERT INTO t VALUES (5, 'zz')");
-    editor::changeElsewhere(*server_, "DELETE FROM t WHERE id = 4");
+    testing::changeElsewhere(*server_, "INSERT INTO t VALUES (5, 'zz')");
+    testing::changeElsewhere(*server_, "DELETE FROM t WHERE id = 4");
 
     QVERIFY(pressF5());
     QCOMPARE(valueOf("SELECT name FROM t WHERE id = 3"), QStringLiteral("typed"));
@@ -99,16 +99,16 @@ void GridRefreshTest::shouldShowWhatTheTableHoldsNowSortedAsBeforeOnTheSameRow()
 }
 
 void GridRefreshTest::shouldFindAKeylessRowByItsValuesAndLeaveAGoneOne() {
-    grid_->setDataSource(editor::openTable("k"));
+    grid_->setDataSource(testing::openTable("k"));
     grid_->setCurrentIndex(model().index(3, 1));
-    editor::changeElsewhere(*server_, "DELETE FROM k WHERE a = 1");
+    testing::changeElsewhere(*server_, "DELETE FROM k WHERE a = 1");
     QVERIFY(pressF5());
     QCOMPARE(model().shownRows(), 3);
     QCOMPARE(current(), QStringLiteral("3:1"));
     QVERIFY(!grid_->refresher()->lookingForRow());
 
     // A row that is gone leaves the current cell where the new rows put it.
-    editor::changeElsewhere(*server_, "UPDATE k SET b = 'w' WHERE a = 3");
+    testing::changeElsewhere(*server_, "UPDATE k SET b = 'w' WHERE a = 3");
     QVERIFY(pressF5());
     QCOMPARE(grid_->currentIndex().row(), 0);
     QVERIFY(!grid_->refresher()->lookingForRow());
@@ -117,18 +117,18 @@ void GridRefreshTest::shouldFindAKeylessRowByItsValuesAndLeaveAGoneOne() {
 
 void GridRefreshTest::shouldStopTheOldReadAndFindTheRowWhenItArrivesLater() {
     server_->createDatabase(
-        editor::kCatalog,
+        testing::kCatalog,
         {"CREATE TABLE big (id int NOT NULL PRIMARY KEY, name varchar(40) NULL)",
          "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < 3000) "
          "INSERT INTO big SELECT x, 'name ' || x FROM c"});
     testing::ReadHold hold(100);
-    grid_->setDataSource(editor::openTable("big"));
+    grid_->setDataSource(testing::openTable("big"));
     QVERIFY(QTest::qWaitFor([&] { return hold.held(); }, 20000));
     const std::shared_ptr<db::RecordsetData> old = grid_->DataSource();
     old->appendArrived();
     grid_->setCurrentIndex(model().index(49, 1));
     // Row 50 is written anew elsewhere: it comes last in the new read.
-    server_->createDatabase(editor::kCatalog, {"DELETE FROM big WHERE id = 50",
+    server_->createDatabase(testing::kCatalog, {"DELETE FROM big WHERE id = 50",
                                                "INSERT INTO big VALUES (50, 'name 50')"});
 
     QVERIFY(pressF5());

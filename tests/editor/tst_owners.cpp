@@ -4,7 +4,7 @@
 #include "db/recordset.h"
 #include "db/tablelist.h"
 #include "db/tablename.h"
-#include "editor/editorfixture.h"
+#include "support/tablefixture.h"
 #include "pages/editor/datagrid.h"
 #include "pages/editor/gridedits.h"
 #include "pages/editor/recordsetmodel.h"
@@ -44,8 +44,8 @@ class OwnersTest : public QObject {
 
     static QString login(const QString& user) {
         return user == QLatin1String("sa")
-                   ? testing::SampleServer::connectionString(editor::kCatalog)
-                   : testing::SampleServer::connectionString(editor::kCatalog, user, user);
+                   ? testing::SampleServer::connectionString(testing::kCatalog)
+                   : testing::SampleServer::connectionString(testing::kCatalog, user, user);
     }
     // The chooser's list as `user` sees it.
     Listed list(const QString& user) {
@@ -98,14 +98,14 @@ class OwnersTest : public QObject {
     std::unique_ptr<pages::DataGrid> grid_;
 };
 
-using editor::valueOf;
+using testing::valueOf;
 
 void OwnersTest::init() {
     platform_ = std::make_unique<testing::PlatformGuard>();
     server_ = std::make_unique<testing::SampleServer>();
     // dbo's orders and joe's orders side by side; joe's file name is the server's own.
     server_->createDatabase(
-        editor::kCatalog,
+        testing::kCatalog,
         {QStringLiteral("CREATE TABLE orders (id int NOT NULL PRIMARY KEY, item varchar(20) NULL)"),
          QStringLiteral("INSERT INTO orders VALUES (1, 'dbo one'), (2, 'dbo two')"),
          QStringLiteral("CREATE TABLE \"joe.orders\" (id int NOT NULL PRIMARY KEY, "

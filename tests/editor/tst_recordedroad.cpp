@@ -1,7 +1,7 @@
 #include "db/handler.h"
 #include "db/recordset.h"
 #include "db/tablelist.h"
-#include "editor/editorfixture.h"
+#include "support/tablefixture.h"
 #include "pages/editor/datagrid.h"
 #include "pages/editor/gridedits.h"
 #include "pages/editor/recordsetmodel.h"
@@ -63,7 +63,7 @@ struct Names : db::ListTarget {
 
 } // namespace
 
-using editor::valueOf;
+using testing::valueOf;
 
 void RecordedRoadTest::init() {
     platform_ = std::make_unique<testing::PlatformGuard>();
@@ -81,7 +81,7 @@ void RecordedRoadTest::cleanup() {
 
 void RecordedRoadTest::shouldWalkTheWholeRoadOverTheRecordedStream() {
     server_->createDatabase(
-        editor::kCatalog,
+        testing::kCatalog,
         {"CREATE TABLE note (id int NOT NULL PRIMARY KEY, big bigint NULL, price decimal(10,2) "
          "NULL, name varchar(10) NULL, body unitext NULL)",
          "INSERT INTO note VALUES (1, 10, 1.5, 'a', 'x'), (2, NULL, NULL, 'b', NULL), "
@@ -96,13 +96,13 @@ void RecordedRoadTest::shouldWalkTheWholeRoadOverTheRecordedStream() {
     db::Handler handler(QStringLiteral("list "),
                         [&](const QString&, int, const QString& text) { reports << text; });
     db::AddTablesToSybaseASEListbox(
-        names, [] { return testing::SampleServer::connectionString(editor::kCatalog); }, [] {},
+        names, [] { return testing::SampleServer::connectionString(testing::kCatalog); }, [] {},
         handler);
     QCOMPARE(reports, QStringList());
     QCOMPARE(names.items, QStringList({"note", "other"}));
 
     // Open: every row, the unitext cells read-only with the reason.
-    grid_->setDataSource(editor::openTable("note"));
+    grid_->setDataSource(testing::openTable("note"));
     QVERIFY(QTest::qWaitFor([&] { return model().load() == db::RecordsetData::Load::Complete; },
                             10000));
     QVERIFY(grid_->readOnlyReason().isEmpty());

@@ -1,7 +1,7 @@
 #pragma once
 
-// Tables on a private sample server for the editor's tests: open a table as the chooser
-// does, and look at or change it through a second connection.
+// Tables on a private sample server for the data layer's and the editor's tests: open a
+// table as the chooser does, and look at or change it through a second connection.
 
 #include "db/boundquery.h"
 #include "db/connection.h"
@@ -13,7 +13,7 @@
 #include <QString>
 #include <memory>
 
-namespace editor {
+namespace testing {
 
 inline const QString kCatalog = QStringLiteral("shop");
 
@@ -45,4 +45,4 @@ inline void changeElsewhere(const testing::SampleServer&, const QString& sql) {
     db::drainResults(statement);
 }
 
-} // namespace editor
+} // namespace testing

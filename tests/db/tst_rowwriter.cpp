@@ -1,9 +1,9 @@
 #include "db/rowwriter.h"
-#include "editor/editorfixture.h"
+#include "support/tablefixture.h"
 
 #include <QTest>
 
-// Writing one cell back to its table on a real database (SQLite through its driver).
+// Writing one cell back to its table on the test server, through FreeTDS.
 class RowWriterTest : public QObject {
     Q_OBJECT
   private slots:
@@ -18,9 +18,9 @@ class RowWriterTest : public QObject {
     void shouldNeverWriteServerSetColumns();
 };
 
-using editor::changeElsewhere;
-using editor::openTable;
-using editor::valueOf;
+using testing::changeElsewhere;
+using testing::openTable;
+using testing::valueOf;
 
 void RowWriterTest::shouldReadTheTableNameBackFromTheQuery() {
     using db::TableName;
@@ -44,7 +44,7 @@ void RowWriterTest::shouldReadTheTableNameBackFromTheQuery() {
 void RowWriterTest::shouldUpdateOneColumnByKeyAndReadTheRowBack() {
     testing::SampleServer server;
     server.createDatabase(
-        editor::kCatalog,
+        testing::kCatalog,
         {"CREATE TABLE [order lines] (id int NOT NULL PRIMARY KEY, name varchar(20) NULL, "
          "edits int NULL DEFAULT 0)",
          "CREATE TRIGGER counted AFTER UPDATE OF name ON [order lines] BEGIN "
@@ -71,7 +71,7 @@ void RowWriterTest::shouldUpdateOneColumnByKeyAndReadTheRowBack() {
 void RowWriterTest::shouldRoundTripExactDecimalsDatesAndBigIntegers() {
     testing::SampleServer server;
     server.createDatabase(
-        editor::kCatalog,
+        testing::kCatalog,
         {"CREATE TABLE t (id int NOT NULL PRIMARY KEY, price numeric(20,4) NULL, d date NULL, "
          "big bigint NULL)",
          "INSERT INTO t VALUES (1, 12.3, '2024-02-29', 1)"});
@@ -95,7 +95,7 @@ void RowWriterTest::shouldRoundTripExactDecimalsDatesAndBigIntegers() {
 
 void RowWriterTest::shouldRefuseAChangeMadeElsewhereSinceTheRead() {
     testing::SampleServer server;
-    server.createDatabase(editor::kCatalog,
+    server.createDatabase(testing::kCatalog,
                           {"CREATE TABLE t (id int NOT NULL PRIMARY KEY, name varchar(255) NULL)",
                            "INSERT INTO t VALUES (1, 'read'), (2, 'gone')"});
     auto data = openTable("t");
@@ -122,7 +122,7 @@ void RowWriterTest::shouldRefuseAChangeMadeElsewhereSinceTheRead() {
 void RowWriterTest::shouldRefuseDuplicatesAndEditUniqueRowsOfAKeylessTable() {
     testing::SampleServer server;
     server.createDatabase(
-        editor::kCatalog,
+        testing::kCatalog,
         {"CREATE TABLE log (n int NULL, tag varchar(10) NULL, note text NULL, w float NULL)",
          "INSERT INTO log VALUES (1, 'a', 'x', 0.1), (1, 'a', 'x', 0.1), "
          "(2, 'b', 'z', 0.3)"});
@@ -150,7 +150,7 @@ void RowWriterTest::shouldRefuseDuplicatesAndEditUniqueRowsOfAKeylessTable() {
 void RowWriterTest::shouldWriteAndFindNulls() {
     testing::SampleServer server;
     server.createDatabase(
-        editor::kCatalog,
+        testing::kCatalog,
         {"CREATE TABLE u (code varchar(5) NULL UNIQUE, qty int NULL, note varchar(255) NULL)",
          "INSERT INTO u VALUES ('A', NULL, ''), (NULL, 3, NULL)"});
     auto data = openTable("u");
@@ -179,7 +179,7 @@ void RowWriterTest::shouldWriteAndFindNulls() {
 
 void RowWriterTest::shouldShowTheServersMessageAndKeepTheTableForARejectedWrite() {
     testing::SampleServer server;
-    server.createDatabase(editor::kCatalog,
+    server.createDatabase(testing::kCatalog,
                           {"CREATE TABLE t (id int NOT NULL PRIMARY KEY, n int NOT NULL "
                            "CHECK (n >= 0))",
                            "INSERT INTO t VALUES (1, 5)"});
@@ -202,7 +202,7 @@ void RowWriterTest::shouldShowTheServersMessageAndKeepTheTableForARejectedWrite(
 
 void RowWriterTest::shouldBeReadOnlyWithoutAnyWayToFindARow() {
     testing::SampleServer server;
-    server.createDatabase(editor::kCatalog, {"CREATE TABLE f (w float NULL, note text NULL)",
+    server.createDatabase(testing::kCatalog, {"CREATE TABLE f (w float NULL, note text NULL)",
                                              "INSERT INTO f VALUES (0.5, 'x')"});
     auto data = openTable("f");
     db::RowWriter writer(data);
@@ -221,7 +221,7 @@ void RowWriterTest::shouldBeReadOnlyWithoutAnyWayToFindARow() {
 void RowWriterTest::shouldNeverWriteServerSetColumns() {
     testing::SampleServer server;
     server.createDatabase(
-        editor::kCatalog,
+        testing::kCatalog,
         {"CREATE TABLE t (id int NOT NULL PRIMARY KEY, n int NULL, stamp varbinary(8) NULL)",
          "INSERT INTO t VALUES (1, 5, X'0001')"});
     auto data = openTable("t");

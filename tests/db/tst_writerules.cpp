@@ -1,7 +1,7 @@
 #include "db/connectionstate.h"
 #include "db/odbc.h"
 #include "db/rowwriter.h"
-#include "editor/editorfixture.h"
+#include "support/tablefixture.h"
 
 #include <QElapsedTimer>
 #include <QTest>
@@ -20,14 +20,14 @@ class WriteRulesTest : public QObject {
     void shouldGiveUpOnALockHeldLongerThanTheWriteTimeOut();
 };
 
-using editor::changeElsewhere;
-using editor::openTable;
-using editor::valueOf;
+using testing::changeElsewhere;
+using testing::openTable;
+using testing::valueOf;
 
 void WriteRulesTest::shouldNotWriteATwinAfterAnotherUserChangedTheRow() {
     testing::SampleServer server;
     server.createDatabase(
-        editor::kCatalog,
+        testing::kCatalog,
         {"CREATE TABLE log (n int NULL, tag varchar(10) NULL, w float NULL, "
          "note text NULL)",
          "INSERT INTO log VALUES (1, 'a', 0.5, 'mine'), (1, 'b', 0.25, 'theirs')"});
@@ -42,7 +42,7 @@ void WriteRulesTest::shouldNotWriteATwinAfterAnotherUserChangedTheRow() {
     QCOMPARE(valueOf("SELECT note FROM log WHERE tag = 'a'"), QString("theirs"));
 
     // A partial unique index finds a row that is not the one shown: its other values tell.
-    server.createDatabase(editor::kCatalog,
+    server.createDatabase(testing::kCatalog,
                           {"CREATE TABLE p (code varchar(5) NULL, live int NULL, qty int NULL)",
                            "CREATE UNIQUE INDEX live_code ON p (code) WHERE live = 1",
                            "INSERT INTO p VALUES ('A', 1, 5)"});
@@ -56,7 +56,7 @@ void WriteRulesTest::shouldNotWriteATwinAfterAnotherUserChangedTheRow() {
 
 void WriteRulesTest::shouldCompareApproximateKeysAndColumnsInBinary() {
     testing::SampleServer server;
-    server.createDatabase(editor::kCatalog,
+    server.createDatabase(testing::kCatalog,
                           {"CREATE TABLE f (k float NOT NULL PRIMARY KEY, price float NULL, "
                            "note varchar(10) NULL)",
                            "INSERT INTO f VALUES (0.1 + 0.2, 19.99, 'sum'), (0.3, 5, 'plain')"});
@@ -84,7 +84,7 @@ void WriteRulesTest::shouldCompareApproximateKeysAndColumnsInBinary() {
 
 void WriteRulesTest::shouldStayInControlAfterTheServerRollsBackOnItsOwn() {
     testing::SampleServer server;
-    server.createDatabase(editor::kCatalog,
+    server.createDatabase(testing::kCatalog,
                           {"CREATE TABLE t (n int NULL, tag varchar(10) NULL)",
                            "CREATE TRIGGER no99 BEFORE UPDATE ON t WHEN NEW.n = 99 BEGIN "
                            "SELECT RAISE(ROLLBACK, 'ninety-nine is not allowed'); END",
@@ -108,7 +108,7 @@ void WriteRulesTest::shouldStayInControlAfterTheServerRollsBackOnItsOwn() {
 void WriteRulesTest::shouldCommitOnlyWhatTheServerHoldsAfterTriggersRan() {
     testing::SampleServer server;
     server.createDatabase(
-        editor::kCatalog,
+        testing::kCatalog,
         {"CREATE TABLE t (id int NOT NULL PRIMARY KEY, name varchar(20) NULL)",
          "CREATE TABLE audit (n int NOT NULL)", "INSERT INTO audit VALUES (0), (0), (0)",
          // One that writes other rows (its count comes before the statement's own),
@@ -139,7 +139,7 @@ void WriteRulesTest::shouldCommitOnlyWhatTheServerHoldsAfterTriggersRan() {
 
 void WriteRulesTest::shouldRefuseTypedValuesTheColumnCannotHold() {
     testing::SampleServer server;
-    server.createDatabase(editor::kCatalog,
+    server.createDatabase(testing::kCatalog,
                           {"CREATE TABLE v (id int NOT NULL PRIMARY KEY, price numeric(10,2) NULL, "
                            "qty int NULL, small tinyint NULL, due datetime NULL, code varchar(5) "
                            "NULL)",
@@ -177,7 +177,7 @@ void WriteRulesTest::shouldRefuseTypedValuesTheColumnCannotHold() {
 void WriteRulesTest::shouldWriteALongTextEditedInItsMiddle() {
     testing::SampleServer server;
     const QString longText = QString(50000, 'a') + QString(50000, 'b');
-    server.createDatabase(editor::kCatalog,
+    server.createDatabase(testing::kCatalog,
                           {"CREATE TABLE n (id int NOT NULL PRIMARY KEY, body text NULL)",
                            QString("INSERT INTO n VALUES (1, '%1')").arg(longText)});
     auto data = openTable("n");
@@ -196,14 +196,14 @@ void WriteRulesTest::shouldWriteALongTextEditedInItsMiddle() {
 
 void WriteRulesTest::shouldGiveUpOnALockHeldLongerThanTheWriteTimeOut() {
     testing::SampleServer server;
-    server.createDatabase(editor::kCatalog,
+    server.createDatabase(testing::kCatalog,
                           {"CREATE TABLE t (id int NOT NULL PRIMARY KEY, n int NULL)",
                            "INSERT INTO t VALUES (1, 5)"});
     auto data = openTable("t");
     db::RowWriter writer(data);
     writer.setWriteTimeout(1);
     db::Connection other;
-    other.Open(testing::SampleServer::connectionString(editor::kCatalog));
+    other.Open(testing::SampleServer::connectionString(testing::kCatalog));
     db::odbc::Statement(*other.driver()).execDirect("BEGIN TRANSACTION");
     db::odbc::Statement(*other.driver()).execDirect("UPDATE t SET n = 6");
     const db::CellWriteResult result = writer.write(0, 1, std::string("7"));

@@ -1,7 +1,7 @@
 #include "db/cellblockwrite.h"
 #include "db/rowdelete.h"
 #include "db/rowinsert.h"
-#include "editor/editorfixture.h"
+#include "support/tablefixture.h"
 
 #include <QTest>
 
@@ -17,9 +17,9 @@ class GridWritesTest : public QObject {
     void shouldWriteABlockAllOrNothing();
 };
 
-using editor::changeElsewhere;
-using editor::openTable;
-using editor::valueOf;
+using testing::changeElsewhere;
+using testing::openTable;
+using testing::valueOf;
 
 namespace {
 db::NewRowValues newRow(std::initializer_list<std::pair<int, db::CellValue>> given, int columns) {
@@ -32,7 +32,7 @@ db::NewRowValues newRow(std::initializer_list<std::pair<int, db::CellValue>> giv
 
 void GridWritesTest::shouldAddARowAndShowWhatTheServerFilledIn() {
     testing::SampleServer server;
-    server.createDatabase(editor::kCatalog,
+    server.createDatabase(testing::kCatalog,
                           {"CREATE TABLE item (id numeric identity(10,0), name varchar(20) NOT "
                            "NULL, qty int NOT NULL DEFAULT 7, note varchar(20) NULL, "
                            "stamp timestamp)",
@@ -69,7 +69,7 @@ void GridWritesTest::shouldAddARowAndShowWhatTheServerFilledIn() {
 void GridWritesTest::shouldAddNothingWhenTheServerRefusesTheRow() {
     testing::SampleServer server;
     server.createDatabase(
-        editor::kCatalog,
+        testing::kCatalog,
         {"CREATE TABLE part (code varchar(5) NOT NULL PRIMARY KEY, qty int NOT NULL CHECK "
          "(qty >= 0), price numeric(6,2) NULL)",
          "CREATE TRIGGER noink BEFORE INSERT ON part WHEN NEW.code = 'ink' BEGIN "
@@ -110,7 +110,7 @@ void GridWritesTest::shouldAddNothingWhenTheServerRefusesTheRow() {
 
 void GridWritesTest::shouldAddATwinToAKeylessTableAndShowItAsTwin() {
     testing::SampleServer server;
-    server.createDatabase(editor::kCatalog, {"CREATE TABLE log (n int NULL, tag varchar(5) NULL)",
+    server.createDatabase(testing::kCatalog, {"CREATE TABLE log (n int NULL, tag varchar(5) NULL)",
                                              "INSERT INTO log VALUES (1, 'a')"});
     auto data = openTable("log");
     db::RowWriter writer(data);
@@ -131,7 +131,7 @@ void GridWritesTest::shouldAddATwinToAKeylessTableAndShowItAsTwin() {
 void GridWritesTest::shouldDeleteRowsAllOrNothing() {
     testing::SampleServer server;
     server.createDatabase(
-        editor::kCatalog,
+        testing::kCatalog,
         {"CREATE TABLE t (id int NOT NULL PRIMARY KEY, name varchar(10) NULL, w float NULL)",
          "CREATE TABLE gone (id int NULL)",
          "CREATE TRIGGER counted AFTER DELETE ON t BEGIN INSERT INTO gone VALUES (OLD.id); "
@@ -166,7 +166,7 @@ void GridWritesTest::shouldDeleteRowsAllOrNothing() {
 
 void GridWritesTest::shouldWriteABlockAllOrNothing() {
     testing::SampleServer server;
-    server.createDatabase(editor::kCatalog,
+    server.createDatabase(testing::kCatalog,
                           {"CREATE TABLE t (id int NOT NULL PRIMARY KEY, name varchar(10) NULL, "
                            "qty int NULL CHECK (qty < 100))",
                            "INSERT INTO t VALUES (1, 'a', 1), (2, 'b', 2), (3, 'c', 3)"});
@@ -217,7 +217,7 @@ void GridWritesTest::shouldWriteABlockAllOrNothing() {
     // A lock held past the time-out: the block gives up whole, within its time-out.
     writer.setWriteTimeout(1);
     db::Connection other;
-    other.Open(testing::SampleServer::connectionString(editor::kCatalog));
+    other.Open(testing::SampleServer::connectionString(testing::kCatalog));
     db::odbc::Statement(*other.driver()).execDirect("BEGIN TRANSACTION");
     db::odbc::Statement(*other.driver()).execDirect("UPDATE t SET qty = 6 WHERE id = 2");
     QCOMPARE(block.write(cells({{0, 2, "8"}, {1, 2, "9"}})).status, db::WriteStatus::TimedOut);
