@@ -2,8 +2,8 @@
 #include "db/provider.h"
 #include "db/rowinsert.h"
 #include "db/rowwriter.h"
-#include "support/tablefixture.h"
 #include "sample/server/sqlite/sqlitebackend.h"
+#include "support/tablefixture.h"
 
 #include <QElapsedTimer>
 

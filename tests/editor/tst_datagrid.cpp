@@ -3,7 +3,7 @@
 #include "app/platform.h"
 #include "db/odbc.h"
 #include "db/recordset.h"
-#include "support/tablefixture.h"
+#include "editor/gridfixture.h"
 #include "pages/editor/datagrid.h"
 #include "pages/editor/recordsetmodel.h"
 #include "pages/editor/writewait.h"
@@ -17,11 +17,11 @@
 #include <QTimer>
 
 // The grid over a table's rows: what it shows, and when and what it writes.
-class DataGridTest : public QObject {
+class DataGridTest : public QObject, testing::GridFixture {
     Q_OBJECT
   private slots:
     void init();
-    void cleanup();
+    void cleanup() { dropGrid(); }
     void shouldShowNullApartFromEmptyText();
     void shouldWriteOnlyWhatIsTypedWhenTheEditIsCommitted();
     void shouldSetNullByShortcutAndByMenuAction();
@@ -34,32 +34,17 @@ class DataGridTest : public QObject {
 
   private:
     QLineEdit* openEditor(int row, int column);
-
-    std::unique_ptr<testing::PlatformGuard> platform_;
-    std::unique_ptr<testing::SampleServer> server_;
-    std::unique_ptr<pages::DataGrid> grid_;
 };
 
 using testing::valueOf;
 
 void DataGridTest::init() {
-    platform_ = std::make_unique<testing::PlatformGuard>();
-    server_ = std::make_unique<testing::SampleServer>();
-    server_->createDatabase(testing::kCatalog,
-                            {"CREATE TABLE t (id int NOT NULL PRIMARY KEY, name varchar(255) NULL, "
-                             "n int NULL CHECK (n >= 0))",
-                             "INSERT INTO t VALUES (1, NULL, 1), (2, '', 2), (3, 'pen', NULL)",
-                             "CREATE TABLE f (w float NULL, note text NULL)",
-                             "INSERT INTO f VALUES (1.5, 'x')"});
-    grid_ = std::make_unique<pages::DataGrid>();
-    grid_->resize(400, 200);
+    makeGrid(400, 200,
+             {"CREATE TABLE t (id int NOT NULL PRIMARY KEY, name varchar(255) NULL, "
+              "n int NULL CHECK (n >= 0))",
+              "INSERT INTO t VALUES (1, NULL, 1), (2, '', 2), (3, 'pen', NULL)",
+              "CREATE TABLE f (w float NULL, note text NULL)", "INSERT INTO f VALUES (1.5, 'x')"});
     grid_->setDataSource(testing::openTable("t"));
-}
-
-void DataGridTest::cleanup() {
-    grid_.reset();
-    server_.reset();
-    platform_.reset();
 }
 
 QLineEdit* DataGridTest::openEditor(int row, int column) {
@@ -114,9 +99,7 @@ void DataGridTest::shouldWriteOnlyWhatIsTypedWhenTheEditIsCommitted() {
 }
 
 void DataGridTest::shouldSetNullByShortcutAndByMenuAction() {
-    grid_->show();
-    grid_->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(grid_.get()));
+    showGrid();
     grid_->setFocus();
 
     grid_->setCurrentIndex(grid_->model()->index(1, 1));

@@ -1,12 +1,13 @@
 #include "app/mainmodule.h"
-#include "support/tablefixture.h"
 #include "pages/chooser/form2.h"
 #include "pages/connection/form1.h"
 #include "pages/editor/datagrid.h"
 #include "pages/editor/form3.h"
 #include "pages/editor/gridedits.h"
 #include "pages/wizard.h"
+#include "support/connectionpage.h"
 #include "support/fakeplatform.h"
+#include "support/tablefixture.h"
 
 #include <QAction>
 #include <QApplication>
@@ -88,11 +89,7 @@ void EditingKeysTest::cleanup() {
 
 void EditingKeysTest::openPage(const QString& table) {
     pages::form1().Load();
-    const db::ConnectionFields fields = testing::SampleServer::fields(testing::kCatalog);
-    pages::form1().Text1->setText(fields.server);
-    pages::form1().Text3->setText(fields.user);
-    pages::form1().Text4->setText(fields.password);
-    pages::form1().Text5->setText(fields.database);
+    testing::fillConnectionPage(testing::SampleServer::fields(testing::kCatalog));
     pages::Form3& form = pages::form3();
     form.Show();
     grid().setDataSource(testing::openTable(table));

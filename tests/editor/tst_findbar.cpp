@@ -1,5 +1,5 @@
 #include "db/recordset.h"
-#include "support/tablefixture.h"
+#include "editor/gridfixture.h"
 #include "pages/editor/datagrid.h"
 #include "pages/editor/findbar.h"
 #include "pages/editor/recordsetmodel.h"
@@ -14,11 +14,14 @@
 
 // Ctrl+F: finding a text in the grid's values, from the current cell on, while the
 // window goes on.
-class FindBarTest : public QObject {
+class FindBarTest : public QObject, testing::GridFixture {
     Q_OBJECT
   private slots:
-    void init();
-    void cleanup();
+    void init() {
+        makeGrid(600, 300);
+        showGrid();
+    }
+    void cleanup() { dropGrid(); }
     void shouldFindWholeValuesByTheOptionsAndWrapWithANote();
     void shouldFindRowsThatArriveWhileTheTableIsRead();
 
@@ -38,27 +41,7 @@ class FindBarTest : public QObject {
         return grid_->model()->index(index.row(), 0).data().toString() + QLatin1Char(':') +
                QString::number(index.column());
     }
-
-    std::unique_ptr<testing::PlatformGuard> platform_;
-    std::unique_ptr<testing::SampleServer> server_;
-    std::unique_ptr<pages::DataGrid> grid_;
 };
-
-void FindBarTest::init() {
-    platform_ = std::make_unique<testing::PlatformGuard>();
-    server_ = std::make_unique<testing::SampleServer>();
-    grid_ = std::make_unique<pages::DataGrid>();
-    grid_->resize(600, 300);
-    grid_->show();
-    grid_->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(grid_.get()));
-}
-
-void FindBarTest::cleanup() {
-    grid_.reset();
-    server_.reset();
-    platform_.reset();
-}
 
 void FindBarTest::shouldFindWholeValuesByTheOptionsAndWrapWithANote() {
     server_->createDatabase(

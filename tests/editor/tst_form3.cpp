@@ -2,13 +2,14 @@
 #include "app/lookandfeel.h"
 #include "app/mainmodule.h"
 #include "app/page.h"
-#include "support/tablefixture.h"
 #include "pages/chooser/form2.h"
 #include "pages/connection/form1.h"
 #include "pages/editor/datagrid.h"
 #include "pages/editor/form3.h"
 #include "pages/wizard.h"
+#include "support/connectionpage.h"
 #include "support/fakeplatform.h"
+#include "support/tablefixture.h"
 
 #include <QFile>
 #include <QLabel>
@@ -143,11 +144,7 @@ void Form3Test::shouldCommitAnOpenEditOnBackAndOnClose() {
                           {"CREATE TABLE t (id int NOT NULL PRIMARY KEY, name varchar(255) NULL)",
                            "INSERT INTO t VALUES (1, 'a'), (2, 'b')"});
     pages::form1().Load();
-    const db::ConnectionFields fields = testing::SampleServer::fields(testing::kCatalog);
-    pages::form1().Text1->setText(fields.server);
-    pages::form1().Text3->setText(fields.user);
-    pages::form1().Text4->setText(fields.password);
-    pages::form1().Text5->setText(fields.database);
+    testing::fillConnectionPage(testing::SampleServer::fields(testing::kCatalog));
     pages::Form3& form = pages::form3();
     form.Show();
     form.DataGrid1->setDataSource(testing::openTable("t"));

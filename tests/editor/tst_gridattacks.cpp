@@ -1,5 +1,5 @@
 #include "db/recordset.h"
-#include "support/tablefixture.h"
+#include "editor/gridfixture.h"
 #include "pages/editor/datagrid.h"
 #include "pages/editor/gridcopy.h"
 #include "pages/editor/gridedits.h"
@@ -18,7 +18,7 @@
 
 // The grid's actions under attack, driven by the keys a user presses, through FreeTDS
 // against the test server; what the table holds is read over a second connection.
-class GridAttacksTest : public QObject {
+class GridAttacksTest : public QObject, testing::GridFixture {
     Q_OBJECT
   private slots:
     void init();
@@ -34,13 +34,6 @@ class GridAttacksTest : public QObject {
     void shouldUndoOnlyWhileTheRowIsAsWrittenAndShown();
 
   private:
-    pages::RecordsetModel& model() { return *static_cast<pages::RecordsetModel*>(grid_->model()); }
-    QString shown(int row, int column) { return model().index(row, column).data().toString(); }
-    void open(const QString& table) {
-        grid_->setDataSource(testing::openTable(table));
-        QVERIFY(grid_->readOnlyReason().isEmpty());
-        QVERIFY(QTest::qWaitFor([&] { return grid_->edits()->newRowLineRow() >= 0; }, 5000));
-    }
     void press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
         QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : grid_.get(),
                         Qt::Key(key), modifiers);
@@ -58,37 +51,20 @@ class GridAttacksTest : public QObject {
         press(Qt::Key_Return);
         QVERIFY(QTest::qWaitFor([&] { return !grid_->isEditing(); }, 20000));
     }
-    QString boxes() {
-        QStringList texts;
-        for (const testing::ShownBox& box : platform_->fake().boxes)
-            texts << box.text;
-        platform_->fake().boxes.clear();
-        return texts.join(QLatin1Char('\n'));
-    }
+    QString boxes() { return GridFixture::boxes().join(QLatin1Char('\n')); }
     static QString value(const QString& sql) { return testing::valueOf(sql); }
-
-    std::unique_ptr<testing::PlatformGuard> platform_;
-    std::unique_ptr<testing::SampleServer> server_;
-    std::unique_ptr<pages::DataGrid> grid_;
 };
 
 void GridAttacksTest::init() {
-    platform_ = std::make_unique<testing::PlatformGuard>();
-    server_ = std::make_unique<testing::SampleServer>();
-    grid_ = std::make_unique<pages::DataGrid>();
-    grid_->resize(600, 400);
-    grid_->edits()->setConfirm([](QWidget*, const QString&) { return true; });
-    grid_->show();
-    grid_->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(grid_.get()));
+    makeGrid(600, 400);
+    confirmDeletes();
+    showGrid();
     grid_->setFocus();
 }
 
 void GridAttacksTest::cleanup() {
     pages::setCopyNullWord(QString());
-    grid_.reset();
-    server_.reset();
-    platform_.reset();
+    dropGrid();
     QVERIFY(QTest::qWaitFor([] { return db::recordsetReadsUnderWay() == 0; }, 20000));
 }
 

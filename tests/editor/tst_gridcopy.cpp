@@ -1,10 +1,10 @@
 #include "app/mainmodule.h"
 #include "app/settingsstore.h"
-#include "support/tablefixture.h"
 #include "pages/editor/datagrid.h"
 #include "pages/editor/gridcopy.h"
 #include "pages/editor/recordsetmodel.h"
 #include "support/fakeplatform.h"
+#include "support/tablefixture.h"
 
 #include <QAction>
 #include <QClipboard>

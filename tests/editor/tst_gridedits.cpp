@@ -1,5 +1,5 @@
 #include "db/recordset.h"
-#include "support/tablefixture.h"
+#include "editor/gridfixture.h"
 #include "pages/editor/datagrid.h"
 #include "pages/editor/gridedits.h"
 #include "pages/editor/newrowline.h"
@@ -14,69 +14,30 @@
 
 // Adding, deleting, pasting and taking edits back in the grid, through FreeTDS against
 // the test server, each checked over a second connection.
-class GridEditsTest : public QObject {
+class GridEditsTest : public QObject, testing::GridFixture {
     Q_OBJECT
   private slots:
-    void init();
-    void cleanup();
+    void init() {
+        makeGrid(600, 300);
+        confirmDeletes();
+    }
+    void cleanup() { dropGrid(); }
     void shouldAddDeletePasteAndUndoWhileRowsStreamIn();
     void shouldKeepARefusedNewRowForCorrectionAndDropItOnEscape();
     void shouldRefuseBlocksThatDoNotFitAndUndoOverSomeoneElsesChange();
     void shouldDeleteAndPasteTheRowsShownWhenSorted();
 
   private:
-    pages::RecordsetModel& model() { return *static_cast<pages::RecordsetModel*>(grid_->model()); }
-    QString shown(int row, int column) { return model().index(row, column).data().toString(); }
-    void trigger(const char* action) {
-        QAction* found = grid_->findChild<QAction*>(QString::fromLatin1(action));
-        QVERIFY2(found, action);
-        found->trigger();
-    }
     // Types into the new-row line as the cell's editor does.
     void type(int column, const QString& text) {
         const int line = grid_->edits()->newRowLineRow();
         QVERIFY(line >= 0);
         QVERIFY(model().setData(model().index(line, column), text));
     }
-    void open(const QString& table) {
-        grid_->setDataSource(testing::openTable(table));
-        QVERIFY(grid_->readOnlyReason().isEmpty()); // learns the keys: the line follows
-        QVERIFY(QTest::qWaitFor([&] { return grid_->edits()->newRowLineRow() >= 0; }, 5000));
-    }
-    QStringList boxes() {
-        QStringList texts;
-        for (const testing::ShownBox& box : platform_->fake().boxes)
-            texts << box.text;
-        platform_->fake().boxes.clear();
-        return texts;
-    }
-
-    std::unique_ptr<testing::PlatformGuard> platform_;
-    std::unique_ptr<testing::SampleServer> server_;
-    std::unique_ptr<pages::DataGrid> grid_;
-    QStringList questions_;
 };
 
 using testing::changeElsewhere;
 using testing::valueOf;
-
-void GridEditsTest::init() {
-    platform_ = std::make_unique<testing::PlatformGuard>();
-    server_ = std::make_unique<testing::SampleServer>();
-    grid_ = std::make_unique<pages::DataGrid>();
-    grid_->resize(600, 300);
-    questions_.clear();
-    grid_->edits()->setConfirm([this](QWidget*, const QString& question) {
-        questions_ << question;
-        return true;
-    });
-}
-
-void GridEditsTest::cleanup() {
-    grid_.reset();
-    server_.reset();
-    platform_.reset();
-}
 
 void GridEditsTest::shouldAddDeletePasteAndUndoWhileRowsStreamIn() {
     constexpr int kRows = 2000;

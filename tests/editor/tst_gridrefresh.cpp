@@ -1,5 +1,5 @@
 #include "db/recordset.h"
-#include "support/tablefixture.h"
+#include "editor/gridfixture.h"
 #include "pages/editor/datagrid.h"
 #include "pages/editor/gridrefresh.h"
 #include "pages/editor/recordsetmodel.h"
@@ -11,18 +11,19 @@
 #include <QTest>
 
 // F5: the table read again, the current cell back on its row.
-class GridRefreshTest : public QObject {
+class GridRefreshTest : public QObject, testing::GridFixture {
     Q_OBJECT
   private slots:
     void init();
-    void cleanup();
+    void cleanup() {
+        dropGrid();
+        QVERIFY(QTest::qWaitFor([] { return db::recordsetReadsUnderWay() == 0; }, 20000));
+    }
     void shouldShowWhatTheTableHoldsNowSortedAsBeforeOnTheSameRow();
     void shouldFindAKeylessRowByItsValuesAndLeaveAGoneOne();
     void shouldStopTheOldReadAndFindTheRowWhenItArrivesLater();
 
   private:
-    pages::RecordsetModel& model() { return *static_cast<pages::RecordsetModel*>(grid_->model()); }
-    QString shown(int row, int column) { return model().index(row, column).data().toString(); }
     QString current() {
         const QModelIndex index = grid_->currentIndex();
         return shown(index.row(), 0) + QLatin1Char(':') + QString::number(index.column());
@@ -34,35 +35,18 @@ class GridRefreshTest : public QObject {
         return QTest::qWaitFor([&] { return grid_->DataSource() != before && !model().sorting(); },
                                20000);
     }
-
-    std::unique_ptr<testing::PlatformGuard> platform_;
-    std::unique_ptr<testing::SampleServer> server_;
-    std::unique_ptr<pages::DataGrid> grid_;
 };
 
 using testing::valueOf;
 
 void GridRefreshTest::init() {
-    platform_ = std::make_unique<testing::PlatformGuard>();
-    server_ = std::make_unique<testing::SampleServer>();
-    server_->createDatabase(testing::kCatalog,
-                            {"CREATE TABLE t (id int NOT NULL PRIMARY KEY, name varchar(40) NULL)",
-                             "INSERT INTO t VALUES (1, 'a'), (2, 'b'), (3, 'c'), (4, 'd')",
-                             "CREATE TABLE k (a int NULL, b varchar(10) NULL)",
-                             "INSERT INTO k VALUES (1, 'x'), (2, 'y'), (2, 'y'), (3, 'z')"});
-    grid_ = std::make_unique<pages::DataGrid>();
-    grid_->resize(500, 300);
-    grid_->show();
-    grid_->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(grid_.get()));
+    makeGrid(500, 300,
+             {"CREATE TABLE t (id int NOT NULL PRIMARY KEY, name varchar(40) NULL)",
+              "INSERT INTO t VALUES (1, 'a'), (2, 'b'), (3, 'c'), (4, 'd')",
+              "CREATE TABLE k (a int NULL, b varchar(10) NULL)",
+              "INSERT INTO k VALUES (1, 'x'), (2, 'y'), (2, 'y'), (3, 'z')"});
+    showGrid();
     grid_->setFocus();
-}
-
-void GridRefreshTest::cleanup() {
-    grid_.reset();
-    server_.reset();
-    platform_.reset();
-    QVERIFY(QTest::qWaitFor([] { return db::recordsetReadsUnderWay() == 0; }, 20000));
 }
 
 void GridRefreshTest::shouldShowWhatTheTableHoldsNowSortedAsBeforeOnTheSameRow() {

@@ -1,5 +1,5 @@
 #include "db/recordset.h"
-#include "support/tablefixture.h"
+#include "editor/gridfixture.h"
 #include "pages/editor/datagrid.h"
 #include "pages/editor/recordsetmodel.h"
 #include "support/fakeplatform.h"
@@ -10,20 +10,16 @@
 
 // The rows the grid shows, in an order of their own: edits, reasons and arrivals follow
 // the row the user sees.
-class GridSortTest : public QObject {
+class GridSortTest : public QObject, testing::GridFixture {
     Q_OBJECT
   private slots:
     void init();
-    void cleanup();
+    void cleanup() { dropGrid(); }
     void shouldWriteTheRowTheUserSeesWhenRowsLeaveAndEnterTheView();
     void shouldSortEachTypeByItsValuesStablyAndWriteTheRowTheUserSees();
     void shouldSortRowsThatArriveBeforeAndWhileASortRuns();
 
   private:
-    pages::RecordsetModel& model() { return *static_cast<pages::RecordsetModel*>(grid_->model()); }
-    QString shown(int viewRow, int column) {
-        return model().index(viewRow, column).data().toString();
-    }
     // The ids (column 0) of the rows shown, in order.
     QStringList ids() {
         QStringList list;
@@ -38,35 +34,20 @@ class GridSortTest : public QObject {
                           QPoint(header->sectionViewportPosition(column) + 4, 4));
         return QTest::qWaitFor([this] { return !model().sorting(); }, 20000);
     }
-
-    std::unique_ptr<testing::PlatformGuard> platform_;
-    std::unique_ptr<testing::SampleServer> server_;
-    std::unique_ptr<pages::DataGrid> grid_;
 };
 
 using testing::valueOf;
 
 void GridSortTest::init() {
-    platform_ = std::make_unique<testing::PlatformGuard>();
-    server_ = std::make_unique<testing::SampleServer>();
-    server_->createDatabase(
-        testing::kCatalog,
-        {"CREATE TABLE t (id int NOT NULL PRIMARY KEY, name varchar(40) NULL, "
-         "amount numeric(38,2) NULL, seen datetime NULL, w float NULL)",
-         "INSERT INTO t VALUES (1, 'pear', 10.50, '2024-03-01 10:00:00', 2.5), "
-         "(2, 'apple', 9, '2023-12-31 23:59:59', -1), (3, NULL, NULL, NULL, NULL), "
-         "(4, 'fig  ', 0, '2024-03-01 09:00:00', 1e10), "
-         "(5, 'Fig', -0.5, '1999-01-01 00:00:00', 0.25)"});
-    grid_ = std::make_unique<pages::DataGrid>();
-    grid_->resize(500, 300);
+    makeGrid(500, 300,
+             {"CREATE TABLE t (id int NOT NULL PRIMARY KEY, name varchar(40) NULL, "
+              "amount numeric(38,2) NULL, seen datetime NULL, w float NULL)",
+              "INSERT INTO t VALUES (1, 'pear', 10.50, '2024-03-01 10:00:00', 2.5), "
+              "(2, 'apple', 9, '2023-12-31 23:59:59', -1), (3, NULL, NULL, NULL, NULL), "
+              "(4, 'fig  ', 0, '2024-03-01 09:00:00', 1e10), "
+              "(5, 'Fig', -0.5, '1999-01-01 00:00:00', 0.25)"});
     grid_->setDataSource(testing::openTable("t"));
     grid_->show();
-}
-
-void GridSortTest::cleanup() {
-    grid_.reset();
-    server_.reset();
-    platform_.reset();
 }
 
 void GridSortTest::shouldWriteTheRowTheUserSeesWhenRowsLeaveAndEnterTheView() {

@@ -1,7 +1,7 @@
 #include "db/handler.h"
 #include "db/recordset.h"
 #include "db/tablelist.h"
-#include "support/tablefixture.h"
+#include "editor/gridfixture.h"
 #include "pages/editor/datagrid.h"
 #include "pages/editor/gridedits.h"
 #include "pages/editor/recordsetmodel.h"
@@ -18,38 +18,23 @@
 // nullable columns with their base user types, server messages ending in a line end, a
 // unitext column the driver cannot describe. Each write is checked over a second
 // connection.
-class RecordedRoadTest : public QObject {
+class RecordedRoadTest : public QObject, testing::GridFixture {
     Q_OBJECT
   private slots:
-    void init();
-    void cleanup();
+    void init() {
+        makeGrid(700, 300);
+        confirmDeletes();
+    }
+    void cleanup() { dropGrid(); }
     void shouldWalkTheWholeRoadOverTheRecordedStream();
 
   private:
-    pages::RecordsetModel& model() { return *static_cast<pages::RecordsetModel*>(grid_->model()); }
-    QString shown(int row, int column) { return model().index(row, column).data().toString(); }
     int rowOf(const QString& id) {
         for (int row = 0; row < model().rowCount(); ++row)
             if (shown(row, 0) == id)
                 return row;
         return -1;
     }
-    void trigger(const char* action) {
-        QAction* found = grid_->findChild<QAction*>(QString::fromLatin1(action));
-        QVERIFY2(found, action);
-        found->trigger();
-    }
-    QStringList boxes() {
-        QStringList texts;
-        for (const testing::ShownBox& box : platform_->fake().boxes)
-            texts << box.text;
-        platform_->fake().boxes.clear();
-        return texts;
-    }
-
-    std::unique_ptr<testing::PlatformGuard> platform_;
-    std::unique_ptr<testing::SampleServer> server_;
-    std::unique_ptr<pages::DataGrid> grid_;
 };
 
 namespace {
@@ -64,20 +49,6 @@ struct Names : db::ListTarget {
 } // namespace
 
 using testing::valueOf;
-
-void RecordedRoadTest::init() {
-    platform_ = std::make_unique<testing::PlatformGuard>();
-    server_ = std::make_unique<testing::SampleServer>();
-    grid_ = std::make_unique<pages::DataGrid>();
-    grid_->resize(700, 300);
-    grid_->edits()->setConfirm([](QWidget*, const QString&) { return true; });
-}
-
-void RecordedRoadTest::cleanup() {
-    grid_.reset();
-    server_.reset();
-    platform_.reset();
-}
 
 void RecordedRoadTest::shouldWalkTheWholeRoadOverTheRecordedStream() {
     server_->createDatabase(

@@ -30,6 +30,13 @@ inline std::shared_ptr<db::RecordsetData> openTable(const QString& table) {
     return recordset.DataSource();
 }
 
+// The same on a private server, its database first made of `statements`.
+inline std::shared_ptr<db::RecordsetData> openTable(SampleServer& server, const QString& table,
+                                                    const QStringList& statements) {
+    server.createDatabase(kCatalog, statements);
+    return openTable(table);
+}
+
 // The first value of a query, read through a connection of its own ("<NULL>" for NULL).
 inline QString valueOf(const QString& sql) {
     return testing::SampleServer::firstValue(kCatalog, sql);
