@@ -7,6 +7,7 @@
 #include "app/errorreport.h"
 #include "pages/connection/form1.h"
 #include "pages/wizard.h"
+#include "support/connectionpage.h"
 #include "support/fakeplatform.h"
 #include "support/sampledb.h"
 
@@ -43,13 +44,7 @@ struct Fixture {
     Fixture& operator=(const Fixture&) = delete;
 
     static void setFields(const QString& catalog) {
-        const db::ConnectionFields f = testing::SampleServer::fields(catalog);
-        pages::Form1& page = pages::form1();
-        page.Text1->setText(f.server);
-        page.Text2->setText(f.port);
-        page.Text3->setText(f.user);
-        page.Text4->setText(f.password);
-        page.Text5->setText(f.database);
+        testing::fillConnectionPage(testing::SampleServer::fields(catalog));
     }
 
     QStringList boxTexts() const {

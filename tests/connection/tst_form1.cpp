@@ -4,6 +4,8 @@
 #include "pages/connection/form1.h"
 #include "pages/wizard.h"
 #include "sample/sampleserver.h"
+#include "support/closedport.h"
+#include "support/connectionpage.h"
 #include "support/fakeplatform.h"
 #include "support/sampledb.h"
 
@@ -13,11 +15,6 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTest>
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 class Form1Test : public QObject {
     Q_OBJECT
@@ -43,25 +40,6 @@ namespace {
 QString stored(const char* key) {
     return app::GetSetting(app::ApplicationKey, app::ProductName, QString::fromLatin1(key),
                            QStringLiteral("<missing>"));
-}
-// A local port that nothing listens on: bound once, then let go.
-QString closedPort() {
-    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    ::bind(s, reinterpret_cast<sockaddr*>(&address), size);
-    ::getsockname(s, reinterpret_cast<sockaddr*>(&address), &size);
-    ::close(s);
-    return QString::number(ntohs(address.sin_port));
-}
-void fill(pages::Form1& page, const db::ConnectionFields& f) {
-    page.Text1->setText(f.server);
-    page.Text2->setText(f.port);
-    page.Text3->setText(f.user);
-    page.Text4->setText(f.password);
-    page.Text5->setText(f.database);
 }
 } // namespace
 
@@ -216,7 +194,7 @@ void Form1Test::shouldShowHourglassThenCouldNotConnectOnRefusedLogin() {
     pages::Form1& page = pages::form1();
     db::ConnectionFields f = testing::SampleServer::fields(QStringLiteral("pubs"));
     f.password = QStringLiteral("wrong");
-    fill(page, f);
+    testing::fillConnectionPage(f);
     QList<short> pointers;
     guard.fake().onBox = [&](const testing::ShownBox&) { pointers << page.MousePointer(); };
     page.PushButton7->click();
@@ -231,10 +209,11 @@ void Form1Test::shouldShowHourglassThenCouldNotConnectOnRefusedLogin() {
 
 void Form1Test::shouldSayCouldNotConnectForClosedPort() {
     testing::PlatformGuard guard;
-    const QString port = closedPort();
+    const testing::ClosedPort closed;
+    const QString port = closed.text();
     pages::Form1& page = pages::form1();
-    fill(page, {QStringLiteral("127.0.0.1"), port, QStringLiteral("sa"), QStringLiteral("x;y"),
-                QStringLiteral("master")});
+    testing::fillConnectionPage({QStringLiteral("127.0.0.1"), port, QStringLiteral("sa"),
+                                 QStringLiteral("x;y"), QStringLiteral("master")});
     page.PushButton7_Click();
     QCOMPARE(guard.fake().boxes.size(), 1);
     QCOMPARE(guard.fake().boxes[0].text,
@@ -248,7 +227,7 @@ void Form1Test::shouldSayConnectionSuccessfulWithTheTestServer() {
     testing::SampleServer server;
     server.createSampleDatabase();
     pages::Form1& page = pages::form1();
-    fill(page, testing::SampleServer::fields(QStringLiteral("pubs")));
+    testing::fillConnectionPage(testing::SampleServer::fields(QStringLiteral("pubs")));
     QList<short> pointers;
     guard.fake().onBox = [&](const testing::ShownBox&) { pointers << page.MousePointer(); };
     page.PushButton7_Click();
@@ -285,8 +264,8 @@ void Form1Test::shouldDoNothingOnNextWhenTestFails() {
     testing::SampleServer server;
     pages::Form1& page = pages::form1();
     page.Show();
-    fill(page, {QStringLiteral("elsewhere"), QStringLiteral("5000"), QStringLiteral("sa"),
-                QString(), QString()});
+    testing::fillConnectionPage({QStringLiteral("elsewhere"), QStringLiteral("5000"),
+                                 QStringLiteral("sa"), QString(), QString()});
     page.PushButton3->click();
     QVERIFY(page.isVisible());
     QVERIFY(guard.fake().boxes.isEmpty());
@@ -299,7 +278,7 @@ void Form1Test::shouldMoveToChooserOnNextWhenTestSucceeds() {
     server.createSampleDatabase();
     pages::Form1& page = pages::form1();
     page.Show();
-    fill(page, testing::SampleServer::fields(QStringLiteral("pubs")));
+    testing::fillConnectionPage(testing::SampleServer::fields(QStringLiteral("pubs")));
     page.PushButton3_Click();
     QVERIFY(pages::form2().isVisible());
     QVERIFY(!page.isVisible());

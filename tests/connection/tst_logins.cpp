@@ -9,6 +9,8 @@
 #include "pages/connection/form1.h"
 #include "pages/editor/form3.h"
 #include "pages/wizard.h"
+#include "support/closedport.h"
+#include "support/connectionpage.h"
 #include "support/fakeplatform.h"
 #include "support/loginbackend.h"
 #include "support/sampledb.h"
@@ -17,11 +19,6 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 // Logging in as real servers demand it: the password never on the wire in clear, a server
 // that insists on that reached, each refusal named in the "Test Connection" box, and the
@@ -38,27 +35,6 @@ class LoginsTest : public QObject {
 };
 
 namespace {
-
-void fill(const db::ConnectionFields& f) {
-    pages::Form1& page = pages::form1();
-    page.Text1->setText(f.server);
-    page.Text2->setText(f.port);
-    page.Text3->setText(f.user);
-    page.Text4->setText(f.password);
-    page.Text5->setText(f.database);
-}
-
-QString closedPort() {
-    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    ::bind(s, reinterpret_cast<sockaddr*>(&address), size);
-    ::getsockname(s, reinterpret_cast<sockaddr*>(&address), &size);
-    ::close(s);
-    return QString::number(ntohs(address.sin_port));
-}
 
 // The same login as the program's, but with the password in clear, as a client that does
 // not ask for the exchange sends it.
@@ -122,7 +98,7 @@ void LoginsTest::shouldNameTheReasonOfEachRefusalInTheTestConnectionBox() {
     pages::form1();
     const auto boxOf = [&](const db::ConnectionFields& f) {
         guard.fake().boxes.clear();
-        fill(f);
+        testing::fillConnectionPage(f);
         pages::form1().PushButton7_Click();
         return guard.fake().boxes.size() == 1 ? guard.fake().boxes.first().text : QString();
     };
@@ -160,7 +136,8 @@ void LoginsTest::shouldNameTheReasonOfEachRefusalInTheTestConnectionBox() {
              failed("Unexpected EOF from the server"));
     server->setFaults({});
 
-    QCOMPARE(boxOf({"127.0.0.1", closedPort(), "sa", "secret", "pubs"}),
+    const testing::ClosedPort closed;
+    QCOMPARE(boxOf({"127.0.0.1", closed.text(), "sa", "secret", "pubs"}),
              failed("Unable to connect: Adaptive Server is unavailable or does not exist"));
     QCOMPARE(boxOf({"no-such-host.invalid", port, "sa", "secret", "pubs"}),
              failed("Unknown host machine name."));

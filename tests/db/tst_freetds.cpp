@@ -3,16 +3,13 @@
 #include "db/connect/provider.h"
 #include "db/read/recordset.h"
 #include "db/connect/sybasease.h"
+#include "support/closedport.h"
 #include "support/loginbackend.h"
 #include "support/sampledb.h"
 
 #include <QElapsedTimer>
 #include <QTest>
 #include <algorithm>
-
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 // The layer against the real FreeTDS driver, talking to the test server on 127.0.0.1 (or
 // to nothing at all), which can also misbehave as broken servers do. Every wait is
@@ -40,26 +37,6 @@ db::ConnectionFields peerFields(quint16 port, const QString& user = "sa",
     return {"127.0.0.1", QString::number(port), user, password, database};
 }
 
-// A port on which nothing listens: bound, so no one else takes it, but not listening.
-class ClosedPort {
-  public:
-    ClosedPort() : fd_(::socket(AF_INET, SOCK_STREAM, 0)) {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        ::bind(fd_, reinterpret_cast<sockaddr*>(&address), length);
-        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length);
-        port_ = ntohs(address.sin_port);
-    }
-    ~ClosedPort() { ::close(fd_); }
-    quint16 port() const { return port_; }
-
-  private:
-    int fd_;
-    quint16 port_ = 0;
-};
-
 bool waitForAbandonedAttempts(int timeoutMs) {
     QElapsedTimer timer;
     timer.start();
@@ -70,7 +47,7 @@ bool waitForAbandonedAttempts(int timeoutMs) {
 } // namespace
 
 void FreeTdsTest::shouldFailFastOnAClosedPort() {
-    ClosedPort closed;
+    testing::ClosedPort closed;
     QElapsedTimer timer;
     timer.start();
     QVERIFY(!db::TestSybaseASEConnection(peerFields(closed.port())));

@@ -2,8 +2,8 @@
 #include "db/connect/provider.h"
 #include "db/write/rowinsert.h"
 #include "db/write/rowwriter.h"
-#include "editor/editorfixture.h"
 #include "sample/server/sqlite/sqlitebackend.h"
+#include "support/tablefixture.h"
 
 #include <QElapsedTimer>
 
@@ -25,8 +25,8 @@ class SessionsTest : public QObject {
     void shouldWaitForAnAllpagesReadNoLongerThanTheWriteTimeOut();
 };
 
-using editor::openTable;
-using editor::valueOf;
+using testing::openTable;
+using testing::valueOf;
 
 namespace {
 
@@ -63,7 +63,7 @@ class DefaultTextSizeProvider : public db::Provider {
 
 void SessionsTest::shouldSaveForGoodOnASessionItsLoginStartsChained() {
     testing::SampleServer server;
-    server.createDatabase(editor::kCatalog, kNotes);
+    server.createDatabase(testing::kCatalog, kNotes);
     server.server().setLoginScript("sa", "set chained on");
     {
         auto data = readWhole(openTable("notes"));
@@ -102,7 +102,7 @@ void SessionsTest::shouldSaveForGoodOnASessionItsLoginStartsChained() {
 
 void SessionsTest::shouldNeverReportSavedWhileATransactionStaysOpen() {
     testing::SampleServer server;
-    server.createDatabase(editor::kCatalog, kNotes);
+    server.createDatabase(testing::kCatalog, kNotes);
     {
         auto data = readWhole(openTable("notes"));
         db::RowWriter writer(data);
@@ -122,7 +122,7 @@ void SessionsTest::shouldNeverReportSavedWhileATransactionStaysOpen() {
 
 void SessionsTest::shouldEditLongTextsWholeAndNeverWriteOneReadCut() {
     testing::SampleServer server;
-    server.createDatabase(editor::kCatalog,
+    server.createDatabase(testing::kCatalog,
                           {"CREATE TABLE letters (id int NOT NULL PRIMARY KEY, body text NULL)",
                            "INSERT INTO letters VALUES (1, printf('%.99990c', 'x') || "
                            "'THE END...')"});
@@ -146,7 +146,7 @@ void SessionsTest::shouldEditLongTextsWholeAndNeverWriteOneReadCut() {
                          std::make_shared<DefaultTextSizeProvider>());
     {
         db::Connection connection;
-        QString text = testing::SampleServer::connectionString(editor::kCatalog);
+        QString text = testing::SampleServer::connectionString(testing::kCatalog);
         text.replace(QStringLiteral("Provider=ASEOLEDB"), QStringLiteral("Provider=DEFAULTTEXT"));
         connection.Open(text);
         QCOMPARE(connection.driver()->sessionFacts().textSize, 32768LL);
@@ -171,7 +171,7 @@ void SessionsTest::shouldEditLongTextsWholeAndNeverWriteOneReadCut() {
 void SessionsTest::shouldFindAnAddedRowWhoseTriggerTookAnotherIdentity() {
     testing::SampleServer server;
     server.createDatabase(
-        editor::kCatalog,
+        testing::kCatalog,
         {"CREATE TABLE orders (order_id numeric identity(10,0) NOT NULL PRIMARY KEY, item "
          "varchar(20) NOT NULL)",
          "INSERT INTO orders VALUES (1, 'pen'), (2, 'ink'), (3, 'nib')",
@@ -183,7 +183,7 @@ void SessionsTest::shouldFindAnAddedRowWhoseTriggerTookAnotherIdentity() {
     {
         // The server's own rule: @@identity is the trigger's insert, into the log.
         db::Connection connection;
-        connection.Open(testing::SampleServer::connectionString(editor::kCatalog));
+        connection.Open(testing::SampleServer::connectionString(testing::kCatalog));
         db::BoundQuery insert;
         insert.sql = QStringLiteral("INSERT INTO orders (item) VALUES ('cap')");
         insert.execute(*connection.driver(), 30);
@@ -212,7 +212,7 @@ void SessionsTest::shouldFindAnAddedRowWhoseTriggerTookAnotherIdentity() {
 
 void SessionsTest::shouldTellADeadlocksVictimFromATimeOut() {
     testing::SampleServer server;
-    server.createDatabase(editor::kCatalog, kNotes);
+    server.createDatabase(testing::kCatalog, kNotes);
     auto data = readWhole(openTable("notes"));
     db::RowWriter writer(data);
     tds::Faults faults;
@@ -233,7 +233,7 @@ void SessionsTest::shouldTellADeadlocksVictimFromATimeOut() {
 
 void SessionsTest::shouldWaitForAnAllpagesReadNoLongerThanTheWriteTimeOut() {
     testing::SampleServer server;
-    server.createDatabase(editor::kCatalog,
+    server.createDatabase(testing::kCatalog,
                           {"CREATE TABLE notes (id int NOT NULL PRIMARY KEY, note varchar(40) "
                            "NULL)",
                            "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "

@@ -2,7 +2,7 @@
 #include "db/write/rowdelete.h"
 #include "db/write/rowinsert.h"
 #include "db/write/rowwriter.h"
-#include "editor/editorfixture.h"
+#include "support/tablefixture.h"
 
 #include <QTest>
 #include <atomic>
@@ -23,9 +23,9 @@ class WriteAttacksTest : public QObject {
     void shouldRefuseApproximateNumbersTheColumnCannotHoldAsTyped();
 };
 
-using editor::changeElsewhere;
-using editor::openTable;
-using editor::valueOf;
+using testing::changeElsewhere;
+using testing::openTable;
+using testing::valueOf;
 
 namespace {
 
@@ -43,7 +43,7 @@ class ActWhileHeld {
         seen_ = heldRequests();
         thread_ = std::thread([this, sql] {
             db::Connection connection;
-            connection.Open(testing::SampleServer::connectionString(editor::kCatalog));
+            connection.Open(testing::SampleServer::connectionString(testing::kCatalog));
             if (!waitForHeldRequest())
                 return;
             db::odbc::Statement statement(*connection.driver());
@@ -100,7 +100,7 @@ int countOf(const QString& where = {}) {
 void WriteAttacksTest::shouldReadEveryTypeInOneBlockAndWriteTheRowShown() {
     testing::SampleServer server;
     server.createDatabase(
-        editor::kCatalog,
+        testing::kCatalog,
         {"CREATE TABLE every (i int NOT NULL, si smallint NULL, ti tinyint NULL, bi bigint NULL, "
          "nu numeric(10,3) NULL, de decimal(8,2) NULL, mo money NULL, sm smallmoney NULL, "
          "fl float NULL, re real NULL, r4 float(4) NULL, dt datetime NULL, "
@@ -143,7 +143,7 @@ void WriteAttacksTest::shouldReadEveryTypeInOneBlockAndWriteTheRowShown() {
     db::BoundQuery query;
     query.sql = QStringLiteral("SELECT * FROM [every]");
     db::Connection connection;
-    connection.Open(testing::SampleServer::connectionString(editor::kCatalog));
+    connection.Open(testing::SampleServer::connectionString(testing::kCatalog));
     const std::vector<db::RowValues> cells =
         query.select(*connection.driver(), every->rows.columns(), 30, 100);
     QCOMPARE(int(cells.size()), 6);
@@ -183,7 +183,7 @@ void WriteAttacksTest::shouldReadEveryTypeInOneBlockAndWriteTheRowShown() {
 
 void WriteAttacksTest::shouldDeleteExactlyTheRowsShownWhileAnotherUserChangesOne() {
     testing::SampleServer server;
-    server.createDatabase(editor::kCatalog,
+    server.createDatabase(testing::kCatalog,
                           {"CREATE TABLE t (id int NOT NULL PRIMARY KEY, name varchar(20) NULL)",
                            "INSERT INTO t VALUES (1, 'pen'), (2, 'ink'), (3, 'nib')"});
     const auto rows = openTable("t");
@@ -206,7 +206,7 @@ void WriteAttacksTest::shouldDeleteExactlyTheRowsShownWhileAnotherUserChangesOne
 
 void WriteAttacksTest::shouldNeverChangeTwoRowsOfAKeylessTableWhenATwinArrives() {
     testing::SampleServer server;
-    server.createDatabase(editor::kCatalog,
+    server.createDatabase(testing::kCatalog,
                           {"CREATE TABLE t (name varchar(20) NULL, n int NULL)",
                            "INSERT INTO t VALUES ('pen', 1), ('ink', 2), ('nib', 3)"});
     const auto rows = openTable("t");
@@ -244,7 +244,7 @@ void WriteAttacksTest::shouldTellTheRowWrittenFromRowsLikeItUnderATrigger() {
     // Triggers that change the row written, in a table where another row already holds
     // the values typed.
     server.createDatabase(
-        editor::kCatalog,
+        testing::kCatalog,
         {"CREATE TABLE t (name varchar(20) NULL, n int NULL)",
          "INSERT INTO t VALUES ('pen', 1), ('ink', 2), ('nib', 2), ('cap', 3)",
          "CREATE TRIGGER marked AFTER INSERT ON t BEGIN "
@@ -276,7 +276,7 @@ void WriteAttacksTest::shouldTellTheRowWrittenFromRowsLikeItUnderATrigger() {
 
 void WriteAttacksTest::shouldRefuseApproximateNumbersTheColumnCannotHoldAsTyped() {
     testing::SampleServer server;
-    server.createDatabase(editor::kCatalog,
+    server.createDatabase(testing::kCatalog,
                           {"CREATE TABLE t (id int NOT NULL PRIMARY KEY, re real NULL, "
                            "fl float NULL)",
                            "INSERT INTO t VALUES (1, 1.5, 2.5)"});

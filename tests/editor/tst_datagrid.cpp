@@ -3,7 +3,7 @@
 #include "app/platform.h"
 #include "db/odbc/odbc.h"
 #include "db/read/recordset.h"
-#include "editor/editorfixture.h"
+#include "editor/gridfixture.h"
 #include "pages/editor/datagrid.h"
 #include "model/recordsetmodel.h"
 #include "pages/editor/writewait.h"
@@ -17,11 +17,11 @@
 #include <QTimer>
 
 // The grid over a table's rows: what it shows, and when and what it writes.
-class DataGridTest : public QObject {
+class DataGridTest : public QObject, testing::GridFixture {
     Q_OBJECT
   private slots:
     void init();
-    void cleanup();
+    void cleanup() { dropGrid(); }
     void shouldShowNullApartFromEmptyText();
     void shouldWriteOnlyWhatIsTypedWhenTheEditIsCommitted();
     void shouldSetNullByShortcutAndByMenuAction();
@@ -34,32 +34,17 @@ class DataGridTest : public QObject {
 
   private:
     QLineEdit* openEditor(int row, int column);
-
-    std::unique_ptr<testing::PlatformGuard> platform_;
-    std::unique_ptr<testing::SampleServer> server_;
-    std::unique_ptr<pages::DataGrid> grid_;
 };
 
-using editor::valueOf;
+using testing::valueOf;
 
 void DataGridTest::init() {
-    platform_ = std::make_unique<testing::PlatformGuard>();
-    server_ = std::make_unique<testing::SampleServer>();
-    server_->createDatabase(editor::kCatalog,
-                            {"CREATE TABLE t (id int NOT NULL PRIMARY KEY, name varchar(255) NULL, "
-                             "n int NULL CHECK (n >= 0))",
-                             "INSERT INTO t VALUES (1, NULL, 1), (2, '', 2), (3, 'pen', NULL)",
-                             "CREATE TABLE f (w float NULL, note text NULL)",
-                             "INSERT INTO f VALUES (1.5, 'x')"});
-    grid_ = std::make_unique<pages::DataGrid>();
-    grid_->resize(400, 200);
-    grid_->setDataSource(editor::openTable("t"));
-}
-
-void DataGridTest::cleanup() {
-    grid_.reset();
-    server_.reset();
-    platform_.reset();
+    makeGrid(400, 200,
+             {"CREATE TABLE t (id int NOT NULL PRIMARY KEY, name varchar(255) NULL, "
+              "n int NULL CHECK (n >= 0))",
+              "INSERT INTO t VALUES (1, NULL, 1), (2, '', 2), (3, 'pen', NULL)",
+              "CREATE TABLE f (w float NULL, note text NULL)", "INSERT INTO f VALUES (1.5, 'x')"});
+    grid_->setDataSource(testing::openTable("t"));
 }
 
 QLineEdit* DataGridTest::openEditor(int row, int column) {
@@ -114,9 +99,7 @@ void DataGridTest::shouldWriteOnlyWhatIsTypedWhenTheEditIsCommitted() {
 }
 
 void DataGridTest::shouldSetNullByShortcutAndByMenuAction() {
-    grid_->show();
-    grid_->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(grid_.get()));
+    showGrid();
     grid_->setFocus();
 
     grid_->setCurrentIndex(grid_->model()->index(1, 1));
@@ -154,7 +137,7 @@ void DataGridTest::shouldShowTheServersMessageAndWhatTheTableHoldsWhenRefused() 
     QTest::keyClick(editor, Qt::Key_Escape);
     QVERIFY(!grid_->isEditing());
 
-    editor::changeElsewhere(*server_, "UPDATE t SET n = 9 WHERE id = 2");
+    testing::changeElsewhere(*server_, "UPDATE t SET n = 9 WHERE id = 2");
     editor = openEditor(1, 2);
     QTest::keyClicks(editor, "7");
     QVERIFY(!grid_->commitPendingEdit());
@@ -167,7 +150,7 @@ void DataGridTest::shouldShowTheServersMessageAndWhatTheTableHoldsWhenRefused() 
 void DataGridTest::shouldShowAReadOnlyTableWithItsReason() {
     QVERIFY(grid_->readOnlyReason().isEmpty());
     QVERIFY(grid_->readOnlyNotice()->isHidden());
-    grid_->setDataSource(editor::openTable("f"));
+    grid_->setDataSource(testing::openTable("f"));
     grid_->show();
     QVERIFY(grid_->readOnlyReason().contains("no key"));
     QVERIFY(grid_->readOnlyNotice()->isVisible());
@@ -196,10 +179,10 @@ void DataGridTest::shouldLetTheRowsGoWhenUnbound() {
 
 void DataGridTest::shouldEditLongTextsWholeAndKeepAnErasedNullNull() {
     const QString longText = QString(50000, 'a') + QString(50000, 'b');
-    server_->createDatabase(editor::kCatalog,
+    server_->createDatabase(testing::kCatalog,
                             {"CREATE TABLE notes (id int NOT NULL PRIMARY KEY, body text NULL)",
                              "INSERT INTO notes VALUES (1, '" + longText + "'), (2, NULL)"});
-    grid_->setDataSource(editor::openTable("notes"));
+    grid_->setDataSource(testing::openTable("notes"));
     const QModelIndex cell = grid_->model()->index(0, 1);
     grid_->setCurrentIndex(cell);
     grid_->edit(cell);
@@ -227,10 +210,10 @@ void DataGridTest::shouldEditLongTextsWholeAndKeepAnErasedNullNull() {
 }
 
 void DataGridTest::shouldKeepCellsItCannotCarryBackReadOnlyWithTheReason() {
-    server_->createDatabase(editor::kCatalog,
+    server_->createDatabase(testing::kCatalog,
                             {"UPDATE t SET name = CAST(X'41FF42' AS TEXT) WHERE id = 3",
                              "UPDATE t SET name = CAST(X'61006263' AS TEXT) WHERE id = 2"});
-    grid_->setDataSource(editor::openTable("t"));
+    grid_->setDataSource(testing::openTable("t"));
     grid_->show();
     auto* model = grid_->model();
     for (int row : {1, 2}) {
@@ -260,7 +243,7 @@ void DataGridTest::shouldShowTheHourglassAndLetTheUserCancelASlowWrite() {
     grid_->setParent(&page);
     page.show();
     db::Connection other;
-    other.Open(testing::SampleServer::connectionString(editor::kCatalog));
+    other.Open(testing::SampleServer::connectionString(testing::kCatalog));
     db::odbc::Statement(*other.driver()).execDirect("BEGIN TRANSACTION");
     db::odbc::Statement(*other.driver()).execDirect("UPDATE t SET n = 5 WHERE id = 1");
 

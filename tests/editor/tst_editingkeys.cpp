@@ -1,12 +1,13 @@
 #include "app/mainmodule.h"
-#include "editor/editorfixture.h"
 #include "pages/chooser/form2.h"
 #include "pages/connection/form1.h"
 #include "pages/editor/datagrid.h"
 #include "pages/editor/form3.h"
 #include "pages/editor/gridedits.h"
 #include "pages/wizard.h"
+#include "support/connectionpage.h"
 #include "support/fakeplatform.h"
+#include "support/tablefixture.h"
 
 #include <QAction>
 #include <QApplication>
@@ -71,7 +72,7 @@ class EditingKeysTest : public QObject {
     QList<bool> answers_;
 };
 
-using editor::valueOf;
+using testing::valueOf;
 
 void EditingKeysTest::init() {
     platform_ = std::make_unique<testing::PlatformGuard>();
@@ -88,14 +89,10 @@ void EditingKeysTest::cleanup() {
 
 void EditingKeysTest::openPage(const QString& table) {
     pages::form1().Load();
-    const db::ConnectionFields fields = testing::SampleServer::fields(editor::kCatalog);
-    pages::form1().Text1->setText(fields.server);
-    pages::form1().Text3->setText(fields.user);
-    pages::form1().Text4->setText(fields.password);
-    pages::form1().Text5->setText(fields.database);
+    testing::fillConnectionPage(testing::SampleServer::fields(testing::kCatalog));
     pages::Form3& form = pages::form3();
     form.Show();
-    grid().setDataSource(editor::openTable(table));
+    grid().setDataSource(testing::openTable(table));
     QVERIFY(grid().readOnlyReason().isEmpty());
     QVERIFY(QTest::qWaitFor([&] { return grid().edits()->newRowLineRow() >= 0; }, 5000));
     grid().edits()->setConfirm([this](QWidget*, const QString& question) {
@@ -109,7 +106,7 @@ void EditingKeysTest::openPage(const QString& table) {
 
 void EditingKeysTest::shouldFinishAndCorrectEveryEditFromTheKeyboard() {
     server_->createDatabase(
-        editor::kCatalog,
+        testing::kCatalog,
         {"CREATE TABLE card (id int NOT NULL PRIMARY KEY, code char(12) NOT NULL, "
          "city varchar(10) NULL, note varchar(200) NULL, due datetime NULL)",
          "INSERT INTO card VALUES (1, 'business', 'Oslo', 'hi', NULL), "
@@ -238,7 +235,7 @@ void EditingKeysTest::shouldFinishAndCorrectEveryEditFromTheKeyboard() {
 }
 
 void EditingKeysTest::shouldAskBeforeARowThatWasNotAddedIsLost() {
-    server_->createDatabase(editor::kCatalog,
+    server_->createDatabase(testing::kCatalog,
                             {"CREATE TABLE part (code varchar(5) NOT NULL PRIMARY KEY, "
                              "qty int NOT NULL, pic varbinary(8) NULL, stamp timestamp)",
                              "INSERT INTO part (code, qty) VALUES ('pen', 1)"});

@@ -1,5 +1,5 @@
 #include "db/read/recordset.h"
-#include "editor/editorfixture.h"
+#include "editor/gridfixture.h"
 #include "pages/editor/datagrid.h"
 #include "pages/editor/findbar.h"
 #include "model/recordsetmodel.h"
@@ -14,11 +14,14 @@
 
 // Ctrl+F: finding a text in the grid's values, from the current cell on, while the
 // window goes on.
-class FindBarTest : public QObject {
+class FindBarTest : public QObject, testing::GridFixture {
     Q_OBJECT
   private slots:
-    void init();
-    void cleanup();
+    void init() {
+        makeGrid(600, 300);
+        showGrid();
+    }
+    void cleanup() { dropGrid(); }
     void shouldFindWholeValuesByTheOptionsAndWrapWithANote();
     void shouldFindRowsThatArriveWhileTheTableIsRead();
 
@@ -38,36 +41,16 @@ class FindBarTest : public QObject {
         return grid_->model()->index(index.row(), 0).data().toString() + QLatin1Char(':') +
                QString::number(index.column());
     }
-
-    std::unique_ptr<testing::PlatformGuard> platform_;
-    std::unique_ptr<testing::SampleServer> server_;
-    std::unique_ptr<pages::DataGrid> grid_;
 };
-
-void FindBarTest::init() {
-    platform_ = std::make_unique<testing::PlatformGuard>();
-    server_ = std::make_unique<testing::SampleServer>();
-    grid_ = std::make_unique<pages::DataGrid>();
-    grid_->resize(600, 300);
-    grid_->show();
-    grid_->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(grid_.get()));
-}
-
-void FindBarTest::cleanup() {
-    grid_.reset();
-    server_.reset();
-    platform_.reset();
-}
 
 void FindBarTest::shouldFindWholeValuesByTheOptionsAndWrapWithANote() {
     server_->createDatabase(
-        editor::kCatalog,
+        testing::kCatalog,
         {"CREATE TABLE t (id int NOT NULL PRIMARY KEY, name varchar(40) NULL, note text NULL)",
          QStringLiteral("INSERT INTO t VALUES (1, 'Fig', NULL), (2, 'apple', 'a fig tree'), "
                         "(3, NULL, '%1 fig at the end'), (4, 'fig', 'NULL'), (5, 'pear', 'x')")
              .arg(QString(400, QLatin1Char('w')))});
-    grid_->setDataSource(editor::openTable("t"));
+    grid_->setDataSource(testing::openTable("t"));
     grid_->setFocus();
     grid_->setCurrentIndex(grid_->model()->index(0, 0));
 
@@ -132,14 +115,14 @@ void FindBarTest::shouldFindWholeValuesByTheOptionsAndWrapWithANote() {
 void FindBarTest::shouldFindRowsThatArriveWhileTheTableIsRead() {
     constexpr int kRows = 3000;
     server_->createDatabase(
-        editor::kCatalog,
+        testing::kCatalog,
         {"CREATE TABLE big (id int NOT NULL PRIMARY KEY, name varchar(40) NULL)",
          QStringLiteral("WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < "
                         "%1) INSERT INTO big SELECT x, 'name ' || x FROM c")
              .arg(kRows),
          "UPDATE big SET name = 'needle' WHERE id IN (2900, 20)"});
     testing::ReadHold hold(100);
-    grid_->setDataSource(editor::openTable("big"));
+    grid_->setDataSource(testing::openTable("big"));
     QVERIFY(QTest::qWaitFor([&] { return hold.held(); }, 20000));
     const std::shared_ptr<db::RecordsetData> data = grid_->DataSource();
     data->appendArrived();

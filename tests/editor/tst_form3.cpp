@@ -2,13 +2,14 @@
 #include "app/lookandfeel.h"
 #include "app/mainmodule.h"
 #include "app/page.h"
-#include "editor/editorfixture.h"
 #include "pages/chooser/form2.h"
 #include "pages/connection/form1.h"
 #include "pages/editor/datagrid.h"
 #include "pages/editor/form3.h"
 #include "pages/wizard.h"
+#include "support/connectionpage.h"
 #include "support/fakeplatform.h"
+#include "support/tablefixture.h"
 
 #include <QFile>
 #include <QLabel>
@@ -139,18 +140,14 @@ void Form3Test::shouldLeaveEverythingWhereItWasWhileMinimized() {
 
 void Form3Test::shouldCommitAnOpenEditOnBackAndOnClose() {
     testing::SampleServer server;
-    server.createDatabase(editor::kCatalog,
+    server.createDatabase(testing::kCatalog,
                           {"CREATE TABLE t (id int NOT NULL PRIMARY KEY, name varchar(255) NULL)",
                            "INSERT INTO t VALUES (1, 'a'), (2, 'b')"});
     pages::form1().Load();
-    const db::ConnectionFields fields = testing::SampleServer::fields(editor::kCatalog);
-    pages::form1().Text1->setText(fields.server);
-    pages::form1().Text3->setText(fields.user);
-    pages::form1().Text4->setText(fields.password);
-    pages::form1().Text5->setText(fields.database);
+    testing::fillConnectionPage(testing::SampleServer::fields(testing::kCatalog));
     pages::Form3& form = pages::form3();
     form.Show();
-    form.DataGrid1->setDataSource(editor::openTable("t"));
+    form.DataGrid1->setDataSource(testing::openTable("t"));
 
     const auto typeInto = [&](int row, const QString& text) {
         const QModelIndex index = form.DataGrid1->model()->index(row, 1);
@@ -165,14 +162,14 @@ void Form3Test::shouldCommitAnOpenEditOnBackAndOnClose() {
     };
     typeInto(0, "ink");
     form.PushButton1_Click();
-    QCOMPARE(editor::valueOf("SELECT name FROM t WHERE id = 1"), QString("ink"));
+    QCOMPARE(testing::valueOf("SELECT name FROM t WHERE id = 1"), QString("ink"));
     QVERIFY(form.isHidden());
     QVERIFY(pages::form2().isVisible());
 
     form.Show();
     typeInto(1, "nib");
     form.close();
-    QCOMPARE(editor::valueOf("SELECT name FROM t WHERE id = 2"), QString("nib"));
+    QCOMPARE(testing::valueOf("SELECT name FROM t WHERE id = 2"), QString("nib"));
     QCOMPARE(platform_->fake().programEnds, 1);
 }
 

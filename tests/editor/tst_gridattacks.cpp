@@ -1,5 +1,5 @@
 #include "db/read/recordset.h"
-#include "editor/editorfixture.h"
+#include "editor/gridfixture.h"
 #include "pages/editor/copynull.h"
 #include "pages/editor/datagrid.h"
 #include "model/gridcopy.h"
@@ -23,7 +23,7 @@
 
 // The grid's actions under attack, driven by the keys a user presses, through FreeTDS
 // against the test server; what the table holds is read over a second connection.
-class GridAttacksTest : public QObject {
+class GridAttacksTest : public QObject, testing::GridFixture {
     Q_OBJECT
   private slots:
     void init();
@@ -41,13 +41,6 @@ class GridAttacksTest : public QObject {
     void shouldMarkTwinsAndDeleteThemOnlyAllTogetherWhileAnotherUserAddsOne();
 
   private:
-    model::RecordsetModel& model() { return *static_cast<model::RecordsetModel*>(grid_->model()); }
-    QString shown(int row, int column) { return model().index(row, column).data().toString(); }
-    void open(const QString& table) {
-        grid_->setDataSource(editor::openTable(table));
-        QVERIFY(grid_->readOnlyReason().isEmpty());
-        QVERIFY(QTest::qWaitFor([&] { return grid_->edits()->newRowLineRow() >= 0; }, 5000));
-    }
     void press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
         QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : grid_.get(),
                         Qt::Key(key), modifiers);
@@ -65,14 +58,8 @@ class GridAttacksTest : public QObject {
         press(Qt::Key_Return);
         QVERIFY(QTest::qWaitFor([&] { return !grid_->isEditing(); }, 20000));
     }
-    QString boxes() {
-        QStringList texts;
-        for (const testing::ShownBox& box : platform_->fake().boxes)
-            texts << box.text;
-        platform_->fake().boxes.clear();
-        return texts.join(QLatin1Char('\n'));
-    }
-    static QString value(const QString& sql) { return editor::valueOf(sql); }
+    QString boxes() { return GridFixture::boxes().join(QLatin1Char('\n')); }
+    static QString value(const QString& sql) { return testing::valueOf(sql); }
     // Whether a view row's header marks it as a twin.
     bool marked(int row) {
         return model().headerData(row, Qt::Vertical).toString().contains(QChar(0x2261));
@@ -90,34 +77,23 @@ class GridAttacksTest : public QObject {
         QTest::mouseClick(header->viewport(), Qt::LeftButton, Qt::ControlModifier,
                           QPoint(4, header->sectionViewportPosition(row) + 4));
     }
-
-    std::unique_ptr<testing::PlatformGuard> platform_;
-    std::unique_ptr<testing::SampleServer> server_;
-    std::unique_ptr<pages::DataGrid> grid_;
 };
 
 void GridAttacksTest::init() {
-    platform_ = std::make_unique<testing::PlatformGuard>();
-    server_ = std::make_unique<testing::SampleServer>();
-    grid_ = std::make_unique<pages::DataGrid>();
-    grid_->resize(600, 400);
-    grid_->edits()->setConfirm([](QWidget*, const QString&) { return true; });
-    grid_->show();
-    grid_->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(grid_.get()));
+    makeGrid(600, 400);
+    confirmDeletes();
+    showGrid();
     grid_->setFocus();
 }
 
 void GridAttacksTest::cleanup() {
     pages::setCopyNullWord(QString());
-    grid_.reset();
-    server_.reset();
-    platform_.reset();
+    dropGrid();
     QVERIFY(QTest::qWaitFor([] { return db::recordsetReadsUnderWay() == 0; }, 20000));
 }
 
 void GridAttacksTest::shouldRefreshWhileAnotherUserHoldsTheTableAndStopOnRequest() {
-    server_->createDatabase(editor::kCatalog,
+    server_->createDatabase(testing::kCatalog,
                             {"CREATE TABLE t (id int NOT NULL PRIMARY KEY, name varchar(20) NULL)",
                              "INSERT INTO t VALUES (1, 'a'), (2, 'b'), (3, 'c')"});
     open("t");
@@ -125,7 +101,7 @@ void GridAttacksTest::shouldRefreshWhileAnotherUserHoldsTheTableAndStopOnRequest
     go(1, 1);
     // Another user changes a row and keeps the transaction open: a read waits for them.
     db::Connection holder;
-    holder.Open(testing::SampleServer::connectionString(editor::kCatalog));
+    holder.Open(testing::SampleServer::connectionString(testing::kCatalog));
     db::odbc::Statement holding(*holder.driver());
     holding.execDirect(QStringLiteral("BEGIN TRAN"));
     db::drainResults(holding);
@@ -167,7 +143,7 @@ void GridAttacksTest::shouldRefreshWhileAnotherUserHoldsTheTableAndStopOnRequest
 
 void GridAttacksTest::shouldLeaveAnOpenEditorWhereItIsWhenTheLookedForRowArrives() {
     server_->createDatabase(
-        editor::kCatalog,
+        testing::kCatalog,
         {"CREATE TABLE big (name varchar(40) NULL, id int NOT NULL PRIMARY KEY)",
          "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < 3000) "
          "INSERT INTO big SELECT 'name ' || x, x FROM c"});
@@ -178,7 +154,7 @@ void GridAttacksTest::shouldLeaveAnOpenEditorWhereItIsWhenTheLookedForRowArrives
     old->appendArrived();
     go(49, 0);
     // Row 50 is written anew elsewhere: it comes last in the new read.
-    server_->createDatabase(editor::kCatalog, {"DELETE FROM big WHERE id = 50",
+    server_->createDatabase(testing::kCatalog, {"DELETE FROM big WHERE id = 50",
                                                "INSERT INTO big VALUES ('name 50', 50)"});
     press(Qt::Key_F5);
     QVERIFY(QTest::qWaitFor([&] { return grid_->DataSource() != old; }, 20000));
@@ -205,7 +181,7 @@ void GridAttacksTest::shouldLeaveAnOpenEditorWhereItIsWhenTheLookedForRowArrives
 }
 
 void GridAttacksTest::shouldPasteFillAndNullTheSelectedCellsInOneTransaction() {
-    server_->createDatabase(editor::kCatalog,
+    server_->createDatabase(testing::kCatalog,
                             {"CREATE TABLE p (id int NOT NULL PRIMARY KEY, name varchar(10) NULL, "
                              "qty int NULL)",
                              "INSERT INTO p VALUES (1, 'a', 1), (2, 'b', 2), (3, 'c', 3), "
@@ -249,7 +225,7 @@ void GridAttacksTest::shouldPasteFillAndNullTheSelectedCellsInOneTransaction() {
              QString("123"));
 
     // Someone else changes the middle row: the fill is refused whole, nothing lands.
-    editor::changeElsewhere(*server_, "UPDATE p SET qty = 20 WHERE id = 2");
+    testing::changeElsewhere(*server_, "UPDATE p SET qty = 20 WHERE id = 2");
     go(0, 1);
     press(Qt::Key_Down, Qt::ShiftModifier);
     press(Qt::Key_Down, Qt::ShiftModifier);
@@ -262,7 +238,7 @@ void GridAttacksTest::shouldPasteFillAndNullTheSelectedCellsInOneTransaction() {
 }
 
 void GridAttacksTest::shouldRefuseANewRowBlockThatDoesNotFitAndAddSeveralRowsAllOrNothing() {
-    server_->createDatabase(editor::kCatalog,
+    server_->createDatabase(testing::kCatalog,
                             {"CREATE TABLE n (id int NOT NULL PRIMARY KEY, name varchar(10) NOT "
                              "NULL, qty int NULL)",
                              "INSERT INTO n VALUES (1, 'a', 1)"});
@@ -303,7 +279,7 @@ void GridAttacksTest::shouldRefuseANewRowBlockThatDoesNotFitAndAddSeveralRowsAll
 
 void GridAttacksTest::shouldKeepTheTextNullApartFromNullAndTakeUnquotedTextAsItStands() {
     server_->createDatabase(
-        editor::kCatalog, {"CREATE TABLE q (id int NOT NULL PRIMARY KEY, name varchar(20) NULL, "
+        testing::kCatalog, {"CREATE TABLE q (id int NOT NULL PRIMARY KEY, name varchar(20) NULL, "
                            "note varchar(20) NULL)",
                            "INSERT INTO q VALUES (1, 'NULL', NULL), (2, 'b', 'c'), (3, 'x', 'y')"});
     open("q");
@@ -331,7 +307,7 @@ void GridAttacksTest::shouldKeepTheTextNullApartFromNullAndTakeUnquotedTextAsItS
 
 void GridAttacksTest::shouldUndoOnlyWhileTheRowIsAsWrittenAndShown() {
     server_->createDatabase(
-        editor::kCatalog,
+        testing::kCatalog,
         {"CREATE TABLE u (id int NOT NULL PRIMARY KEY, name varchar(10) NULL, qty int NULL, "
          "stamp timestamp)",
          "INSERT INTO u (id, name, qty) VALUES (1, 'a', 1), (2, 'b', 2), (3, 'c', 3)",
@@ -363,7 +339,7 @@ void GridAttacksTest::shouldUndoOnlyWhileTheRowIsAsWrittenAndShown() {
     press(Qt::Key_Delete, Qt::ControlModifier);
     QCOMPARE(boxes(), QString());
     QCOMPARE(value("SELECT count(*) FROM u WHERE id = 3"), QString("0"));
-    editor::changeElsewhere(*server_, "INSERT INTO u (id, name, qty) VALUES (3, 'z', 3)");
+    testing::changeElsewhere(*server_, "INSERT INTO u (id, name, qty) VALUES (3, 'z', 3)");
     press(Qt::Key_Z, Qt::ControlModifier);
     const QString deleted = boxes();
     QVERIFY2(deleted.contains("undo was refused") && deleted.contains("deleted"),
@@ -374,7 +350,7 @@ void GridAttacksTest::shouldUndoOnlyWhileTheRowIsAsWrittenAndShown() {
     // when asked again; once they put it back as it was written, the undo goes ahead.
     open("v");
     edit(1, 1, "y");
-    editor::changeElsewhere(*server_, "UPDATE v SET qty = 20 WHERE id = 2");
+    testing::changeElsewhere(*server_, "UPDATE v SET qty = 20 WHERE id = 2");
     press(Qt::Key_Z, Qt::ControlModifier);
     QString refused = boxes();
     QVERIFY2(refused.contains("undo was refused") && refused.contains("20"), qPrintable(refused));
@@ -382,7 +358,7 @@ void GridAttacksTest::shouldUndoOnlyWhileTheRowIsAsWrittenAndShown() {
     refused = boxes();
     QVERIFY2(refused.contains("undo was refused") && refused.contains("20"), qPrintable(refused));
     QCOMPARE(value("SELECT name FROM v WHERE id = 2"), QString("y"));
-    editor::changeElsewhere(*server_, "UPDATE v SET qty = 2 WHERE id = 2");
+    testing::changeElsewhere(*server_, "UPDATE v SET qty = 2 WHERE id = 2");
     press(Qt::Key_Z, Qt::ControlModifier);
     QCOMPARE(boxes(), QString());
     QCOMPARE(value("SELECT name FROM v WHERE id = 2"), QString("b"));
@@ -393,7 +369,7 @@ void GridAttacksTest::shouldMarkTwinsAndDeleteThemOnlyAllTogetherWhileAnotherUse
     // A table without a key: three twins among the first rows, a fourth beyond the rows
     // read when the read is stopped.
     server_->createDatabase(
-        editor::kCatalog,
+        testing::kCatalog,
         {"CREATE TABLE t (name varchar(20) NULL, n int NULL)",
          "INSERT INTO t VALUES ('pen', 1), ('ink', 2), ('pen', 1), ('ink', 3), ('pen', 1)",
          "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < 3000) "
@@ -402,7 +378,7 @@ void GridAttacksTest::shouldMarkTwinsAndDeleteThemOnlyAllTogetherWhileAnotherUse
     const auto pens = [] { return value("SELECT count(*) FROM t WHERE name = 'pen'"); };
     {
         testing::ReadHold hold(100);
-        grid_->setDataSource(editor::openTable("t"));
+        grid_->setDataSource(testing::openTable("t"));
         QVERIFY(QTest::qWaitFor([&] { return hold.held(); }, 20000));
         grid_->DataSource()->appendArrived();
         model().stopLoading();
@@ -471,7 +447,7 @@ void GridAttacksTest::shouldMarkTwinsAndDeleteThemOnlyAllTogetherWhileAnotherUse
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         if (deletes() == before)
             return;
-        editor::changeElsewhere(*server_, "INSERT INTO t VALUES ('pen', 1)");
+        testing::changeElsewhere(*server_, "INSERT INTO t VALUES ('pen', 1)");
         added = true;
     });
     press(Qt::Key_Delete, Qt::ControlModifier);

@@ -1,11 +1,11 @@
 #include "app/mainmodule.h"
 #include "app/settingsstore.h"
-#include "editor/editorfixture.h"
 #include "pages/editor/copynull.h"
 #include "pages/editor/datagrid.h"
 #include "model/gridcopy.h"
 #include "model/recordsetmodel.h"
 #include "support/fakeplatform.h"
+#include "support/tablefixture.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -28,7 +28,7 @@ void GridCopyTest::shouldCopyTheSelectedRectangleWholeInTheOrderShown() {
     testing::PlatformGuard platform;
     testing::SampleServer server;
     const QString longText = QString(300, QLatin1Char('w')) + QStringLiteral("END");
-    server.createDatabase(editor::kCatalog,
+    server.createDatabase(testing::kCatalog,
                           {"CREATE TABLE t (id int NOT NULL PRIMARY KEY, name text NULL, "
                            "b varbinary(400) NULL)",
                            QStringLiteral("INSERT INTO t VALUES (1, 'a\tb', NULL), (2, 'say "
@@ -39,7 +39,7 @@ void GridCopyTest::shouldCopyTheSelectedRectangleWholeInTheOrderShown() {
     pages::DataGrid grid;
     grid.resize(500, 300);
     grid.show();
-    grid.setDataSource(editor::openTable("t"));
+    grid.setDataSource(testing::openTable("t"));
     auto& model = *static_cast<model::RecordsetModel*>(grid.model());
     grid.sortBy(0, Qt::DescendingOrder);
     QVERIFY(QTest::qWaitFor([&] { return !model.sorting(); }, 20000));

@@ -1,5 +1,5 @@
 #include "db/read/recordset.h"
-#include "editor/editorfixture.h"
+#include "editor/gridfixture.h"
 #include "pages/editor/datagrid.h"
 #include "pages/editor/gridedits.h"
 #include "model/newrowline.h"
@@ -14,69 +14,30 @@
 
 // Adding, deleting, pasting and taking edits back in the grid, through FreeTDS against
 // the test server, each checked over a second connection.
-class GridEditsTest : public QObject {
+class GridEditsTest : public QObject, testing::GridFixture {
     Q_OBJECT
   private slots:
-    void init();
-    void cleanup();
+    void init() {
+        makeGrid(600, 300);
+        confirmDeletes();
+    }
+    void cleanup() { dropGrid(); }
     void shouldAddDeletePasteAndUndoWhileRowsStreamIn();
     void shouldKeepARefusedNewRowForCorrectionAndDropItOnEscape();
     void shouldRefuseBlocksThatDoNotFitAndUndoOverSomeoneElsesChange();
     void shouldDeleteAndPasteTheRowsShownWhenSorted();
 
   private:
-    model::RecordsetModel& model() { return *static_cast<model::RecordsetModel*>(grid_->model()); }
-    QString shown(int row, int column) { return model().index(row, column).data().toString(); }
-    void trigger(const char* action) {
-        QAction* found = grid_->findChild<QAction*>(QString::fromLatin1(action));
-        QVERIFY2(found, action);
-        found->trigger();
-    }
     // Types into the new-row line as the cell's editor does.
     void type(int column, const QString& text) {
         const int line = grid_->edits()->newRowLineRow();
         QVERIFY(line >= 0);
         QVERIFY(model().setData(model().index(line, column), text));
     }
-    void open(const QString& table) {
-        grid_->setDataSource(editor::openTable(table));
-        QVERIFY(grid_->readOnlyReason().isEmpty()); // learns the keys: the line follows
-        QVERIFY(QTest::qWaitFor([&] { return grid_->edits()->newRowLineRow() >= 0; }, 5000));
-    }
-    QStringList boxes() {
-        QStringList texts;
-        for (const testing::ShownBox& box : platform_->fake().boxes)
-            texts << box.text;
-        platform_->fake().boxes.clear();
-        return texts;
-    }
-
-    std::unique_ptr<testing::PlatformGuard> platform_;
-    std::unique_ptr<testing::SampleServer> server_;
-    std::unique_ptr<pages::DataGrid> grid_;
-    QStringList questions_;
 };
 
-using editor::changeElsewhere;
-using editor::valueOf;
-
-void GridEditsTest::init() {
-    platform_ = std::make_unique<testing::PlatformGuard>();
-    server_ = std::make_unique<testing::SampleServer>();
-    grid_ = std::make_unique<pages::DataGrid>();
-    grid_->resize(600, 300);
-    questions_.clear();
-    grid_->edits()->setConfirm([this](QWidget*, const QString& question) {
-        questions_ << question;
-        return true;
-    });
-}
-
-void GridEditsTest::cleanup() {
-    grid_.reset();
-    server_.reset();
-    platform_.reset();
-}
+using testing::changeElsewhere;
+using testing::valueOf;
 
 void GridEditsTest::shouldAddDeletePasteAndUndoWhileRowsStreamIn() {
     constexpr int kRows = 2000;
@@ -86,7 +47,7 @@ void GridEditsTest::shouldAddDeletePasteAndUndoWhileRowsStreamIn() {
     for (int i = 1; i <= kRows; ++i)
         rows += QStringLiteral("%1(%2, 'n%2', %2)").arg(i > 1 ? ", " : "").arg(i);
     setup << rows;
-    server_->createDatabase(editor::kCatalog, setup);
+    server_->createDatabase(testing::kCatalog, setup);
     tds::Faults slow;
     slow.rowDelayMs = 20; // the rows keep coming for far longer than the test runs
     server_->server().setFaults(slow);
@@ -153,7 +114,7 @@ void GridEditsTest::shouldAddDeletePasteAndUndoWhileRowsStreamIn() {
 }
 
 void GridEditsTest::shouldKeepARefusedNewRowForCorrectionAndDropItOnEscape() {
-    server_->createDatabase(editor::kCatalog,
+    server_->createDatabase(testing::kCatalog,
                             {"CREATE TABLE part (code varchar(5) NOT NULL PRIMARY KEY, qty int "
                              "NOT NULL CHECK (qty >= 0), note varchar(10) NULL)",
                              "INSERT INTO part VALUES ('pen', 1, NULL)"});
@@ -206,7 +167,7 @@ void GridEditsTest::shouldKeepARefusedNewRowForCorrectionAndDropItOnEscape() {
 
 void GridEditsTest::shouldRefuseBlocksThatDoNotFitAndUndoOverSomeoneElsesChange() {
     server_->createDatabase(
-        editor::kCatalog, {"CREATE TABLE t (id int NOT NULL PRIMARY KEY, name varchar(10) NULL, "
+        testing::kCatalog, {"CREATE TABLE t (id int NOT NULL PRIMARY KEY, name varchar(10) NULL, "
                            "qty int NULL, n numeric identity(10,0))",
                            "INSERT INTO t VALUES (1, 'a', 1, 1), (2, 'b', 2, 2), (3, 'c', 3, 3)"});
     open("t");
@@ -257,7 +218,7 @@ QTEST_MAIN(GridEditsTest)
 // Sorted, the rows shown are not the table's order: a delete and a paste must still
 // reach the rows the user sees, and no other.
 void GridEditsTest::shouldDeleteAndPasteTheRowsShownWhenSorted() {
-    server_->createDatabase(editor::kCatalog,
+    server_->createDatabase(testing::kCatalog,
                             {"CREATE TABLE s (id int NOT NULL PRIMARY KEY, name varchar(10) NULL, "
                              "qty int NULL)",
                              "INSERT INTO s VALUES (1, 'a', 30), (2, 'b', NULL), (3, 'c', 50), "

@@ -1,5 +1,5 @@
 #include "db/read/recordset.h"
-#include "editor/editorfixture.h"
+#include "editor/gridfixture.h"
 #include "pages/editor/datagrid.h"
 #include "pages/editor/gridrefresh.h"
 #include "model/recordsetmodel.h"
@@ -11,18 +11,19 @@
 #include <QTest>
 
 // F5: the table read again, the current cell back on its row.
-class GridRefreshTest : public QObject {
+class GridRefreshTest : public QObject, testing::GridFixture {
     Q_OBJECT
   private slots:
     void init();
-    void cleanup();
+    void cleanup() {
+        dropGrid();
+        QVERIFY(QTest::qWaitFor([] { return db::recordsetReadsUnderWay() == 0; }, 20000));
+    }
     void shouldShowWhatTheTableHoldsNowSortedAsBeforeOnTheSameRow();
     void shouldFindAKeylessRowByItsValuesAndLeaveAGoneOne();
     void shouldStopTheOldReadAndFindTheRowWhenItArrivesLater();
 
   private:
-    model::RecordsetModel& model() { return *static_cast<model::RecordsetModel*>(grid_->model()); }
-    QString shown(int row, int column) { return model().index(row, column).data().toString(); }
     QString current() {
         const QModelIndex index = grid_->currentIndex();
         return shown(index.row(), 0) + QLatin1Char(':') + QString::number(index.column());
@@ -34,39 +35,22 @@ class GridRefreshTest : public QObject {
         return QTest::qWaitFor([&] { return grid_->DataSource() != before && !model().sorting(); },
                                20000);
     }
-
-    std::unique_ptr<testing::PlatformGuard> platform_;
-    std::unique_ptr<testing::SampleServer> server_;
-    std::unique_ptr<pages::DataGrid> grid_;
 };
 
-using editor::valueOf;
+using testing::valueOf;
 
 void GridRefreshTest::init() {
-    platform_ = std::make_unique<testing::PlatformGuard>();
-    server_ = std::make_unique<testing::SampleServer>();
-    server_->createDatabase(editor::kCatalog,
-                            {"CREATE TABLE t (id int NOT NULL PRIMARY KEY, name varchar(40) NULL)",
-                             "INSERT INTO t VALUES (1, 'a'), (2, 'b'), (3, 'c'), (4, 'd')",
-                             "CREATE TABLE k (a int NULL, b varchar(10) NULL)",
-                             "INSERT INTO k VALUES (1, 'x'), (2, 'y'), (2, 'y'), (3, 'z')"});
-    grid_ = std::make_unique<pages::DataGrid>();
-    grid_->resize(500, 300);
-    grid_->show();
-    grid_->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(grid_.get()));
+    makeGrid(500, 300,
+             {"CREATE TABLE t (id int NOT NULL PRIMARY KEY, name varchar(40) NULL)",
+              "INSERT INTO t VALUES (1, 'a'), (2, 'b'), (3, 'c'), (4, 'd')",
+              "CREATE TABLE k (a int NULL, b varchar(10) NULL)",
+              "INSERT INTO k VALUES (1, 'x'), (2, 'y'), (2, 'y'), (3, 'z')"});
+    showGrid();
     grid_->setFocus();
 }
 
-void GridRefreshTest::cleanup() {
-    grid_.reset();
-    server_.reset();
-    platform_.reset();
-    QVERIFY(QTest::qWaitFor([] { return db::recordsetReadsUnderWay() == 0; }, 20000));
-}
-
 void GridRefreshTest::shouldShowWhatTheTableHoldsNowSortedAsBeforeOnTheSameRow() {
-    grid_->setDataSource(editor::openTable("t"));
+    grid_->setDataSource(testing::openTable("t"));
     grid_->sortBy(1, Qt::DescendingOrder);
     QVERIFY(QTest::qWaitFor([this] { return !model().sorting(); }, 20000));
     // An edit still open on row 3 when F5 comes.
@@ -79,8 +63,8 @@ void GridRefreshTest::shouldShowWhatTheTableHoldsNowSortedAsBeforeOnTheSameRow()
     editor->selectAll();
     QTest::keyClicks(editor, "typed");
     // Meanwhile someone else adds a row and deletes another.
-    editor::changeElsewhere(*server_, "INSERT INTO t VALUES (5, 'zz')");
-    editor::changeElsewhere(*server_, "DELETE FROM t WHERE id = 4");
+    testing::changeElsewhere(*server_, "INSERT INTO t VALUES (5, 'zz')");
+    testing::changeElsewhere(*server_, "DELETE FROM t WHERE id = 4");
 
     QVERIFY(pressF5());
     QCOMPARE(valueOf("SELECT name FROM t WHERE id = 3"), QStringLiteral("typed"));
@@ -99,16 +83,16 @@ void GridRefreshTest::shouldShowWhatTheTableHoldsNowSortedAsBeforeOnTheSameRow()
 }
 
 void GridRefreshTest::shouldFindAKeylessRowByItsValuesAndLeaveAGoneOne() {
-    grid_->setDataSource(editor::openTable("k"));
+    grid_->setDataSource(testing::openTable("k"));
     grid_->setCurrentIndex(model().index(3, 1));
-    editor::changeElsewhere(*server_, "DELETE FROM k WHERE a = 1");
+    testing::changeElsewhere(*server_, "DELETE FROM k WHERE a = 1");
     QVERIFY(pressF5());
     QCOMPARE(model().shownRows(), 3);
     QCOMPARE(current(), QStringLiteral("3:1"));
     QVERIFY(!grid_->refresher()->lookingForRow());
 
     // A row that is gone leaves the current cell where the new rows put it.
-    editor::changeElsewhere(*server_, "UPDATE k SET b = 'w' WHERE a = 3");
+    testing::changeElsewhere(*server_, "UPDATE k SET b = 'w' WHERE a = 3");
     QVERIFY(pressF5());
     QCOMPARE(grid_->currentIndex().row(), 0);
     QVERIFY(!grid_->refresher()->lookingForRow());
@@ -117,18 +101,18 @@ void GridRefreshTest::shouldFindAKeylessRowByItsValuesAndLeaveAGoneOne() {
 
 void GridRefreshTest::shouldStopTheOldReadAndFindTheRowWhenItArrivesLater() {
     server_->createDatabase(
-        editor::kCatalog,
+        testing::kCatalog,
         {"CREATE TABLE big (id int NOT NULL PRIMARY KEY, name varchar(40) NULL)",
          "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < 3000) "
          "INSERT INTO big SELECT x, 'name ' || x FROM c"});
     testing::ReadHold hold(100);
-    grid_->setDataSource(editor::openTable("big"));
+    grid_->setDataSource(testing::openTable("big"));
     QVERIFY(QTest::qWaitFor([&] { return hold.held(); }, 20000));
     const std::shared_ptr<db::RecordsetData> old = grid_->DataSource();
     old->appendArrived();
     grid_->setCurrentIndex(model().index(49, 1));
     // Row 50 is written anew elsewhere: it comes last in the new read.
-    server_->createDatabase(editor::kCatalog, {"DELETE FROM big WHERE id = 50",
+    server_->createDatabase(testing::kCatalog, {"DELETE FROM big WHERE id = 50",
                                                "INSERT INTO big VALUES (50, 'name 50')"});
 
     QVERIFY(pressF5());

@@ -1,5 +1,5 @@
 #include "db/read/recordset.h"
-#include "editor/editorfixture.h"
+#include "editor/gridfixture.h"
 #include "pages/editor/datagrid.h"
 #include "model/recordsetmodel.h"
 #include "support/fakeplatform.h"
@@ -10,20 +10,16 @@
 
 // The rows the grid shows, in an order of their own: edits, reasons and arrivals follow
 // the row the user sees.
-class GridSortTest : public QObject {
+class GridSortTest : public QObject, testing::GridFixture {
     Q_OBJECT
   private slots:
     void init();
-    void cleanup();
+    void cleanup() { dropGrid(); }
     void shouldWriteTheRowTheUserSeesWhenRowsLeaveAndEnterTheView();
     void shouldSortEachTypeByItsValuesStablyAndWriteTheRowTheUserSees();
     void shouldSortRowsThatArriveBeforeAndWhileASortRuns();
 
   private:
-    model::RecordsetModel& model() { return *static_cast<model::RecordsetModel*>(grid_->model()); }
-    QString shown(int viewRow, int column) {
-        return model().index(viewRow, column).data().toString();
-    }
     // The ids (column 0) of the rows shown, in order.
     QStringList ids() {
         QStringList list;
@@ -38,35 +34,20 @@ class GridSortTest : public QObject {
                           QPoint(header->sectionViewportPosition(column) + 4, 4));
         return QTest::qWaitFor([this] { return !model().sorting(); }, 20000);
     }
-
-    std::unique_ptr<testing::PlatformGuard> platform_;
-    std::unique_ptr<testing::SampleServer> server_;
-    std::unique_ptr<pages::DataGrid> grid_;
 };
 
-using editor::valueOf;
+using testing::valueOf;
 
 void GridSortTest::init() {
-    platform_ = std::make_unique<testing::PlatformGuard>();
-    server_ = std::make_unique<testing::SampleServer>();
-    server_->createDatabase(
-        editor::kCatalog,
-        {"CREATE TABLE t (id int NOT NULL PRIMARY KEY, name varchar(40) NULL, "
-         "amount numeric(38,2) NULL, seen datetime NULL, w float NULL)",
-         "INSERT INTO t VALUES (1, 'pear', 10.50, '2024-03-01 10:00:00', 2.5), "
-         "(2, 'apple', 9, '2023-12-31 23:59:59', -1), (3, NULL, NULL, NULL, NULL), "
-         "(4, 'fig  ', 0, '2024-03-01 09:00:00', 1e10), "
-         "(5, 'Fig', -0.5, '1999-01-01 00:00:00', 0.25)"});
-    grid_ = std::make_unique<pages::DataGrid>();
-    grid_->resize(500, 300);
-    grid_->setDataSource(editor::openTable("t"));
+    makeGrid(500, 300,
+             {"CREATE TABLE t (id int NOT NULL PRIMARY KEY, name varchar(40) NULL, "
+              "amount numeric(38,2) NULL, seen datetime NULL, w float NULL)",
+              "INSERT INTO t VALUES (1, 'pear', 10.50, '2024-03-01 10:00:00', 2.5), "
+              "(2, 'apple', 9, '2023-12-31 23:59:59', -1), (3, NULL, NULL, NULL, NULL), "
+              "(4, 'fig  ', 0, '2024-03-01 09:00:00', 1e10), "
+              "(5, 'Fig', -0.5, '1999-01-01 00:00:00', 0.25)"});
+    grid_->setDataSource(testing::openTable("t"));
     grid_->show();
-}
-
-void GridSortTest::cleanup() {
-    grid_.reset();
-    server_.reset();
-    platform_.reset();
 }
 
 void GridSortTest::shouldWriteTheRowTheUserSeesWhenRowsLeaveAndEnterTheView() {
@@ -102,13 +83,13 @@ void GridSortTest::shouldWriteTheRowTheUserSeesWhenRowsLeaveAndEnterTheView() {
 
 void GridSortTest::shouldSortEachTypeByItsValuesStablyAndWriteTheRowTheUserSees() {
     // Numbers past a double's digits, written through the server so that it keeps them exact.
-    editor::changeElsewhere(*server_, "INSERT INTO t VALUES (6, 'fig', 10.5, "
+    testing::changeElsewhere(*server_, "INSERT INTO t VALUES (6, 'fig', 10.5, "
                                       "'2024-03-01 10:00:00', 2.5)");
-    editor::changeElsewhere(*server_, "INSERT INTO t VALUES (7, 'fig ', "
+    testing::changeElsewhere(*server_, "INSERT INTO t VALUES (7, 'fig ', "
                                       "123456789012345678901234567890123456.00, NULL, 1e-3)");
-    editor::changeElsewhere(*server_, "UPDATE t SET amount = "
+    testing::changeElsewhere(*server_, "UPDATE t SET amount = "
                                       "123456789012345678901234567890123456.01 WHERE id = 4");
-    grid_->setDataSource(editor::openTable("t"));
+    grid_->setDataSource(testing::openTable("t"));
     QHeaderView* header = grid_->horizontalHeader();
 
     // Texts by their bytes, trailing blanks ignored (the figs are equal: table order).
@@ -154,9 +135,9 @@ void GridSortTest::shouldSortEachTypeByItsValuesStablyAndWriteTheRowTheUserSees(
     QCOMPARE(valueOf("SELECT count(*) FROM t"), QStringLiteral("7"));
 
     // A cell that cannot be carried back stays read-only, with its reason, wherever it shows.
-    server_->createDatabase(editor::kCatalog,
+    server_->createDatabase(testing::kCatalog,
                             {"UPDATE t SET name = CAST(X'7AFF' AS TEXT) WHERE id = 2"});
-    grid_->setDataSource(editor::openTable("t"));
+    grid_->setDataSource(testing::openTable("t"));
     QVERIFY(clickHeader(1));
     QVERIFY(clickHeader(1));
     QCOMPARE(shown(0, 0), QStringLiteral("2"));
@@ -175,14 +156,14 @@ void GridSortTest::shouldSortEachTypeByItsValuesStablyAndWriteTheRowTheUserSees(
 void GridSortTest::shouldSortRowsThatArriveBeforeAndWhileASortRuns() {
     constexpr int kRows = 20000; // enough that the rows arriving during a sort are sorted again
     server_->createDatabase(
-        editor::kCatalog,
+        testing::kCatalog,
         {"CREATE TABLE big (id int NOT NULL PRIMARY KEY, name varchar(40) NULL, qty int NULL)",
          QStringLiteral("WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < "
                         "%1) INSERT INTO big SELECT x, printf('n%04d', (x * 7919) % %1), x % 7 "
                         "FROM c")
              .arg(kRows)});
     testing::ReadHold hold(100);
-    grid_->setDataSource(editor::openTable("big"));
+    grid_->setDataSource(testing::openTable("big"));
     QVERIFY(QTest::qWaitFor([&] { return hold.held(); }, 20000));
     const std::shared_ptr<db::RecordsetData> data = grid_->DataSource();
     data->appendArrived();
@@ -219,7 +200,7 @@ void GridSortTest::shouldSortRowsThatArriveBeforeAndWhileASortRuns() {
     // Rows that arrive once sorted go to their places too.
     grid_->setDataSource(nullptr);
     testing::ReadHold second(100);
-    grid_->setDataSource(editor::openTable("big"));
+    grid_->setDataSource(testing::openTable("big"));
     QVERIFY(QTest::qWaitFor([&] { return second.held(); }, 20000));
     QVERIFY(clickHeader(1));
     QVERIFY(clickHeader(2));

@@ -4,7 +4,7 @@
 #include "db/read/recordset.h"
 #include "db/read/tablelist.h"
 #include "db/read/tablename.h"
-#include "editor/editorfixture.h"
+#include "editor/gridfixture.h"
 #include "pages/editor/datagrid.h"
 #include "pages/editor/gridedits.h"
 #include "model/recordsetmodel.h"
@@ -17,11 +17,11 @@
 // test server: the list names each table so that it opens the one it names, every write
 // lands in that table, and what a login may not do is read-only before it is tried. What
 // the tables hold is read over a second connection.
-class OwnersTest : public QObject {
+class OwnersTest : public QObject, testing::GridFixture {
     Q_OBJECT
   private slots:
     void init();
-    void cleanup();
+    void cleanup() { dropGrid(); }
     void shouldListEachOwnersTableAndWriteToTheOneItNames();
     void shouldShowWhatTheLoginMayNotDoAsReadOnly();
 
@@ -44,8 +44,8 @@ class OwnersTest : public QObject {
 
     static QString login(const QString& user) {
         return user == QLatin1String("sa")
-                   ? testing::SampleServer::connectionString(editor::kCatalog)
-                   : testing::SampleServer::connectionString(editor::kCatalog, user, user);
+                   ? testing::SampleServer::connectionString(testing::kCatalog)
+                   : testing::SampleServer::connectionString(testing::kCatalog, user, user);
     }
     // The chooser's list as `user` sees it.
     Listed list(const QString& user) {
@@ -84,7 +84,6 @@ class OwnersTest : public QObject {
         statement.execDirect(sql);
         db::drainResults(statement);
     }
-    model::RecordsetModel& model() { return *static_cast<model::RecordsetModel*>(grid_->model()); }
     QAction* action(const char* name) { return grid_->findChild<QAction*>(QLatin1String(name)); }
     bool editable(int row, int column) {
         return model().flags(model().index(row, column)) & Qt::ItemIsEditable;
@@ -92,20 +91,14 @@ class OwnersTest : public QObject {
     QString note(int row, int column) {
         return model().cellReadOnlyReason(model().index(row, column));
     }
-
-    std::unique_ptr<testing::PlatformGuard> platform_;
-    std::unique_ptr<testing::SampleServer> server_;
-    std::unique_ptr<pages::DataGrid> grid_;
 };
 
-using editor::valueOf;
+using testing::valueOf;
 
 void OwnersTest::init() {
-    platform_ = std::make_unique<testing::PlatformGuard>();
-    server_ = std::make_unique<testing::SampleServer>();
     // dbo's orders and joe's orders side by side; joe's file name is the server's own.
-    server_->createDatabase(
-        editor::kCatalog,
+    makeGrid(
+        600, 300,
         {QStringLiteral("CREATE TABLE orders (id int NOT NULL PRIMARY KEY, item varchar(20) NULL)"),
          QStringLiteral("INSERT INTO orders VALUES (1, 'dbo one'), (2, 'dbo two')"),
          QStringLiteral("CREATE TABLE \"joe.orders\" (id int NOT NULL PRIMARY KEY, "
@@ -115,15 +108,7 @@ void OwnersTest::init() {
          QStringLiteral("CREATE TABLE order_lines (id int NOT NULL PRIMARY KEY, qty int NOT NULL)"),
          QStringLiteral("CREATE TABLE \"joe.orderxlines\" (id int NOT NULL PRIMARY KEY, "
                         "qty int NOT NULL DEFAULT 1)")});
-    grid_ = std::make_unique<pages::DataGrid>();
-    grid_->resize(600, 300);
-    grid_->edits()->setConfirm([](QWidget*, const QString&) { return true; });
-}
-
-void OwnersTest::cleanup() {
-    grid_.reset();
-    server_.reset();
-    platform_.reset();
+    confirmDeletes();
 }
 
 void OwnersTest::shouldListEachOwnersTableAndWriteToTheOneItNames() {

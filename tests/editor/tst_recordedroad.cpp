@@ -1,7 +1,7 @@
 #include "db/connect/handler.h"
 #include "db/read/recordset.h"
 #include "db/read/tablelist.h"
-#include "editor/editorfixture.h"
+#include "editor/gridfixture.h"
 #include "pages/editor/datagrid.h"
 #include "pages/editor/gridedits.h"
 #include "model/recordsetmodel.h"
@@ -18,38 +18,23 @@
 // nullable columns with their base user types, server messages ending in a line end, a
 // unitext column the driver cannot describe. Each write is checked over a second
 // connection.
-class RecordedRoadTest : public QObject {
+class RecordedRoadTest : public QObject, testing::GridFixture {
     Q_OBJECT
   private slots:
-    void init();
-    void cleanup();
+    void init() {
+        makeGrid(700, 300);
+        confirmDeletes();
+    }
+    void cleanup() { dropGrid(); }
     void shouldWalkTheWholeRoadOverTheRecordedStream();
 
   private:
-    model::RecordsetModel& model() { return *static_cast<model::RecordsetModel*>(grid_->model()); }
-    QString shown(int row, int column) { return model().index(row, column).data().toString(); }
     int rowOf(const QString& id) {
         for (int row = 0; row < model().rowCount(); ++row)
             if (shown(row, 0) == id)
                 return row;
         return -1;
     }
-    void trigger(const char* action) {
-        QAction* found = grid_->findChild<QAction*>(QString::fromLatin1(action));
-        QVERIFY2(found, action);
-        found->trigger();
-    }
-    QStringList boxes() {
-        QStringList texts;
-        for (const testing::ShownBox& box : platform_->fake().boxes)
-            texts << box.text;
-        platform_->fake().boxes.clear();
-        return texts;
-    }
-
-    std::unique_ptr<testing::PlatformGuard> platform_;
-    std::unique_ptr<testing::SampleServer> server_;
-    std::unique_ptr<pages::DataGrid> grid_;
 };
 
 namespace {
@@ -63,25 +48,11 @@ struct Names : db::ListTarget {
 
 } // namespace
 
-using editor::valueOf;
-
-void RecordedRoadTest::init() {
-    platform_ = std::make_unique<testing::PlatformGuard>();
-    server_ = std::make_unique<testing::SampleServer>();
-    grid_ = std::make_unique<pages::DataGrid>();
-    grid_->resize(700, 300);
-    grid_->edits()->setConfirm([](QWidget*, const QString&) { return true; });
-}
-
-void RecordedRoadTest::cleanup() {
-    grid_.reset();
-    server_.reset();
-    platform_.reset();
-}
+using testing::valueOf;
 
 void RecordedRoadTest::shouldWalkTheWholeRoadOverTheRecordedStream() {
     server_->createDatabase(
-        editor::kCatalog,
+        testing::kCatalog,
         {"CREATE TABLE note (id int NOT NULL PRIMARY KEY, big bigint NULL, price decimal(10,2) "
          "NULL, name varchar(10) NULL, body unitext NULL)",
          "INSERT INTO note VALUES (1, 10, 1.5, 'a', 'x'), (2, NULL, NULL, 'b', NULL), "
@@ -96,13 +67,13 @@ void RecordedRoadTest::shouldWalkTheWholeRoadOverTheRecordedStream() {
     db::Handler handler(QStringLiteral("list "),
                         [&](const QString&, int, const QString& text) { reports << text; });
     db::AddTablesToSybaseASEListbox(
-        names, [] { return testing::SampleServer::connectionString(editor::kCatalog); }, [] {},
+        names, [] { return testing::SampleServer::connectionString(testing::kCatalog); }, [] {},
         handler);
     QCOMPARE(reports, QStringList());
     QCOMPARE(names.items, QStringList({"note", "other"}));
 
     // Open: every row, the unitext cells read-only with the reason.
-    grid_->setDataSource(editor::openTable("note"));
+    grid_->setDataSource(testing::openTable("note"));
     QVERIFY(QTest::qWaitFor([&] { return model().load() == db::RecordsetData::Load::Complete; },
                             10000));
     QVERIFY(grid_->readOnlyReason().isEmpty());

@@ -1,7 +1,7 @@
 #pragma once
 
-// Tables on a private sample server for the editor's tests: open a table as the chooser
-// does, and look at or change it through a second connection.
+// Tables on a private sample server for the data layer's and the editor's tests: open a
+// table as the chooser does, and look at or change it through a second connection.
 
 #include "db/write/boundquery.h"
 #include "db/connect/connection.h"
@@ -13,7 +13,7 @@
 #include <QString>
 #include <memory>
 
-namespace editor {
+namespace testing {
 
 inline const QString kCatalog = QStringLiteral("shop");
 
@@ -28,6 +28,13 @@ inline std::shared_ptr<db::RecordsetData> openTable(const QString& table) {
     recordset.Open(QStringLiteral("SELECT * FROM [") + escaped + QLatin1Char(']'), connection,
                    db::adOpenDynamic, db::adLockOptimistic);
     return recordset.DataSource();
+}
+
+// The same on a private server, its database first made of `statements`.
+inline std::shared_ptr<db::RecordsetData> openTable(SampleServer& server, const QString& table,
+                                                    const QStringList& statements) {
+    server.createDatabase(kCatalog, statements);
+    return openTable(table);
 }
 
 // The first value of a query, read through a connection of its own ("<NULL>" for NULL).
@@ -45,4 +52,4 @@ inline void changeElsewhere(const testing::SampleServer&, const QString& sql) {
     db::drainResults(statement);
 }
 
-} // namespace editor
+} // namespace testing

@@ -1,9 +1,9 @@
 #include "db/write/rowwriter.h"
-#include "editor/editorfixture.h"
+#include "support/tablefixture.h"
 
 #include <QTest>
 
-// Writing one cell back to its table on a real database (SQLite through its driver).
+// Writing one cell back to its table on the test server, through FreeTDS.
 class RowWriterTest : public QObject {
     Q_OBJECT
   private slots:
@@ -18,9 +18,9 @@ class RowWriterTest : public QObject {
     void shouldNeverWriteServerSetColumns();
 };
 
-using editor::changeElsewhere;
-using editor::openTable;
-using editor::valueOf;
+using testing::changeElsewhere;
+using testing::openTable;
+using testing::valueOf;
 
 void RowWriterTest::shouldReadTheTableNameBackFromTheQuery() {
     using db::TableName;
@@ -43,14 +43,13 @@ void RowWriterTest::shouldReadTheTableNameBackFromTheQuery() {
 
 void RowWriterTest::shouldUpdateOneColumnByKeyAndReadTheRowBack() {
     testing::SampleServer server;
-    server.createDatabase(
-        editor::kCatalog,
+    auto data = openTable(
+        server, "order lines",
         {"CREATE TABLE [order lines] (id int NOT NULL PRIMARY KEY, name varchar(20) NULL, "
          "edits int NULL DEFAULT 0)",
          "CREATE TRIGGER counted AFTER UPDATE OF name ON [order lines] BEGIN "
          "UPDATE [order lines] SET edits = edits + 1 WHERE id = NEW.id; END",
          "INSERT INTO [order lines] (id, name) VALUES (1, 'pen'), (2, 'ink')"});
-    auto data = openTable("order lines");
     db::RowWriter writer(data);
     QVERIFY2(writer.readOnlyReason().isEmpty(), qPrintable(writer.readOnlyReason()));
     QCOMPARE(writer.updateStatement(1, 1, std::string("nib")).sql,
@@ -70,12 +69,11 @@ void RowWriterTest::shouldUpdateOneColumnByKeyAndReadTheRowBack() {
 
 void RowWriterTest::shouldRoundTripExactDecimalsDatesAndBigIntegers() {
     testing::SampleServer server;
-    server.createDatabase(
-        editor::kCatalog,
+    auto data = openTable(
+        server, "t",
         {"CREATE TABLE t (id int NOT NULL PRIMARY KEY, price numeric(20,4) NULL, d date NULL, "
          "big bigint NULL)",
          "INSERT INTO t VALUES (1, 12.3, '2024-02-29', 1)"});
-    auto data = openTable("t");
     db::RowWriter writer(data);
     QCOMPARE(writer.write(0, 1, std::string("1234567890123456.7800")).status,
              db::WriteStatus::Written);
@@ -95,10 +93,9 @@ void RowWriterTest::shouldRoundTripExactDecimalsDatesAndBigIntegers() {
 
 void RowWriterTest::shouldRefuseAChangeMadeElsewhereSinceTheRead() {
     testing::SampleServer server;
-    server.createDatabase(editor::kCatalog,
+    auto data = openTable(server, "t",
                           {"CREATE TABLE t (id int NOT NULL PRIMARY KEY, name varchar(255) NULL)",
                            "INSERT INTO t VALUES (1, 'read'), (2, 'gone')"});
-    auto data = openTable("t");
     db::RowWriter writer(data);
     changeElsewhere(server, "UPDATE t SET name = 'theirs' WHERE id = 1");
     changeElsewhere(server, "DELETE FROM t WHERE id = 2");
@@ -121,12 +118,11 @@ void RowWriterTest::shouldRefuseAChangeMadeElsewhereSinceTheRead() {
 
 void RowWriterTest::shouldRefuseDuplicatesAndEditUniqueRowsOfAKeylessTable() {
     testing::SampleServer server;
-    server.createDatabase(
-        editor::kCatalog,
+    auto data = openTable(
+        server, "log",
         {"CREATE TABLE log (n int NULL, tag varchar(10) NULL, note text NULL, w float NULL)",
          "INSERT INTO log VALUES (1, 'a', 'x', 0.1), (1, 'a', 'x', 0.1), "
          "(2, 'b', 'z', 0.3)"});
-    auto data = openTable("log");
     db::RowWriter writer(data);
     QVERIFY(writer.readOnlyReason().isEmpty());
     // Long texts never locate a row; floats do, in binary: the first two rows are twins.
@@ -149,11 +145,10 @@ void RowWriterTest::shouldRefuseDuplicatesAndEditUniqueRowsOfAKeylessTable() {
 
 void RowWriterTest::shouldWriteAndFindNulls() {
     testing::SampleServer server;
-    server.createDatabase(
-        editor::kCatalog,
+    auto data = openTable(
+        server, "u",
         {"CREATE TABLE u (code varchar(5) NULL UNIQUE, qty int NULL, note varchar(255) NULL)",
          "INSERT INTO u VALUES ('A', NULL, ''), (NULL, 3, NULL)"});
-    auto data = openTable("u");
     db::RowWriter writer(data);
     QVERIFY(data->rows.isNull(0, 1));
     QVERIFY(!data->rows.isNull(0, 2)); // empty text is not NULL (the server keeps one blank)
@@ -179,11 +174,10 @@ void RowWriterTest::shouldWriteAndFindNulls() {
 
 void RowWriterTest::shouldShowTheServersMessageAndKeepTheTableForARejectedWrite() {
     testing::SampleServer server;
-    server.createDatabase(editor::kCatalog,
+    auto data = openTable(server, "t",
                           {"CREATE TABLE t (id int NOT NULL PRIMARY KEY, n int NOT NULL "
                            "CHECK (n >= 0))",
                            "INSERT INTO t VALUES (1, 5)"});
-    auto data = openTable("t");
     db::RowWriter writer(data);
     const db::CellWriteResult check = writer.write(0, 1, std::string("-1"));
     QCOMPARE(check.status, db::WriteStatus::Rejected);
@@ -202,9 +196,9 @@ void RowWriterTest::shouldShowTheServersMessageAndKeepTheTableForARejectedWrite(
 
 void RowWriterTest::shouldBeReadOnlyWithoutAnyWayToFindARow() {
     testing::SampleServer server;
-    server.createDatabase(editor::kCatalog, {"CREATE TABLE f (w float NULL, note text NULL)",
-                                             "INSERT INTO f VALUES (0.5, 'x')"});
-    auto data = openTable("f");
+    auto data = openTable(
+        server, "f",
+        {"CREATE TABLE f (w float NULL, note text NULL)", "INSERT INTO f VALUES (0.5, 'x')"});
     db::RowWriter writer(data);
     QVERIFY(writer.readOnlyReason().contains("no key"));
     QVERIFY(!writer.canWrite(1));
@@ -220,11 +214,10 @@ void RowWriterTest::shouldBeReadOnlyWithoutAnyWayToFindARow() {
 
 void RowWriterTest::shouldNeverWriteServerSetColumns() {
     testing::SampleServer server;
-    server.createDatabase(
-        editor::kCatalog,
+    auto data = openTable(
+        server, "t",
         {"CREATE TABLE t (id int NOT NULL PRIMARY KEY, n int NULL, stamp varbinary(8) NULL)",
          "INSERT INTO t VALUES (1, 5, X'0001')"});
-    auto data = openTable("t");
     db::TableKeys keys = db::RowWriter(data).keys();
     keys.roles[0] = db::ColumnRole::Identity;
     keys.roles[2] = db::ColumnRole::RowVersion;

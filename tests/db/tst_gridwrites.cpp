@@ -1,7 +1,7 @@
 #include "db/write/cellblockwrite.h"
 #include "db/write/rowdelete.h"
 #include "db/write/rowinsert.h"
-#include "editor/editorfixture.h"
+#include "support/tablefixture.h"
 
 #include <QTest>
 
@@ -17,9 +17,9 @@ class GridWritesTest : public QObject {
     void shouldWriteABlockAllOrNothing();
 };
 
-using editor::changeElsewhere;
-using editor::openTable;
-using editor::valueOf;
+using testing::changeElsewhere;
+using testing::openTable;
+using testing::valueOf;
 
 namespace {
 db::NewRowValues newRow(std::initializer_list<std::pair<int, db::CellValue>> given, int columns) {
@@ -32,12 +32,11 @@ db::NewRowValues newRow(std::initializer_list<std::pair<int, db::CellValue>> giv
 
 void GridWritesTest::shouldAddARowAndShowWhatTheServerFilledIn() {
     testing::SampleServer server;
-    server.createDatabase(editor::kCatalog,
+    auto data = openTable(server, "item",
                           {"CREATE TABLE item (id numeric identity(10,0), name varchar(20) NOT "
                            "NULL, qty int NOT NULL DEFAULT 7, note varchar(20) NULL, "
                            "stamp timestamp)",
                            "INSERT INTO item (id, name, qty) VALUES (1, 'pen', 1)"});
-    auto data = openTable("item");
     db::RowWriter writer(data);
     db::RowInserter inserter(writer);
     QVERIFY(inserter.columnReason(0).contains("identity"));
@@ -68,8 +67,8 @@ void GridWritesTest::shouldAddARowAndShowWhatTheServerFilledIn() {
 
 void GridWritesTest::shouldAddNothingWhenTheServerRefusesTheRow() {
     testing::SampleServer server;
-    server.createDatabase(
-        editor::kCatalog,
+    auto data = openTable(
+        server, "part",
         {"CREATE TABLE part (code varchar(5) NOT NULL PRIMARY KEY, qty int NOT NULL CHECK "
          "(qty >= 0), price numeric(6,2) NULL)",
          "CREATE TRIGGER noink BEFORE INSERT ON part WHEN NEW.code = 'ink' BEGIN "
@@ -77,7 +76,6 @@ void GridWritesTest::shouldAddNothingWhenTheServerRefusesTheRow() {
          "CREATE TRIGGER more AFTER INSERT ON part WHEN NEW.code = 'nib' BEGIN "
          "UPDATE part SET qty = qty + 1 WHERE code = NEW.code; END",
          "INSERT INTO part VALUES ('pen', 1, 2.5)"});
-    auto data = openTable("part");
     db::RowWriter writer(data);
     db::RowInserter inserter(writer);
     const auto refused = [&](db::NewRowValues row, db::WriteStatus status, const char* text) {
@@ -110,9 +108,9 @@ void GridWritesTest::shouldAddNothingWhenTheServerRefusesTheRow() {
 
 void GridWritesTest::shouldAddATwinToAKeylessTableAndShowItAsTwin() {
     testing::SampleServer server;
-    server.createDatabase(editor::kCatalog, {"CREATE TABLE log (n int NULL, tag varchar(5) NULL)",
-                                             "INSERT INTO log VALUES (1, 'a')"});
-    auto data = openTable("log");
+    auto data = openTable(
+        server, "log",
+        {"CREATE TABLE log (n int NULL, tag varchar(5) NULL)", "INSERT INTO log VALUES (1, 'a')"});
     db::RowWriter writer(data);
     db::RowInserter inserter(writer);
     const db::CellWriteResult twin =
@@ -130,14 +128,13 @@ void GridWritesTest::shouldAddATwinToAKeylessTableAndShowItAsTwin() {
 
 void GridWritesTest::shouldDeleteRowsAllOrNothing() {
     testing::SampleServer server;
-    server.createDatabase(
-        editor::kCatalog,
+    auto data = openTable(
+        server, "t",
         {"CREATE TABLE t (id int NOT NULL PRIMARY KEY, name varchar(10) NULL, w float NULL)",
          "CREATE TABLE gone (id int NULL)",
          "CREATE TRIGGER counted AFTER DELETE ON t BEGIN INSERT INTO gone VALUES (OLD.id); "
          "INSERT INTO gone VALUES (OLD.id); END",
          "INSERT INTO t VALUES (1, 'a', 0.1), (2, 'b', 0.2), (3, 'c', 0.3), (4, 'd', NULL)"});
-    auto data = openTable("t");
     db::RowWriter writer(data);
     db::RowDeleter deleter(writer);
     QCOMPARE(deleter.deleteStatement(3).sql,
@@ -166,11 +163,10 @@ void GridWritesTest::shouldDeleteRowsAllOrNothing() {
 
 void GridWritesTest::shouldWriteABlockAllOrNothing() {
     testing::SampleServer server;
-    server.createDatabase(editor::kCatalog,
+    auto data = openTable(server, "t",
                           {"CREATE TABLE t (id int NOT NULL PRIMARY KEY, name varchar(10) NULL, "
                            "qty int NULL CHECK (qty < 100))",
                            "INSERT INTO t VALUES (1, 'a', 1), (2, 'b', 2), (3, 'c', 3)"});
-    auto data = openTable("t");
     db::RowWriter writer(data);
     db::CellBlockWriter block(writer);
     const auto cells = [](std::vector<std::tuple<int, int, const char*>> list) {
@@ -217,7 +213,7 @@ void GridWritesTest::shouldWriteABlockAllOrNothing() {
     // A lock held past the time-out: the block gives up whole, within its time-out.
     writer.setWriteTimeout(1);
     db::Connection other;
-    other.Open(testing::SampleServer::connectionString(editor::kCatalog));
+    other.Open(testing::SampleServer::connectionString(testing::kCatalog));
     db::odbc::Statement(*other.driver()).execDirect("BEGIN TRANSACTION");
     db::odbc::Statement(*other.driver()).execDirect("UPDATE t SET qty = 6 WHERE id = 2");
     QCOMPARE(block.write(cells({{0, 2, "8"}, {1, 2, "9"}})).status, db::WriteStatus::TimedOut);

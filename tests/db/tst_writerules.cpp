@@ -1,7 +1,7 @@
 #include "db/connect/connectionstate.h"
 #include "db/odbc/odbc.h"
 #include "db/write/rowwriter.h"
-#include "editor/editorfixture.h"
+#include "support/tablefixture.h"
 
 #include <QElapsedTimer>
 #include <QTest>
@@ -20,18 +20,17 @@ class WriteRulesTest : public QObject {
     void shouldGiveUpOnALockHeldLongerThanTheWriteTimeOut();
 };
 
-using editor::changeElsewhere;
-using editor::openTable;
-using editor::valueOf;
+using testing::changeElsewhere;
+using testing::openTable;
+using testing::valueOf;
 
 void WriteRulesTest::shouldNotWriteATwinAfterAnotherUserChangedTheRow() {
     testing::SampleServer server;
-    server.createDatabase(
-        editor::kCatalog,
-        {"CREATE TABLE log (n int NULL, tag varchar(10) NULL, w float NULL, "
-         "note text NULL)",
-         "INSERT INTO log VALUES (1, 'a', 0.5, 'mine'), (1, 'b', 0.25, 'theirs')"});
-    auto data = openTable("log");
+    auto data =
+        openTable(server, "log",
+                  {"CREATE TABLE log (n int NULL, tag varchar(10) NULL, w float NULL, "
+                   "note text NULL)",
+                   "INSERT INTO log VALUES (1, 'a', 0.5, 'mine'), (1, 'b', 0.25, 'theirs')"});
     db::RowWriter writer(data);
     // The other user makes the twin look like the edited row in every exact column.
     changeElsewhere(server, "UPDATE log SET tag = 'z' WHERE w = 0.5");
@@ -42,7 +41,7 @@ void WriteRulesTest::shouldNotWriteATwinAfterAnotherUserChangedTheRow() {
     QCOMPARE(valueOf("SELECT note FROM log WHERE tag = 'a'"), QString("theirs"));
 
     // A partial unique index finds a row that is not the one shown: its other values tell.
-    server.createDatabase(editor::kCatalog,
+    server.createDatabase(testing::kCatalog,
                           {"CREATE TABLE p (code varchar(5) NULL, live int NULL, qty int NULL)",
                            "CREATE UNIQUE INDEX live_code ON p (code) WHERE live = 1",
                            "INSERT INTO p VALUES ('A', 1, 5)"});
@@ -56,11 +55,10 @@ void WriteRulesTest::shouldNotWriteATwinAfterAnotherUserChangedTheRow() {
 
 void WriteRulesTest::shouldCompareApproximateKeysAndColumnsInBinary() {
     testing::SampleServer server;
-    server.createDatabase(editor::kCatalog,
+    auto data = openTable(server, "f",
                           {"CREATE TABLE f (k float NOT NULL PRIMARY KEY, price float NULL, "
                            "note varchar(10) NULL)",
                            "INSERT INTO f VALUES (0.1 + 0.2, 19.99, 'sum'), (0.3, 5, 'plain')"});
-    auto data = openTable("f");
     db::RowWriter writer(data);
     // Both keys print "0.3" at fifteen digits; each shows as the shortest text of its bits
     // and finds only its own row.
@@ -84,12 +82,11 @@ void WriteRulesTest::shouldCompareApproximateKeysAndColumnsInBinary() {
 
 void WriteRulesTest::shouldStayInControlAfterTheServerRollsBackOnItsOwn() {
     testing::SampleServer server;
-    server.createDatabase(editor::kCatalog,
+    auto data = openTable(server, "t",
                           {"CREATE TABLE t (n int NULL, tag varchar(10) NULL)",
                            "CREATE TRIGGER no99 BEFORE UPDATE ON t WHEN NEW.n = 99 BEGIN "
                            "SELECT RAISE(ROLLBACK, 'ninety-nine is not allowed'); END",
                            "INSERT INTO t VALUES (1, 'a'), (1, 'a'), (2, 'b')"});
-    auto data = openTable("t");
     db::RowWriter writer(data);
     const db::CellWriteResult refused = writer.write(2, 0, std::string("99"));
     QCOMPARE(refused.status, db::WriteStatus::Rejected);
@@ -107,19 +104,18 @@ void WriteRulesTest::shouldStayInControlAfterTheServerRollsBackOnItsOwn() {
 
 void WriteRulesTest::shouldCommitOnlyWhatTheServerHoldsAfterTriggersRan() {
     testing::SampleServer server;
-    server.createDatabase(
-        editor::kCatalog,
-        {"CREATE TABLE t (id int NOT NULL PRIMARY KEY, name varchar(20) NULL)",
-         "CREATE TABLE audit (n int NOT NULL)", "INSERT INTO audit VALUES (0), (0), (0)",
-         // One that writes other rows (its count comes before the statement's own),
-         "CREATE TRIGGER counts AFTER UPDATE ON t BEGIN UPDATE audit SET n = n + 1; END",
-         // one that ignores some writes, and one that changes the value written.
-         "CREATE TRIGGER ignores BEFORE UPDATE ON t WHEN NEW.name = 'skip' BEGIN "
-         "SELECT RAISE(IGNORE); END",
-         "CREATE TRIGGER shouts AFTER UPDATE ON t WHEN NEW.name = 'quiet' BEGIN "
-         "UPDATE t SET name = 'QUIET' WHERE id = NEW.id; END",
-         "INSERT INTO t VALUES (1, 'pen'), (2, 'ink')"});
-    auto data = openTable("t");
+    auto data =
+        openTable(server, "t",
+                  {"CREATE TABLE t (id int NOT NULL PRIMARY KEY, name varchar(20) NULL)",
+                   "CREATE TABLE audit (n int NOT NULL)", "INSERT INTO audit VALUES (0), (0), (0)",
+                   // One that writes other rows (its count comes before the statement's own),
+                   "CREATE TRIGGER counts AFTER UPDATE ON t BEGIN UPDATE audit SET n = n + 1; END",
+                   // one that ignores some writes, and one that changes the value written.
+                   "CREATE TRIGGER ignores BEFORE UPDATE ON t WHEN NEW.name = 'skip' BEGIN "
+                   "SELECT RAISE(IGNORE); END",
+                   "CREATE TRIGGER shouts AFTER UPDATE ON t WHEN NEW.name = 'quiet' BEGIN "
+                   "UPDATE t SET name = 'QUIET' WHERE id = NEW.id; END",
+                   "INSERT INTO t VALUES (1, 'pen'), (2, 'ink')"});
     db::RowWriter writer(data);
     QCOMPARE(writer.write(0, 1, std::string("nib")).status, db::WriteStatus::Written);
     QCOMPARE(valueOf("SELECT name FROM t WHERE id = 1"), QString("nib"));
@@ -139,12 +135,11 @@ void WriteRulesTest::shouldCommitOnlyWhatTheServerHoldsAfterTriggersRan() {
 
 void WriteRulesTest::shouldRefuseTypedValuesTheColumnCannotHold() {
     testing::SampleServer server;
-    server.createDatabase(editor::kCatalog,
+    auto data = openTable(server, "v",
                           {"CREATE TABLE v (id int NOT NULL PRIMARY KEY, price numeric(10,2) NULL, "
                            "qty int NULL, small tinyint NULL, due datetime NULL, code varchar(5) "
                            "NULL)",
                            "INSERT INTO v VALUES (1, 1.5, 2, 3, '2024-01-31 00:00:00', 'ab')"});
-    auto data = openTable("v");
     db::RowWriter writer(data);
     const auto refusal = [&](int column, const char* typed) {
         const db::CellWriteResult r = writer.write(0, column, std::string(typed));
@@ -177,7 +172,7 @@ void WriteRulesTest::shouldRefuseTypedValuesTheColumnCannotHold() {
 void WriteRulesTest::shouldWriteALongTextEditedInItsMiddle() {
     testing::SampleServer server;
     const QString longText = QString(50000, 'a') + QString(50000, 'b');
-    server.createDatabase(editor::kCatalog,
+    server.createDatabase(testing::kCatalog,
                           {"CREATE TABLE n (id int NOT NULL PRIMARY KEY, body text NULL)",
                            QString("INSERT INTO n VALUES (1, '%1')").arg(longText)});
     auto data = openTable("n");
@@ -196,14 +191,13 @@ void WriteRulesTest::shouldWriteALongTextEditedInItsMiddle() {
 
 void WriteRulesTest::shouldGiveUpOnALockHeldLongerThanTheWriteTimeOut() {
     testing::SampleServer server;
-    server.createDatabase(editor::kCatalog,
+    auto data = openTable(server, "t",
                           {"CREATE TABLE t (id int NOT NULL PRIMARY KEY, n int NULL)",
                            "INSERT INTO t VALUES (1, 5)"});
-    auto data = openTable("t");
     db::RowWriter writer(data);
     writer.setWriteTimeout(1);
     db::Connection other;
-    other.Open(testing::SampleServer::connectionString(editor::kCatalog));
+    other.Open(testing::SampleServer::connectionString(testing::kCatalog));
     db::odbc::Statement(*other.driver()).execDirect("BEGIN TRANSACTION");
     db::odbc::Statement(*other.driver()).execDirect("UPDATE t SET n = 6");
     const db::CellWriteResult result = writer.write(0, 1, std::string("7"));
