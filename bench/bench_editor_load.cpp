@@ -188,7 +188,7 @@ int main(int argc, char** argv) {
         loosePaints.push_back(loose.firstPaint);
         looseRatios.push_back(loose.allStored / bare.seconds);
         looseUi.push_back(loose.uiCpu);
-        const auto* model = static_cast<pages::RecordsetModel*>(pages::form3().DataGrid1->model());
+        const auto* model = static_cast<model::RecordsetModel*>(pages::form3().DataGrid1->model());
         twins = 0;
         for (int row = 0; row < model->shownRows(); ++row)
             twins += model->twinCount(model->storedRow(row)) > 1;
