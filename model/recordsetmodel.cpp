@@ -284,12 +284,8 @@ bool RecordsetModel::setData(const QModelIndex& index, const QVariant& value, in
     };
     const db::CellValue before = storedValue();
     db::RowWriter& rowWriter = writer();
-    db::CellWriteResult result = rowWriter.begin(row, index.column(), cell);
-    if (rowWriter.pending()) {
-        const auto finish = [&rowWriter] { return rowWriter.finish(); };
-        result = runner_ ? runner_(finish) : finish();
-    }
-    rowWriter.apply(result);
+    const db::CellWriteResult result =
+        db::complete(rowWriter, rowWriter.begin(row, index.column(), cell), runner_);
     if (uncountTwins(row))
         twinMarksMoved_ = true;
     countTwins(row);

@@ -12,6 +12,7 @@
 
 #include "db/read/recordset.h"
 #include "db/values/valuerules.h"
+#include "db/write/writejob.h"
 #include "model/roworder.h"
 #include "model/rowsort.h"
 #include "model/twincounts.h"
@@ -80,8 +81,7 @@ class RecordsetModel : public QAbstractTableModel {
     void setFailureHandler(std::function<void(const QString&)> handler);
     // Runs each write's talk with the server (on a worker thread, say); by default the
     // write runs at once.
-    using WriteRunner =
-        std::function<db::CellWriteResult(const std::function<db::CellWriteResult()>&)>;
+    using WriteRunner = db::WriteRunner;
     void setWriteRunner(WriteRunner runner);
 
     // The stored row (of the recordset's rows) shown at a view row; -1 for a row that is
@@ -118,6 +118,10 @@ class RecordsetModel : public QAbstractTableModel {
     NewRowLine* newRowLine() const { return line_; }
     db::RowWriter& rowWriter() const { return writer(); }
     db::CellWriteResult runWrite(const std::function<db::CellWriteResult()>& talk);
+    // runWrite as a write runner, for db::complete.
+    db::WriteRunner writeRunner() {
+        return [this](const std::function<db::CellWriteResult()>& talk) { return runWrite(talk); };
+    }
     void storedRowsChanged(const std::vector<int>& storedRows);
     using CellWritten = std::function<void(int storedRow, int column, const db::CellValue& before,
                                            const db::CellValue& after)>;

@@ -11,7 +11,7 @@ QString CellBlockWriter::cellName(const CellChange& cell) const {
     const QString row =
         cell.rowName.isEmpty() ? QStringLiteral("row %1").arg(cell.row + 1) : cell.rowName;
     return QStringLiteral("%1, column %2")
-        .arg(row, writer_.data_->rows.columns()[std::size_t(cell.column)].name);
+        .arg(row, writer_.data()->rows.columns()[std::size_t(cell.column)].name);
 }
 
 CellWriteResult CellBlockWriter::begin(std::vector<CellChange> cells) {
@@ -22,7 +22,7 @@ CellWriteResult CellBlockWriter::begin(std::vector<CellChange> cells) {
     };
     if (!writer_.readOnlyReason().isEmpty())
         return {WriteStatus::ReadOnly, writer_.readOnlyReason()};
-    const ResultTable& rows = writer_.data_->rows;
+    const ResultTable& rows = writer_.data()->rows;
     // 1. Every value checked, before anything is sent.
     std::vector<int> copied;
     std::vector<Cell> planned;
@@ -35,11 +35,11 @@ CellWriteResult CellBlockWriter::begin(std::vector<CellChange> cells) {
             return refuse(WriteStatus::ReadOnly, cell, writer_.columnReadOnlyReason(cell.column));
         if (const QString why = writer_.cellReadOnlyReason(cell.row, cell.column); !why.isEmpty())
             return refuse(WriteStatus::ReadOnly, cell, why);
-        const ColumnType type = writer_.typeOf(cell.column);
+        const ColumnType type = writer_.columnType(cell.column);
         const auto written = asWritten_.find(cell.row);
         const CellValue now = written != asWritten_.end()
                                   ? written->second[std::size_t(cell.column)]
-                                  : writer_.stored(cell.row, cell.column);
+                                  : writer_.context().stored(cell.row, cell.column);
         if (cell.expected && !sameValue(type, now, *cell.expected))
             return refuse(WriteStatus::RowChanged, cell,
                           QStringLiteral("the grid shows %1 there now, not %2.")
@@ -47,7 +47,7 @@ CellWriteResult CellBlockWriter::begin(std::vector<CellChange> cells) {
         const TypedValue typed = checkTyped(type, cell.value);
         if (!typed.accepted())
             return refuse(WriteStatus::DoesNotFit, cell, typed.refusal);
-        if (locateRow(writer_.keys_, rows, cell.row).kind == LocatorKind::None)
+        if (locateRow(writer_.keys(), rows, cell.row).kind == LocatorKind::None)
             return refuse(WriteStatus::ReadOnly, cell,
                           QStringLiteral("nothing in this row tells it apart from others "
                                          "(its key holds NULL)."));
@@ -60,10 +60,11 @@ CellWriteResult CellBlockWriter::begin(std::vector<CellChange> cells) {
     }
     // 2. The rows as the grid shows them now: the write reads only this copy.
     if (!planned.empty()) {
-        writer_.takeSnapshot(copied);
+        WriteContext& context = writer_.context();
+        context.takeSnapshot(copied);
         for (std::size_t i = 0; i < copied.size(); ++i)
             if (const auto written = asWritten_.find(copied[i]); written != asWritten_.end())
-                writer_.snapshot_.replaceRow(int(i), written->second);
+                context.snapshot().replaceRow(int(i), written->second);
     }
     cells_ = std::move(planned);
     return {};
@@ -74,27 +75,28 @@ CellWriteResult CellBlockWriter::finish() {
         return {};
     const std::vector<Cell> cells = std::move(cells_);
     cells_.clear();
-    RowWriter& w = writer_;
-    w.source_ = &w.snapshot_;
-    w.shown_.reset();
+    WriteContext& context = writer_.context();
+    const WriteContext::CopyScope copy(context);
+    std::optional<std::pair<int, RowValues>>& shown = context.shown();
     std::vector<std::pair<int, RowValues>> written; // copy, values
     QString failedCell;
-    CellWriteResult result = w.transact([&](WriteTransaction& transaction) {
+    CellWriteResult result = context.transact([&](WriteTransaction& transaction) {
         for (const Cell& cell : cells) {
             failedCell = cell.rowName;
-            CellWriteResult one = w.updateCell(transaction, cell.copy, cell.column, cell.value);
+            CellWriteResult one =
+                writer_.updateCell(transaction, cell.copy, cell.column, cell.value);
             if (one.status != WriteStatus::Written)
                 return one;
-            written.emplace_back(cell.copy, std::move(w.shown_->second));
-            w.shown_.reset();
+            written.emplace_back(cell.copy, std::move(shown->second));
+            shown.reset();
         }
         return CellWriteResult{};
     });
-    w.source_ = &w.data_->rows;
+    const std::vector<int>& storedRows = context.snapshotRows();
     if (result.status == WriteStatus::Written) {
         // The last reading of each row is what the table holds now.
         for (auto it = written.rbegin(); it != written.rend(); ++it) {
-            const int stored = w.snapshotRows_[std::size_t(it->first)];
+            const int stored = storedRows[std::size_t(it->first)];
             const bool seen = std::any_of(result.rows.begin(), result.rows.end(),
                                           [&](const auto& r) { return r.first == stored; });
             if (!seen)
@@ -106,22 +108,17 @@ CellWriteResult CellBlockWriter::finish() {
         // A row one of whose cells was written before the refusal was found again by the
         // values written, which the rollback took back: what it found may be another row.
         const bool touched =
-            w.shown_ && std::any_of(written.begin(), written.end(),
-                                    [&](const auto& r) { return r.first == w.shown_->first; });
-        if (w.shown_ && !touched)
-            result.rows.emplace_back(w.snapshotRows_[std::size_t(w.shown_->first)],
-                                     std::move(w.shown_->second));
+            shown && std::any_of(written.begin(), written.end(),
+                                 [&](const auto& r) { return r.first == shown->first; });
+        if (shown && !touched)
+            result.rows.emplace_back(storedRows[std::size_t(shown->first)],
+                                     std::move(shown->second));
     }
-    w.shown_.reset();
     return result;
 }
 
 CellWriteResult CellBlockWriter::write(std::vector<CellChange> cells) {
-    CellWriteResult result = begin(std::move(cells));
-    if (pending())
-        result = finish();
-    apply(result);
-    return result;
+    return complete(*this, begin(std::move(cells)));
 }
 
 } // namespace db

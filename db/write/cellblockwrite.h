@@ -25,7 +25,7 @@ struct CellChange {
     QString rowName;
 };
 
-class CellBlockWriter {
+class CellBlockWriter : public WriteJob {
   public:
     explicit CellBlockWriter(RowWriter& writer) : writer_(writer) {}
 
@@ -38,11 +38,11 @@ class CellBlockWriter {
     // Checks every cell and keeps a copy of their rows, on the thread that owns the rows;
     // `pending` then tells whether the server must be asked.
     CellWriteResult begin(std::vector<CellChange> cells);
-    bool pending() const { return !cells_.empty(); }
+    bool pending() const override { return !cells_.empty(); }
     // Talks to the server using only that copy (any thread).
-    CellWriteResult finish();
+    CellWriteResult finish() override;
     // Shows what the table holds now, on the thread that owns the rows.
-    void apply(CellWriteResult& result) { writer_.apply(result); }
+    void apply(CellWriteResult& result) override { writer_.apply(result); }
     // All three in turn.
     CellWriteResult write(std::vector<CellChange> cells);
 

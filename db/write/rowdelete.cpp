@@ -1,6 +1,7 @@
 #include "db/write/rowdelete.h"
 
 #include "db/read/recordset.h"
+#include "db/write/rowmatch.h"
 #include "db/write/writetransaction.h"
 
 #include <algorithm>
@@ -10,8 +11,8 @@ namespace db {
 
 BoundQuery RowDeleter::deleteStatement(int row) const {
     BoundQuery query;
-    query.sql = QStringLiteral("DELETE FROM ") + writer_.keys_.table.sql();
-    writer_.appendShownRow(query, row, -1);
+    query.sql = QStringLiteral("DELETE FROM ") + writer_.keys().table.sql();
+    appendShownRow(writer_.context(), query, row, -1);
     return query;
 }
 
@@ -24,7 +25,7 @@ CellWriteResult RowDeleter::begin(const std::vector<int>& rows,
         return {WriteStatus::ReadOnly, writer_.readOnlyReason()};
     if (!writer_.keys().mayDelete)
         return {WriteStatus::ReadOnly, kNoDeleteReason};
-    const ResultTable& stored = writer_.data_->rows;
+    const ResultTable& stored = writer_.data()->rows;
     std::vector<QString> names;
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const int row = rows[i];
@@ -35,7 +36,7 @@ CellWriteResult RowDeleter::begin(const std::vector<int>& rows,
             return {WriteStatus::RowVanished,
                     QStringLiteral("Nothing was deleted: %1 is not one of the table's rows.")
                         .arg(names.back())};
-        if (locateRow(writer_.keys_, stored, row).kind == LocatorKind::None)
+        if (locateRow(writer_.keys(), stored, row).kind == LocatorKind::None)
             return {WriteStatus::ReadOnly,
                     QStringLiteral("Nothing was deleted: nothing in %1 tells it apart from "
                                    "other rows (its key holds NULL).")
@@ -75,29 +76,29 @@ CellWriteResult RowDeleter::begin(const std::vector<int>& rows,
                         .arg(twins[i])
                         .arg(twins[i] == 1 ? QStringLiteral("is") : QStringLiteral("are"))};
     }
-    writer_.takeSnapshot(rows);
+    writer_.context().takeSnapshot(rows);
     names_ = std::move(names);
     twins_ = std::move(twins);
     return {};
 }
 
 CellWriteResult RowDeleter::removeRow(WriteTransaction& transaction, int row, int twins) {
-    RowWriter& w = writer_;
-    w.current_ = {row, -1, {}};
+    WriteContext& context = writer_.context();
+    context.setCurrent({row, -1, {}});
     // 1. Exactly one row holds what the grid shows; for twins, exactly as many as the grid
     // shows, each holding it (read with holdlock: no row joins them until the end).
     if (twins <= 1) {
-        CellWriteResult found = w.checkShownRow(transaction, row, -1);
+        CellWriteResult found = checkShownRow(context, transaction, row, -1);
         if (found.status != WriteStatus::Written)
             return found;
     } else {
-        BoundQuery shown = w.selectHeld();
-        w.appendShownRow(shown, row, -1);
+        BoundQuery shown = context.selectHeld();
+        appendShownRow(context, shown, row, -1);
         const std::vector<RowValues> found =
-            transaction.select(shown, w.data_->rows.columns(), std::size_t(twins) + 1);
+            transaction.select(shown, context.columns(), std::size_t(twins) + 1);
         for (const RowValues& values : found)
-            if (const int differs = w.firstDifference(row, values); differs >= 0)
-                return {WriteStatus::RowChanged, w.changedMessage(row, values, differs)};
+            if (const int differs = firstDifference(context, row, values); differs >= 0)
+                return {WriteStatus::RowChanged, changedMessage(context, row, values, differs)};
         if (found.size() > std::size_t(twins))
             return {WriteStatus::Ambiguous,
                     QStringLiteral("The table holds more rows exactly like it than the %1 the "
@@ -117,10 +118,10 @@ CellWriteResult RowDeleter::removeRow(WriteTransaction& transaction, int row, in
     // every value in a table without one (never by the DELETE's own condition,
     // which a change made meanwhile would make find nothing).
     transaction.execute(deleteStatement(row));
-    BoundQuery again = w.selectHeld();
-    if (!w.appendLocator(again, row, -1, {}))
-        w.appendShownRow(again, row, -1);
-    if (!transaction.select(again, w.data_->rows.columns(), 1).empty())
+    BoundQuery again = context.selectHeld();
+    if (!appendLocator(context, again, row, -1, {}))
+        appendShownRow(context, again, row, -1);
+    if (!transaction.select(again, context.columns(), 1).empty())
         return {WriteStatus::NotKept,
                 QStringLiteral("The row is still there after its DELETE; a rule or trigger "
                                "on the table kept it. Nothing was deleted.")};
@@ -134,11 +135,10 @@ CellWriteResult RowDeleter::finish() {
     const std::vector<int> twins = std::move(twins_);
     names_.clear();
     twins_.clear();
-    RowWriter& w = writer_;
-    w.source_ = &w.snapshot_;
-    w.shown_.reset();
+    WriteContext& context = writer_.context();
+    const WriteContext::CopyScope copy(context);
     std::size_t at = 0;
-    CellWriteResult result = w.transact([&](WriteTransaction& transaction) {
+    CellWriteResult result = context.transact([&](WriteTransaction& transaction) {
         for (at = 0; at < names.size(); ++at) {
             if (twins[at] == 0) // deleted with its first twin
                 continue;
@@ -148,27 +148,21 @@ CellWriteResult RowDeleter::finish() {
         }
         return CellWriteResult{};
     });
-    w.source_ = &w.data_->rows;
     if (result.status == WriteStatus::Written) {
-        result.deleted = w.snapshotRows_;
+        result.deleted = context.snapshotRows();
     } else {
         const QString which = at < names.size() ? names[at] : QString();
         result.message =
             QStringLiteral("Nothing was deleted (%1):\n\n%2").arg(which, result.message);
-        if (w.shown_)
-            result.rows.emplace_back(w.snapshotRows_[std::size_t(w.shown_->first)],
-                                     std::move(w.shown_->second));
+        if (auto& shown = context.shown())
+            result.rows.emplace_back(context.snapshotRows()[std::size_t(shown->first)],
+                                     std::move(shown->second));
     }
-    w.shown_.reset();
     return result;
 }
 
 CellWriteResult RowDeleter::remove(const std::vector<int>& rows) {
-    CellWriteResult result = begin(rows);
-    if (pending())
-        result = finish();
-    apply(result);
-    return result;
+    return complete(*this, begin(rows));
 }
 
 } // namespace db

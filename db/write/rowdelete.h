@@ -20,7 +20,7 @@ namespace db {
 inline const QString kNoDeleteReason =
     QStringLiteral("Rows cannot be deleted: this login has no delete permission on this table.");
 
-class RowDeleter {
+class RowDeleter : public WriteJob {
   public:
     explicit RowDeleter(RowWriter& writer) : writer_(writer) {}
 
@@ -30,11 +30,11 @@ class RowDeleter {
     // (itself included): twins are deleted only when all of them are among `rows`.
     CellWriteResult begin(const std::vector<int>& rows, const std::vector<QString>& rowNames = {},
                           const std::vector<int>& shownAlike = {});
-    bool pending() const { return !names_.empty(); }
+    bool pending() const override { return !names_.empty(); }
     // Talks to the server using only that copy (any thread). Written: `deleted` lists
     // the rows. Otherwise the refused row shows what the table holds, once applied.
-    CellWriteResult finish();
-    void apply(CellWriteResult& result) { writer_.apply(result); }
+    CellWriteResult finish() override;
+    void apply(CellWriteResult& result) override { writer_.apply(result); }
     CellWriteResult remove(const std::vector<int>& rows);
 
     // The DELETE sent for a stored row.

@@ -1,6 +1,7 @@
 #include "db/write/rowinsert.h"
 
 #include "db/read/recordset.h"
+#include "db/write/rowmatch.h"
 #include "db/write/writetransaction.h"
 
 #include <sqlext.h>
@@ -47,7 +48,7 @@ bool RowInserter::needsValue(int column) const {
         return false;
     const bool defaulted =
         std::size_t(column) < keys.hasDefault.size() && keys.hasDefault[std::size_t(column)];
-    return !writer_.data_->rows.columns()[std::size_t(column)].nullable && !defaulted;
+    return !writer_.data()->rows.columns()[std::size_t(column)].nullable && !defaulted;
 }
 
 CellWriteResult RowInserter::begin(const NewRowValues& values) {
@@ -65,7 +66,7 @@ CellWriteResult RowInserter::beginRows(const std::vector<NewRowValues>& rows,
     pending_ = false;
     rows_.clear();
     rowNames_.clear();
-    values_.assign(std::size_t(writer_.data_->rows.columnCount()), std::nullopt);
+    values_.assign(std::size_t(writer_.data()->rows.columnCount()), std::nullopt);
     if (!writer_.readOnlyReason().isEmpty())
         return {WriteStatus::ReadOnly, writer_.readOnlyReason()};
     if (!writer_.keys().mayInsert)
@@ -77,11 +78,11 @@ CellWriteResult RowInserter::beginRows(const std::vector<NewRowValues>& rows,
         for (std::size_t c = 0; c < rows[r].size() && c < checked.size(); ++c) {
             if (!rows[r][c])
                 continue;
-            const ColumnInfo& info = writer_.data_->rows.columns()[c];
+            const ColumnInfo& info = writer_.data()->rows.columns()[c];
             if (const QString why = columnReason(int(c)); !why.isEmpty())
                 return {WriteStatus::ReadOnly,
                         notAddedIn(name, info.name + QStringLiteral(": ") + why)};
-            const TypedValue typed = checkTyped(writer_.typeOf(int(c)), *rows[r][c]);
+            const TypedValue typed = checkTyped(writer_.columnType(int(c)), *rows[r][c]);
             if (!typed.accepted())
                 return {WriteStatus::DoesNotFit,
                         notAddedIn(name, info.name + QStringLiteral(": ") + typed.refusal)};
@@ -92,7 +93,7 @@ CellWriteResult RowInserter::beginRows(const std::vector<NewRowValues>& rows,
         for (std::size_t c = 0; any && c < checked.size(); ++c)
             if (!checked[c].value_or(std::nullopt) && needsValue(int(c)))
                 return {WriteStatus::DoesNotFit,
-                        notAddedIn(name, writer_.data_->rows.columns()[c].name +
+                        notAddedIn(name, writer_.data()->rows.columns()[c].name +
                                              QStringLiteral(" needs a value: the column does not "
                                                             "allow NULL and has no default."))};
         if (any) {
@@ -107,7 +108,7 @@ CellWriteResult RowInserter::beginRows(const std::vector<NewRowValues>& rows,
 }
 
 BoundQuery RowInserter::insertStatement() const {
-    const std::vector<ColumnInfo>& columns = writer_.data_->rows.columns();
+    const std::vector<ColumnInfo>& columns = writer_.data()->rows.columns();
     BoundQuery insert;
     insert.sql = QStringLiteral("INSERT INTO ") + writer_.keys().table.sql() + QStringLiteral(" (");
     QString separator;
@@ -135,7 +136,7 @@ BoundQuery RowInserter::insertStatement() const {
 
 bool RowInserter::holdsGiven(const RowValues& row, int& differs) const {
     for (std::size_t c = 0; c < values_.size(); ++c) {
-        if (values_[c] && !sameValue(writer_.typeOf(int(c)), row[c], *values_[c])) {
+        if (values_[c] && !sameValue(writer_.columnType(int(c)), row[c], *values_[c])) {
             differs = int(c);
             return false;
         }
@@ -145,13 +146,13 @@ bool RowInserter::holdsGiven(const RowValues& row, int& differs) const {
 
 std::vector<RowValues> RowInserter::readBack(WriteTransaction& transaction, bool& byValues) {
     const TableKeys& keys = writer_.keys();
-    const std::vector<ColumnInfo>& columns = writer_.data_->rows.columns();
+    const std::vector<ColumnInfo>& columns = writer_.data()->rows.columns();
     byValues = false;
     const auto byColumns = [&](const std::vector<int>& key, const RowValues& given) {
-        BoundQuery query = writer_.selectAll();
+        BoundQuery query = writer_.context().selectAll();
         bool first = true;
         for (int c : key)
-            writer_.appendCondition(query, first, c, given[std::size_t(c)]);
+            appendCondition(writer_.context(), query, first, c, given[std::size_t(c)]);
         return transaction.select(query, columns, 3);
     };
     RowValues given(values_.size());
@@ -191,7 +192,7 @@ std::vector<RowValues> RowInserter::readBack(WriteTransaction& transaction, bool
             return byColumns(key, given);
     // 3. Every value given that the server compares exactly.
     byValues = true;
-    BoundQuery query = writer_.selectHeld();
+    BoundQuery query = writer_.context().selectHeld();
     if (!appendGiven(query))
         return {};
     return transaction.select(query, columns, 1000);
@@ -201,7 +202,7 @@ bool RowInserter::appendGiven(BoundQuery& query) const {
     bool first = true;
     for (std::size_t c = 0; c < values_.size(); ++c)
         if (values_[c] && writer_.keys().equality[c])
-            writer_.appendCondition(query, first, int(c), *values_[c]);
+            appendCondition(writer_.context(), query, first, int(c), *values_[c]);
     return !first;
 }
 
@@ -215,17 +216,15 @@ std::optional<long long> RowInserter::countGiven(WriteTransaction& transaction) 
     if (given(keys.primaryKey) ||
         std::any_of(keys.uniqueKeys.begin(), keys.uniqueKeys.end(), given))
         return std::nullopt; // the key finds the new row
-    BoundQuery count = writer_.selectHeld(true);
+    BoundQuery count = writer_.context().selectHeld(true);
     if (!appendGiven(count))
         return std::nullopt;
-    return RowWriter::countRows(transaction, count);
+    return WriteContext::countRows(transaction, count);
 }
 
 CellWriteResult RowInserter::insertOne(WriteTransaction& transaction,
                                        std::optional<RowValues>& added, QString& note) {
-    RowWriter& w = writer_;
-    const std::vector<ColumnInfo>& columns = w.data_->rows.columns();
-    w.current_ = {};
+    const std::vector<ColumnInfo>& columns = writer_.data()->rows.columns();
     // Rows already holding the values given, when nothing else will find the new row.
     const std::optional<long long> before = countGiven(transaction);
     transaction.execute(insertStatement());
@@ -269,7 +268,7 @@ CellWriteResult RowInserter::insertOne(WriteTransaction& transaction,
                                     "Nothing was added."))};
     const bool alike = std::all_of(holding.begin(), holding.end(), [&](const RowValues& r) {
         for (std::size_t c = 0; c < r.size(); ++c)
-            if (!sameValue(w.typeOf(int(c)), r[c], holding.front()[c]))
+            if (!sameValue(writer_.columnType(int(c)), r[c], holding.front()[c]))
                 return false;
         return true;
     });
@@ -288,11 +287,11 @@ CellWriteResult RowInserter::finish() {
     if (!pending_)
         return {};
     pending_ = false;
-    RowWriter& w = writer_;
+    WriteContext& context = writer_.context();
     std::vector<RowValues> added;
     QString note;
     std::size_t failedRow = 0;
-    CellWriteResult result = w.transact([&](WriteTransaction& transaction) {
+    CellWriteResult result = context.transact([&](WriteTransaction& transaction) {
         for (std::size_t r = 0; r < rows_.size(); ++r) {
             failedRow = r;
             values_ = rows_[r];
@@ -321,16 +320,12 @@ CellWriteResult RowInserter::finish() {
                                  .arg(rowNames_[failedRow], result.message);
         }
     }
-    w.shown_.reset();
+    context.shown().reset();
     return result;
 }
 
 CellWriteResult RowInserter::insert(const NewRowValues& values) {
-    CellWriteResult result = begin(values);
-    if (pending())
-        result = finish();
-    apply(result);
-    return result;
+    return complete(*this, begin(values));
 }
 
 } // namespace db

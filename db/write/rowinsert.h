@@ -25,7 +25,7 @@ using NewRowValues = std::vector<std::optional<CellValue>>;
 inline const QString kNoInsertReason =
     QStringLiteral("Rows cannot be added: this login has no insert permission on this table.");
 
-class RowInserter {
+class RowInserter : public WriteJob {
   public:
     explicit RowInserter(RowWriter& writer) : writer_(writer) {}
 
@@ -45,12 +45,12 @@ class RowInserter {
     // each checked and written as one is, and named by `rowNames` in a message.
     CellWriteResult beginRows(const std::vector<NewRowValues>& rows,
                               const std::vector<QString>& rowNames);
-    bool pending() const { return pending_; }
+    bool pending() const override { return pending_; }
     // Talks to the server (any thread). Written: `appended` holds the row as read back,
     // unless it could not be told apart (then `message` says so).
-    CellWriteResult finish();
+    CellWriteResult finish() override;
     // Appends the rows read back to the stored rows (`appendedRows`).
-    void apply(CellWriteResult& result) { writer_.apply(result); }
+    void apply(CellWriteResult& result) override { writer_.apply(result); }
     CellWriteResult insert(const NewRowValues& values);
 
     // The INSERT for the values begun.

@@ -1,7 +1,11 @@
+// Writes one edited cell: its read-only reasons, the check of the typed value, and the
+// update itself (the row found as the grid shows it, updated, read back; see rowmatch.h).
+
 #include "db/write/rowwriter.h"
 
 #include "db/write/rowdelete.h"
 #include "db/write/rowinsert.h"
+#include "db/write/rowmatch.h"
 
 #include "db/connect/connectionstate.h"
 #include "db/read/recordset.h"
@@ -12,75 +16,66 @@
 #include <algorithm>
 
 namespace db {
-namespace {
 
-bool contains(const std::vector<int>& columns, int column) {
-    return std::find(columns.begin(), columns.end(), column) != columns.end();
-}
-
-} // namespace
-
-RowWriter::RowWriter(std::shared_ptr<RecordsetData> data) : data_(std::move(data)) {
-    if (data_)
-        source_ = &data_->rows;
-    if (!data_) {
+RowWriter::RowWriter(std::shared_ptr<RecordsetData> data) : context_(std::move(data)) {
+    if (!context_.data()) {
         reason_ = QStringLiteral("Read-only: no rows are bound.");
         return;
     }
-    const std::vector<ColumnInfo>& columns = data_->rows.columns();
-    const std::optional<TableName> table = tableNameFromSource(data_->source);
-    keys_ = keysFromColumns(table.value_or(TableName{}), columns);
-    if (data_->lockType == adLockReadOnly) {
+    const std::vector<ColumnInfo>& columns = context_.data()->rows.columns();
+    const std::optional<TableName> table = tableNameFromSource(context_.data()->source);
+    TableKeys keys = keysFromColumns(table.value_or(TableName{}), columns);
+    if (context_.data()->lockType == adLockReadOnly) {
         reason_ = QStringLiteral("Read-only: the rows were opened for reading only.");
     } else if (!table) {
         reason_ = QStringLiteral("Read-only: the rows do not come from one table.");
-    } else if (!data_->connection || !data_->connection->driver) {
+    } else if (!context_.data()->connection || !context_.data()->connection->driver) {
         reason_ = QStringLiteral("Read-only: the rows' connection is closed.");
-    } else if (const SessionFacts& session = data_->connection->driver->sessionFacts();
+    } else if (const SessionFacts& session = context_.data()->connection->driver->sessionFacts();
                !session.readOnlyReason.isEmpty()) {
         // No catalog procedure either: the server would run it inside that transaction.
         reason_ = session.readOnlyReason;
     } else {
         try {
-            textSize_ = data_->connection->driver->sessionFacts().textSize;
-            keys_ = discoverTableKeys(*data_->connection->driver, *table, columns,
-                                      data_->connection->commandTimeout);
-            keys_.charset = serverCharset(*data_->connection);
-            reason_ = unlocatableReason(keys_);
-            if (reason_.isEmpty() && !keys_.mayInsert && !keys_.mayDelete &&
-                std::find(keys_.mayUpdate.begin(), keys_.mayUpdate.end(), true) ==
-                    keys_.mayUpdate.end())
+            textSize_ = context_.data()->connection->driver->sessionFacts().textSize;
+            keys = discoverTableKeys(*context_.data()->connection->driver, *table, columns,
+                                     context_.data()->connection->commandTimeout);
+            keys.charset = serverCharset(*context_.data()->connection);
+            reason_ = unlocatableReason(keys);
+            if (reason_.isEmpty() && !keys.mayInsert && !keys.mayDelete &&
+                std::find(keys.mayUpdate.begin(), keys.mayUpdate.end(), true) ==
+                    keys.mayUpdate.end())
                 reason_ = QStringLiteral("Read-only: this login may not update, add or delete "
                                          "rows of this table (it has select permission only).");
-            if (isSqliteConnection(*data_->connection->driver)) {
-                approximateDigits_ = 15;
-                holdLocks_ = false;
+            if (isSqliteConnection(*context_.data()->connection->driver)) {
+                context_.setApproximateDigits(15);
+                context_.setHoldLocks(false);
             }
         } catch (const DbError& error) {
             reason_ = QStringLiteral("Read-only: the table's keys could not be read: ") +
                       error.description();
         }
     }
+    context_.setKeys(std::move(keys));
 }
 
 RowWriter::RowWriter(std::shared_ptr<RecordsetData> data, TableKeys keys)
-    : data_(std::move(data)), keys_(std::move(keys)), reason_(unlocatableReason(keys_)) {
-    if (data_)
-        source_ = &data_->rows;
-    if (data_ && data_->connection && data_->connection->driver) {
-        keys_.charset = serverCharset(*data_->connection);
-        textSize_ = data_->connection->driver->sessionFacts().textSize;
-        if (isSqliteConnection(*data_->connection->driver)) {
-            approximateDigits_ = 15;
-            holdLocks_ = false;
+    : context_(std::move(data)), reason_(unlocatableReason(keys)) {
+    if (context_.data() && context_.data()->connection && context_.data()->connection->driver) {
+        keys.charset = serverCharset(*context_.data()->connection);
+        textSize_ = context_.data()->connection->driver->sessionFacts().textSize;
+        if (isSqliteConnection(*context_.data()->connection->driver)) {
+            context_.setApproximateDigits(15);
+            context_.setHoldLocks(false);
         }
     }
+    context_.setKeys(std::move(keys));
 }
 
 QString RowWriter::columnReadOnlyReason(int column) const {
-    if (column < 0 || column >= int(keys_.roles.size()))
+    if (column < 0 || column >= int(keys().roles.size()))
         return {};
-    switch (keys_.roles[std::size_t(column)]) {
+    switch (keys().roles[std::size_t(column)]) {
     case ColumnRole::Identity:
         return QStringLiteral("Read-only: an identity column, numbered by the server.");
     case ColumnRole::Computed:
@@ -90,9 +85,9 @@ QString RowWriter::columnReadOnlyReason(int column) const {
     case ColumnRole::Plain:
         break;
     }
-    if (!keys_.updatable(column))
+    if (!keys().updatable(column))
         return QStringLiteral("Read-only: this login has no update permission on this column.");
-    const ColumnInfo& info = data_->rows.columns()[std::size_t(column)];
+    const ColumnInfo& info = data()->rows.columns()[std::size_t(column)];
     if (info.binary)
         return QStringLiteral("Read-only: binary values are shown in hexadecimal, not edited.");
     if (info.sqlType == SQL_UNKNOWN_TYPE)
@@ -104,10 +99,10 @@ QString RowWriter::columnReadOnlyReason(int column) const {
 QString RowWriter::cellReadOnlyReason(int row, int column) const {
     if (const QString reason = columnReadOnlyReason(column); !reason.isEmpty())
         return reason;
-    if (column < 0 || column >= data_->rows.columnCount() || row < 0 ||
-        row >= data_->rows.rowCount())
+    if (column < 0 || column >= data()->rows.columnCount() || row < 0 ||
+        row >= data()->rows.rowCount())
         return {};
-    const ResultTable& rows = data_->rows;
+    const ResultTable& rows = data()->rows;
     if (rows.isNull(row, column))
         return {};
     const std::string_view bytes = rows.bytes(row, column);
@@ -129,164 +124,107 @@ QString RowWriter::cellReadOnlyReason(int row, int column) const {
 }
 
 QString RowWriter::permissionNote() const {
-    if (!reason_.isEmpty() || (keys_.mayInsert && keys_.mayDelete))
+    if (!reason_.isEmpty() || (keys().mayInsert && keys().mayDelete))
         return {};
-    if (!keys_.mayInsert && !keys_.mayDelete)
+    if (!keys().mayInsert && !keys().mayDelete)
         return QStringLiteral("Rows cannot be added or deleted: this login has no insert or "
                               "delete permission on this table.");
-    return keys_.mayInsert ? kNoDeleteReason : kNoInsertReason;
+    return keys().mayInsert ? kNoDeleteReason : kNoInsertReason;
 }
 
 bool RowWriter::canWrite(int row, int column) const {
     return canWrite(column) && cellReadOnlyReason(row, column).isEmpty();
 }
 
-ColumnType RowWriter::typeOf(int column) const {
-    const auto c = std::size_t(column);
-    return {data_->rows.columns()[c], c < keys_.typeNames.size() ? keys_.typeNames[c] : QString(),
-            approximateDigits_, keys_.charset};
-}
-
 bool RowWriter::canWrite(int column) const {
-    return reason_.isEmpty() && column >= 0 && column < int(keys_.roles.size()) &&
+    return reason_.isEmpty() && column >= 0 && column < int(keys().roles.size()) &&
            columnReadOnlyReason(column).isEmpty();
 }
 
-CellValue RowWriter::stored(int row, int column) const {
-    const ResultTable& rows = *source_;
-    if (rows.isNull(row, column))
-        return std::nullopt;
-    return std::string(rows.bytes(row, column));
-}
-
-void RowWriter::appendCondition(BoundQuery& query, bool& first, int column,
-                                const CellValue& value) const {
-    const ColumnInfo& info = data_->rows.columns()[std::size_t(column)];
-    query.sql += first ? QStringLiteral(" WHERE ") : QStringLiteral(" AND ");
-    first = false;
-    query.sql += bracketed(info.name);
-    if (!value) {
-        query.sql += QStringLiteral(" IS NULL"); // "= ?" never matches a NULL
-        return;
-    }
-    const std::optional<double> number =
-        isApproximateType(info.sqlType) ? parseApproximate(*value) : std::nullopt;
-    if (number && approximateDigits_ > 0) {
-        // The driver showed the number rounded: every number that rounds so answers,
-        // and the count of rows that answer decides.
-        const auto [low, high] = approximateRange(*number, approximateDigits_);
-        query.sql += QStringLiteral(" >= ");
-        query.appendParameter(info, approximateText(low));
-        query.sql += QStringLiteral(" AND ") + bracketed(info.name) + QStringLiteral(" <= ");
-        query.appendParameter(info, approximateText(high));
-        return;
-    }
-    query.sql += QStringLiteral(" = ");
-    query.appendParameter(info, *value);
-}
-
-void RowWriter::appendShownRow(BoundQuery& query, int row, int column) const {
-    const RowLocator locator = locateRow(keys_, *source_, row);
-    std::vector<int> compared = locator.columns;
-    bool first = true;
-    const auto compare = [&](int c) {
-        // A value the server's set lacks cannot be sent; the read compares it instead.
-        if (contains(compared, c) || !keys_.sendable(*source_, row, c))
-            return;
-        compared.push_back(c);
-        appendCondition(query, first, c, stored(row, c));
-    };
-    for (int c : locator.columns)
-        appendCondition(query, first, c, stored(row, c));
-    // The edited column as it was read (or every comparable one), and the row's version:
-    // a change made by someone else since the read matches no row.
-    for (int c = 0; c < int(keys_.equality.size()); ++c)
-        if ((c == column || column < 0) && keys_.equality[std::size_t(c)])
-            compare(c);
-    if (keys_.rowVersion >= 0)
-        compare(keys_.rowVersion);
-}
-
-bool RowWriter::appendLocator(BoundQuery& query, int row, int column,
-                              const CellValue& value) const {
-    const RowLocator locator = locateRow(keys_, *source_, row);
-    bool first = true;
-    for (int c : locator.columns) {
-        // What the server sets itself may differ now; it does not find the row.
-        const ColumnRole role = keys_.roles[std::size_t(c)];
-        if (role == ColumnRole::RowVersion || role == ColumnRole::Computed)
-            continue;
-        appendCondition(query, first, c, c == column ? value : stored(row, c));
-    }
-    return !first;
-}
-
-BoundQuery RowWriter::selectAll() const {
-    BoundQuery query;
-    query.sql = QStringLiteral("SELECT * FROM ") + keys_.table.sql();
-    return query;
-}
-
-BoundQuery RowWriter::selectHeld(bool count) const {
-    BoundQuery query;
-    query.sql =
-        (count ? QStringLiteral("SELECT count(*) FROM ") : QStringLiteral("SELECT * FROM ")) +
-        keys_.table.sql();
-    if (holdLocks_)
-        query.sql += QStringLiteral(" holdlock");
-    return query;
-}
-
-long long RowWriter::countRows(WriteTransaction& transaction, const BoundQuery& count) {
-    ColumnInfo number;
-    number.sqlType = SQL_INTEGER;
-    const std::vector<RowValues> found = transaction.select(count, {number}, 1);
-    bool ok = false;
-    const long long n = found.size() == 1 && found[0][0]
-                            ? QByteArray::fromStdString(*found[0][0]).toLongLong(&ok)
-                            : 0;
-    if (!ok)
-        throw DbError(QStringLiteral("The server did not answer a count of rows."));
-    return n;
-}
-
-std::optional<long long> RowWriter::countAlike(WriteTransaction& transaction, int row, int column,
-                                               const CellValue& value) const {
-    if (locateRow(keys_, *source_, row).kind != LocatorKind::AllColumns)
-        return std::nullopt;
-    BoundQuery alike = selectHeld(true);
-    if (!appendLocator(alike, row, column, value))
-        return std::nullopt;
-    return countRows(transaction, alike);
-}
-
 BoundQuery RowWriter::updateStatement(int row, int column, const CellValue& value) const {
-    const ColumnInfo& info = data_->rows.columns()[std::size_t(column)];
+    const ColumnInfo& info = data()->rows.columns()[std::size_t(column)];
     BoundQuery update;
-    update.sql = QStringLiteral("UPDATE ") + keys_.table.sql() + QStringLiteral(" SET ") +
+    update.sql = QStringLiteral("UPDATE ") + keys().table.sql() + QStringLiteral(" SET ") +
                  bracketed(info.name) + QStringLiteral(" = ");
     if (value)
         update.appendParameter(info, *value);
     else
         update.sql += QStringLiteral("NULL");
-    appendShownRow(update, row, column);
+    appendShownRow(context_, update, row, column);
     return update;
 }
 
-bool RowWriter::reread(int row, int column, const CellValue& value) {
-    BoundQuery query = selectAll();
-    if (!appendLocator(query, row, column, value))
-        return false;
-    try {
-        const std::vector<RowValues> found =
-            query.select(data_->connection->open(), data_->rows.columns(), timeout_, 2);
-        if (found.size() != 1)
-            return false;
-        shown_ = {row, found.front()};
-        return true;
-    } catch (const DbError&) {
-        return false;
+CellWriteResult RowWriter::write(int row, int column, const CellValue& value) {
+    return complete(*this, begin(row, column, value));
+}
+
+CellWriteResult RowWriter::begin(int row, int column, const CellValue& value) {
+    pending_.reset();
+    if (!canWrite(column))
+        return {WriteStatus::ReadOnly, reason_.isEmpty() ? columnReadOnlyReason(column) : reason_};
+    if (const QString reason = cellReadOnlyReason(row, column); !reason.isEmpty())
+        return {WriteStatus::ReadOnly, reason};
+    if (stored(row, column) == value)
+        return {};
+    const TypedValue typed = checkTyped(context_.typeOf(column), value);
+    if (!typed.accepted())
+        return {WriteStatus::DoesNotFit, notSaved(typed.refusal)};
+    if (locateRow(keys(), data()->rows, row).kind == LocatorKind::None)
+        return {WriteStatus::ReadOnly,
+                notSaved(QStringLiteral("nothing in this row tells it apart from others "
+                                        "(its key holds NULL)."))};
+    // The row as the grid shows it now: the write reads only this copy, so the stored
+    // rows may go on growing meanwhile.
+    context_.takeSnapshot({row});
+    pending_ = Pending{row, column, typed.value};
+    return {};
+}
+
+CellWriteResult RowWriter::finish() {
+    if (!pending_)
+        return {};
+    const Pending pending = *pending_;
+    pending_.reset();
+    const WriteContext::CopyScope copy(context_);
+    CellWriteResult result = talk(0, pending.column, pending.typed);
+    if (auto& shown = context_.shown())
+        result.row = std::make_pair(pending.row, std::move(shown->second));
+    return result;
+}
+
+CellWriteResult RowWriter::talk(int row, int column, const CellValue& typed) {
+    return context_.transact(
+        [&](WriteTransaction& transaction) { return updateCell(transaction, row, column, typed); });
+}
+
+void RowWriter::apply(CellWriteResult& result) {
+    if (!result.stopReason.isEmpty())
+        reason_ = result.stopReason;
+    context_.apply(result);
+    const int columns = data()->rows.columnCount();
+    for (int row : result.replaced)
+        for (int c = 0; c < columns; ++c)
+            longCellReasons_.erase((long long)row * columns + c);
+}
+
+CellWriteResult RowWriter::updateCell(WriteTransaction& transaction, int row, int column,
+                                      const CellValue& typed) {
+    context_.setCurrent({row, column, stored(row, column)});
+    CellWriteResult result = checkShownRow(context_, transaction, row, column);
+    if (result.status == WriteStatus::Written) {
+        // Without a key, the rows that hold the values the row is to hold, counted before:
+        // the update must add exactly this row to them.
+        const std::optional<long long> before =
+            countAlike(context_, transaction, row, column, typed);
+        transaction.execute(updateStatement(row, column, typed));
+        result = checkKept(context_, transaction, row, column, context_.current().original, typed);
+        if (result.status == WriteStatus::Written && before)
+            result = checkAlike(context_, transaction, row, column, typed, *before);
     }
+    // The next cell of the same row is checked against the row as it stands now.
+    if (result.status == WriteStatus::Written && context_.shown() && context_.readsCopy())
+        context_.snapshot().replaceRow(row, context_.shown()->second);
+    return result;
 }
 
 } // namespace db

@@ -31,16 +31,6 @@ db::CellValue storedValue(const db::ResultTable& rows, int row, int column) {
     return std::string(rows.bytes(row, column));
 }
 
-// The stored rows a write named, before applying it takes them over.
-std::vector<int> rowsOf(const db::CellWriteResult& result) {
-    std::vector<int> rows;
-    for (const auto& [row, values] : result.rows)
-        rows.push_back(row);
-    if (result.row)
-        rows.push_back(result.row->first);
-    return rows;
-}
-
 } // namespace
 
 void GridEdits::deleteRows() {
@@ -72,14 +62,11 @@ void GridEdits::deleteRows() {
     // 3. One transaction, while the window repaints.
     busy_ = true;
     db::RowDeleter deleter(model_->rowWriter());
-    db::CellWriteResult result = deleter.begin(rows, names, twins);
-    if (deleter.pending())
-        result = model_->runWrite([&deleter] { return deleter.finish(); });
-    const std::vector<int> reread = rowsOf(result);
-    deleter.apply(result);
+    const db::CellWriteResult result =
+        db::complete(deleter, deleter.begin(rows, names, twins), model_->writeRunner());
     busy_ = false;
     // 4. The deleted rows leave the view; a refused delete shows what the table holds.
-    model_->storedRowsChanged(reread);
+    model_->storedRowsChanged(result.replaced);
     if (result.status == db::WriteStatus::Written)
         model_->hideStoredRows(result.deleted);
     else
@@ -190,10 +177,8 @@ void GridEdits::pasteNewRows(const model::CellBlock& block, int left) {
     // 3. Several are added at once, in one transaction: all or none.
     busy_ = true;
     db::RowInserter inserter(model_->rowWriter());
-    db::CellWriteResult result = inserter.beginRows(rows, names);
-    if (inserter.pending())
-        result = model_->runWrite([&inserter] { return inserter.finish(); });
-    inserter.apply(result);
+    const db::CellWriteResult result =
+        db::complete(inserter, inserter.beginRows(rows, names), model_->writeRunner());
     busy_ = false;
     if (result.status != db::WriteStatus::Written)
         return refused(QStringLiteral("The paste was refused.\n\n") + result.message);
@@ -264,13 +249,10 @@ void GridEdits::writeBlock(const std::vector<db::CellChange>& cells, WriteKind k
     model::UndoStep step;
     for (const db::CellChange& cell : cells)
         step.push_back({cell.row, cell.column, storedValue(rows, cell.row, cell.column), {}});
-    db::CellWriteResult result = writer.begin(cells);
-    if (writer.pending())
-        result = model_->runWrite([&writer] { return writer.finish(); });
-    const std::vector<int> reread = rowsOf(result);
-    writer.apply(result);
+    const db::CellWriteResult result =
+        db::complete(writer, writer.begin(cells), model_->writeRunner());
     busy_ = false;
-    model_->storedRowsChanged(reread);
+    model_->storedRowsChanged(result.replaced);
     if (result.status != db::WriteStatus::Written) {
         const QString what = kind == WriteKind::Paste ? QStringLiteral("The paste was refused.")
                              : kind == WriteKind::SetNull

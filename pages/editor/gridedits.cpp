@@ -149,10 +149,8 @@ bool GridEdits::commitNewRow() {
         return true;
     busy_ = true;
     // 1. The values checked; 2. the INSERT and its read-back, while the window repaints.
-    db::CellWriteResult result = inserter_->begin(line_->values());
-    if (inserter_->pending())
-        result = model_->runWrite([this] { return inserter_->finish(); });
-    inserter_->apply(result);
+    const db::CellWriteResult result =
+        db::complete(*inserter_, inserter_->begin(line_->values()), model_->writeRunner());
     busy_ = false;
     if (result.status != db::WriteStatus::Written) {
         // 3. Refused: the typed row stays for correction.

@@ -16,6 +16,7 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <atomic>
 #include <chrono>
@@ -39,6 +40,8 @@ class GridAttacksTest : public QObject, testing::GridFixture {
     void shouldUndoOnlyWhileTheRowIsAsWrittenAndShown();
     // Twins: marked as they arrive, deleted together only when all are selected and held.
     void shouldMarkTwinsAndDeleteThemOnlyAllTogetherWhileAnotherUserAddsOne();
+    // A refused delete or paste repaints the rows it read again, as the table holds them.
+    void shouldRepaintTheRowsARefusedDeleteOrPasteReadAgain();
 
   private:
     void press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
@@ -460,6 +463,46 @@ void GridAttacksTest::shouldMarkTwinsAndDeleteThemOnlyAllTogetherWhileAnotherUse
     // The four leave the grid; the two ink twins stay marked.
     QCOMPARE(shown(0, 0), QString("ink"));
     QCOMPARE(markedRows(), (std::vector<int>{0, 1}));
+}
+
+void GridAttacksTest::shouldRepaintTheRowsARefusedDeleteOrPasteReadAgain() {
+    server_->createDatabase(editor::kCatalog,
+                            {"CREATE TABLE r (id int NOT NULL PRIMARY KEY, name varchar(10) NULL)",
+                             "INSERT INTO r VALUES (1, 'a'), (2, 'b'), (3, 'c')"});
+    open("r");
+    QSignalSpy changed(&model(), &QAbstractItemModel::dataChanged);
+    const auto repainted = [&](int view) {
+        for (const QList<QVariant>& signal : changed) {
+            const QModelIndex from = signal[0].toModelIndex();
+            const QModelIndex to = signal[1].toModelIndex();
+            if (from.row() <= view && view <= to.row() && from.column() <= 1 && 1 <= to.column())
+                return true;
+        }
+        return false;
+    };
+    // Someone else changes row 2: deleting it is refused, and it shows their value.
+    editor::changeElsewhere(*server_, "UPDATE r SET name = 'other' WHERE id = 2");
+    go(1, 0);
+    changed.clear();
+    press(Qt::Key_Delete, Qt::ControlModifier);
+    const QString deleted = boxes();
+    QVERIFY2(deleted.contains("Nothing was deleted") && deleted.contains("other"),
+             qPrintable(deleted));
+    QVERIFY(repainted(1));
+    QCOMPARE(shown(1, 1), QString("other"));
+    QCOMPARE(value("SELECT name FROM r WHERE id = 2"), QString("other"));
+
+    // The same for a paste over a row someone else changed.
+    editor::changeElsewhere(*server_, "UPDATE r SET name = 'third' WHERE id = 3");
+    go(2, 1);
+    QApplication::clipboard()->setText("x");
+    changed.clear();
+    press(Qt::Key_V, Qt::ControlModifier);
+    const QString pasted = boxes();
+    QVERIFY2(pasted.contains("paste was refused") && pasted.contains("third"), qPrintable(pasted));
+    QVERIFY(repainted(2));
+    QCOMPARE(shown(2, 1), QString("third"));
+    QCOMPARE(value("SELECT name FROM r WHERE id = 3"), QString("third"));
 }
 
 QTEST_MAIN(GridAttacksTest)
