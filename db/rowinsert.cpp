@@ -1,6 +1,7 @@
 #include "db/rowinsert.h"
 
 #include "db/recordset.h"
+#include "db/tsql.h"
 #include "db/writetransaction.h"
 
 #include <sqlext.h>
@@ -113,7 +114,7 @@ BoundQuery RowInserter::insertStatement() const {
     QString separator;
     for (std::size_t c = 0; c < values_.size(); ++c) {
         if (values_[c]) {
-            insert.sql += separator + bracketed(columns[c].name);
+            insert.sql += separator + tsql::quoteIdentifier(columns[c].name);
             separator = QStringLiteral(", ");
         }
     }
@@ -162,7 +163,7 @@ std::vector<RowValues> RowInserter::readBack(WriteTransaction& transaction, bool
     const auto identity = std::find(keys.roles.begin(), keys.roles.end(), ColumnRole::Identity);
     if (identity != keys.roles.end()) {
         BoundQuery ask;
-        ask.sql = QStringLiteral("SELECT @@identity");
+        ask.sql = tsql::lastIdentity();
         ColumnInfo number;
         number.sqlType = SQL_NUMERIC;
         const std::vector<RowValues> id = transaction.select(ask, {number}, 1);

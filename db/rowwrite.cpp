@@ -4,6 +4,7 @@
 #include "db/connectionstate.h"
 #include "db/recordset.h"
 #include "db/rowwriter.h"
+#include "db/tsql.h"
 #include "db/writetransaction.h"
 
 namespace db {
@@ -11,13 +12,6 @@ namespace {
 
 QString notSaved(const QString& why) {
     return QStringLiteral("The change was not saved: ") + why;
-}
-
-bool isTimeOut(const DbError& error) {
-    // The driver's time-out, SQLite's busy wait, Adaptive Server's lock wait.
-    return error.sqlState() == QLatin1String("HYT00") || error.nativeCode() == 12205 ||
-           error.description().contains(QLatin1String("database is locked")) ||
-           error.description().contains(QLatin1String("Timeout expired"));
 }
 
 } // namespace
@@ -121,26 +115,24 @@ CellWriteResult RowWriter::failed(int row, int column, const CellValue& original
         reread(row, column, original);
     const WriteCancel* cancel = currentWriteCancel();
     if ((cancel && cancel->cancelled()) ||
-        (error.sqlState() == QLatin1String("HY008") && !isTimeOut(error)))
+        (error.sqlState() == QLatin1String("HY008") && !tsql::isLockTimeout(error)))
         return {WriteStatus::Cancelled,
                 notSaved(QStringLiteral("the write was cancelled. Nothing was changed."))};
-    // Adaptive Server's 1205 has rolled back the whole transaction already; whether one
-    // is still open was asked when it was rolled back here.
-    if (error.nativeCode() == 1205)
+    // The server has rolled back the whole transaction already; whether one is still
+    // open was asked when it was rolled back here.
+    if (tsql::isDeadlockVictim(error))
         return {WriteStatus::Deadlocked,
                 notSaved(QStringLiteral("it was chosen as the victim of a deadlock; nothing was "
                                         "saved (the server rolled back the whole transaction "
                                         "so that another user's could go on). Try it again."
                                         "\n\n%1")
                              .arg(error.description()))};
-    if (isTimeOut(error))
+    if (tsql::isLockTimeout(error))
         return {WriteStatus::TimedOut,
                 notSaved(QStringLiteral("the write did not finish in time; another user may "
                                         "be holding this row. Nothing was changed.\n\n%1")
                              .arg(error.description()))};
-    // FreeTDS's 2402: the text has characters the server's character set lacks.
-    if (error.nativeCode() == 2402 ||
-        error.description().contains(QLatin1String("server's character set")))
+    if (tsql::isCharsetRefusal(error))
         return {WriteStatus::DoesNotFit,
                 notSaved(QStringLiteral("the server's character set cannot hold every character "
                                         "of this text. Nothing was changed.\n\n%1")

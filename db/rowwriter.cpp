@@ -5,6 +5,8 @@
 
 #include "db/connectionstate.h"
 #include "db/recordset.h"
+#include "db/sqltypes.h"
+#include "db/tsql.h"
 #include "db/writetransaction.h"
 
 #include <sqlext.h>
@@ -28,7 +30,7 @@ RowWriter::RowWriter(std::shared_ptr<RecordsetData> data) : data_(std::move(data
         return;
     }
     const std::vector<ColumnInfo>& columns = data_->rows.columns();
-    const std::optional<TableName> table = tableNameFromSource(data_->source);
+    const std::optional<TableName> table = tsql::tableFromSelect(data_->source);
     keys_ = keysFromColumns(table.value_or(TableName{}), columns);
     if (data_->lockType == adLockReadOnly) {
         reason_ = QStringLiteral("Read-only: the rows were opened for reading only.");
@@ -52,10 +54,6 @@ RowWriter::RowWriter(std::shared_ptr<RecordsetData> data) : data_(std::move(data
                     keys_.mayUpdate.end())
                 reason_ = QStringLiteral("Read-only: this login may not update, add or delete "
                                          "rows of this table (it has select permission only).");
-            if (isSqliteConnection(*data_->connection->driver)) {
-                approximateDigits_ = 15;
-                holdLocks_ = false;
-            }
         } catch (const DbError& error) {
             reason_ = QStringLiteral("Read-only: the table's keys could not be read: ") +
                       error.description();
@@ -70,10 +68,6 @@ RowWriter::RowWriter(std::shared_ptr<RecordsetData> data, TableKeys keys)
     if (data_ && data_->connection && data_->connection->driver) {
         keys_.charset = serverCharset(*data_->connection);
         textSize_ = data_->connection->driver->sessionFacts().textSize;
-        if (isSqliteConnection(*data_->connection->driver)) {
-            approximateDigits_ = 15;
-            holdLocks_ = false;
-        }
     }
 }
 
@@ -114,7 +108,7 @@ QString RowWriter::cellReadOnlyReason(int row, int column) const {
     const ColumnInfo& info = rows.columns()[std::size_t(column)];
     // The server sends a text no longer than the session's @@textsize: one that long may
     // have been cut, and writing it back would drop its tail.
-    if (textSize_ > 0 && isLongType(info.sqlType) && (long long)bytes.size() >= textSize_)
+    if (textSize_ > 0 && sqltypes::isLong(info.sqlType) && (long long)bytes.size() >= textSize_)
         return QStringLiteral("Read-only: this text is at least %1 bytes long, the most the "
                               "server sends on this connection (its text size), so it may have "
                               "been cut; it is not written back, so its end cannot be lost.")
@@ -144,7 +138,7 @@ bool RowWriter::canWrite(int row, int column) const {
 ColumnType RowWriter::typeOf(int column) const {
     const auto c = std::size_t(column);
     return {data_->rows.columns()[c], c < keys_.typeNames.size() ? keys_.typeNames[c] : QString(),
-            approximateDigits_, keys_.charset};
+            keys_.charset};
 }
 
 bool RowWriter::canWrite(int column) const {
@@ -164,21 +158,9 @@ void RowWriter::appendCondition(BoundQuery& query, bool& first, int column,
     const ColumnInfo& info = data_->rows.columns()[std::size_t(column)];
     query.sql += first ? QStringLiteral(" WHERE ") : QStringLiteral(" AND ");
     first = false;
-    query.sql += bracketed(info.name);
+    query.sql += tsql::quoteIdentifier(info.name);
     if (!value) {
         query.sql += QStringLiteral(" IS NULL"); // "= ?" never matches a NULL
-        return;
-    }
-    const std::optional<double> number =
-        isApproximateType(info.sqlType) ? parseApproximate(*value) : std::nullopt;
-    if (number && approximateDigits_ > 0) {
-        // The driver showed the number rounded: every number that rounds so answers,
-        // and the count of rows that answer decides.
-        const auto [low, high] = approximateRange(*number, approximateDigits_);
-        query.sql += QStringLiteral(" >= ");
-        query.appendParameter(info, approximateText(low));
-        query.sql += QStringLiteral(" AND ") + bracketed(info.name) + QStringLiteral(" <= ");
-        query.appendParameter(info, approximateText(high));
         return;
     }
     query.sql += QStringLiteral(" = ");
@@ -223,17 +205,13 @@ bool RowWriter::appendLocator(BoundQuery& query, int row, int column,
 
 BoundQuery RowWriter::selectAll() const {
     BoundQuery query;
-    query.sql = QStringLiteral("SELECT * FROM ") + keys_.table.sql();
+    query.sql = tsql::selectAllFrom(keys_.table);
     return query;
 }
 
 BoundQuery RowWriter::selectHeld(bool count) const {
     BoundQuery query;
-    query.sql =
-        (count ? QStringLiteral("SELECT count(*) FROM ") : QStringLiteral("SELECT * FROM ")) +
-        keys_.table.sql();
-    if (holdLocks_)
-        query.sql += QStringLiteral(" holdlock");
+    query.sql = tsql::selectHeld(keys_.table, count);
     return query;
 }
 
@@ -264,7 +242,7 @@ BoundQuery RowWriter::updateStatement(int row, int column, const CellValue& valu
     const ColumnInfo& info = data_->rows.columns()[std::size_t(column)];
     BoundQuery update;
     update.sql = QStringLiteral("UPDATE ") + keys_.table.sql() + QStringLiteral(" SET ") +
-                 bracketed(info.name) + QStringLiteral(" = ");
+                 tsql::quoteIdentifier(info.name) + QStringLiteral(" = ");
     if (value)
         update.appendParameter(info, *value);
     else

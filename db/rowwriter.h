@@ -174,9 +174,7 @@ class RowWriter {
     TableKeys keys_;
     QString reason_;
     int timeout_ = kDefaultWriteTimeout;
-    int approximateDigits_ = 0; // see ColumnType
-    bool holdLocks_ = true;     // the server takes holdlock (Transact-SQL)
-    long long textSize_ = 0;    // the session's @@textsize; 0: not known
+    long long textSize_ = 0; // the session's @@textsize; 0: not known
     // Whether a long value can be carried back, worked out once per cell: the grid asks
     // on every paint, and the answer reads the whole value. Dropped when a row is read again.
     mutable std::unordered_map<long long, QString> longCellReasons_;

@@ -3,6 +3,7 @@
 #include "db/boundquery.h"
 #include "db/connectionstate.h"
 #include "db/odbc.h"
+#include "db/tsql.h"
 
 #include <QRegularExpression>
 
@@ -129,7 +130,7 @@ ServerCharset::Encoded ServerCharset::encode(std::string_view utf8) const {
 ServerCharset askServerCharset(odbc::DriverConnection& connection, int timeoutSeconds) {
     odbc::Statement statement(connection);
     statement.setQueryTimeout(timeoutSeconds);
-    statement.execDirect(QStringLiteral("select @@client_csname"));
+    statement.execDirect(tsql::clientCharsetQuery());
     std::optional<QString> name;
     SQLSMALLINT columns = 0;
     odbc::check(SQLNumResultCols(statement.handle().get(), &columns), statement.handle(),

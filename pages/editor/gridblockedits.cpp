@@ -4,7 +4,7 @@
 #include "db/recordset.h"
 #include "db/rowdelete.h"
 #include "db/rowinsert.h"
-#include "db/tablekeys.h"
+#include "db/sqltypes.h"
 #include "pages/editor/datagrid.h"
 #include "pages/editor/gridcopy.h"
 #include "pages/editor/gridedits.h"
@@ -16,7 +16,6 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QItemSelectionModel>
-#include <sqlext.h>
 
 #include <algorithm>
 #include <set>
@@ -99,7 +98,7 @@ db::CellValue GridEdits::pastedValue(const PastedCell& cell, int column) const {
     if (!cell.quoted && !nullWord.isEmpty() && cell.text == nullWord)
         return std::nullopt;
     const short type = model_->rowWriter().columnType(column).info.sqlType;
-    if (cell.text.isEmpty() && !db::isCharacterType(type))
+    if (cell.text.isEmpty() && !db::sqltypes::isCharacter(type))
         return std::nullopt;
     return cell.text.toUtf8().toStdString();
 }

@@ -4,6 +4,7 @@
 #include "db/recordset.h"
 #include "db/tablelist.h"
 #include "db/tablename.h"
+#include "db/tsql.h"
 #include "editor/editorfixture.h"
 #include "pages/editor/datagrid.h"
 #include "pages/editor/gridedits.h"
@@ -69,7 +70,7 @@ class OwnersTest : public QObject {
         connection.Open(login(user));
         connection.setCursorLocation(db::adUseClient);
         db::Recordset recordset;
-        recordset.Open(db::tableQuery(listed.tables[std::size_t(line)]), connection,
+        recordset.Open(db::tsql::selectAllFrom(listed.tables[std::size_t(line)]), connection,
                        db::adOpenDynamic, db::adLockOptimistic);
         grid_->setDataSource(recordset.DataSource());
         grid_->readOnlyReason(); // learns the keys and rights: the new-row line follows
