@@ -163,7 +163,7 @@ std::vector<RowValues> RowInserter::readBack(WriteTransaction& transaction, bool
     const auto identity = std::find(keys.roles.begin(), keys.roles.end(), ColumnRole::Identity);
     if (identity != keys.roles.end()) {
         BoundQuery ask;
-        ask.sql = tsql::lastIdentity();
+        ask.sql = tsql::kLastIdentity;
         ColumnInfo number;
         number.sqlType = SQL_NUMERIC;
         const std::vector<RowValues> id = transaction.select(ask, {number}, 1);

@@ -15,7 +15,7 @@ SessionFacts learnSessionFacts(odbc::DriverConnection& connection, int timeoutSe
     SessionFacts facts;
     QString refusal;
     BoundQuery unchain;
-    unchain.sql = tsql::unchainSession();
+    unchain.sql = tsql::kUnchainSession;
     try {
         unchain.execute(connection, timeoutSeconds);
     } catch (const DbError& error) {
@@ -24,7 +24,7 @@ SessionFacts learnSessionFacts(odbc::DriverConnection& connection, int timeoutSe
         refusal = error.description();
     }
     BoundQuery ask;
-    ask.sql = tsql::sessionFactsQuery();
+    ask.sql = tsql::kSessionFacts;
     ColumnInfo number;
     number.sqlType = SQL_INTEGER;
     ColumnInfo name;
@@ -45,7 +45,7 @@ SessionFacts learnSessionFacts(odbc::DriverConnection& connection, int timeoutSe
     facts.textSize = integer(3);
     facts.systemAdministrator = row[4] && QString::fromStdString(*row[4])
                                               .split(QLatin1Char(' '), Qt::SkipEmptyParts)
-                                              .contains(tsql::systemAdministratorRole());
+                                              .contains(tsql::kSystemAdministratorRole);
     if (integer(0) != 0 || integer(1) != 0)
         facts.readOnlyReason =
             QStringLiteral("Read-only: the server keeps a transaction open on this connection "

@@ -6,57 +6,50 @@
 
 namespace db::sqltypes {
 
+namespace {
+
+struct Code {
+    short code;
+    SqlType type; // {family, wide, fixed, long, exact}
+};
+
+constexpr Code kCodes[] = {
+    {SQL_CHAR, {Family::Text, false, true, false, true}},
+    {SQL_VARCHAR, {Family::Text, false, false, false, true}},
+    {SQL_LONGVARCHAR, {Family::Text, false, false, true, false}},
+    {SQL_WCHAR, {Family::Text, true, true, false, true}},
+    {SQL_WVARCHAR, {Family::Text, true, false, false, true}},
+    {SQL_WLONGVARCHAR, {Family::Text, true, false, true, false}},
+    {SQL_BINARY, {Family::Binary, false, true, false, true}},
+    {SQL_VARBINARY, {Family::Binary, false, false, false, true}},
+    {SQL_LONGVARBINARY, {Family::Binary, false, false, true, false}},
+    {SQL_TINYINT, {Family::Integer, false, false, false, true}},
+    {SQL_SMALLINT, {Family::Integer, false, false, false, true}},
+    {SQL_INTEGER, {Family::Integer, false, false, false, true}},
+    {SQL_BIGINT, {Family::Integer, false, false, false, true}},
+    {SQL_BIT, {Family::Bit, false, false, false, true}},
+    {SQL_NUMERIC, {Family::Decimal, false, false, false, true}},
+    {SQL_DECIMAL, {Family::Decimal, false, false, false, true}},
+    {SQL_REAL, {Family::Approximate, false, false, false, false}},
+    {SQL_FLOAT, {Family::Approximate, false, false, false, false}},
+    {SQL_DOUBLE, {Family::Approximate, false, false, false, false}},
+    {SQL_DATE, {Family::Date, false, false, false, true}},
+    {SQL_TYPE_DATE, {Family::Date, false, false, false, true}},
+    {SQL_TIME, {Family::Time, false, false, false, true}},
+    {SQL_TYPE_TIME, {Family::Time, false, false, false, true}},
+    {tsql::kTimeType, {Family::Time, false, false, false, false}},
+    {SQL_TIMESTAMP, {Family::Stamp, false, false, false, true}},
+    {SQL_TYPE_TIMESTAMP, {Family::Stamp, false, false, false, true}},
+    {SQL_GUID, {Family::Other, false, false, false, true}},
+};
+
+} // namespace
+
 SqlType classify(short sqlType) {
-    // {family, wide, fixed, long, exact}
-    switch (sqlType) {
-    case SQL_CHAR:
-        return {Family::Text, false, true, false, true};
-    case SQL_VARCHAR:
-        return {Family::Text, false, false, false, true};
-    case SQL_LONGVARCHAR:
-        return {Family::Text, false, false, true, false};
-    case SQL_WCHAR:
-        return {Family::Text, true, true, false, true};
-    case SQL_WVARCHAR:
-        return {Family::Text, true, false, false, true};
-    case SQL_WLONGVARCHAR:
-        return {Family::Text, true, false, true, false};
-    case SQL_BINARY:
-        return {Family::Binary, false, true, false, true};
-    case SQL_VARBINARY:
-        return {Family::Binary, false, false, false, true};
-    case SQL_LONGVARBINARY:
-        return {Family::Binary, false, false, true, false};
-    case SQL_TINYINT:
-    case SQL_SMALLINT:
-    case SQL_INTEGER:
-    case SQL_BIGINT:
-        return {Family::Integer, false, false, false, true};
-    case SQL_BIT:
-        return {Family::Bit, false, false, false, true};
-    case SQL_NUMERIC:
-    case SQL_DECIMAL:
-        return {Family::Decimal, false, false, false, true};
-    case SQL_REAL:
-    case SQL_FLOAT:
-    case SQL_DOUBLE:
-        return {Family::Approximate, false, false, false, false};
-    case SQL_DATE:
-    case SQL_TYPE_DATE:
-        return {Family::Date, false, false, false, true};
-    case SQL_TIME:
-    case SQL_TYPE_TIME:
-        return {Family::Time, false, false, false, true};
-    case tsql::kTimeType:
-        return {Family::Time, false, false, false, false};
-    case SQL_TIMESTAMP:
-    case SQL_TYPE_TIMESTAMP:
-        return {Family::Stamp, false, false, false, true};
-    case SQL_GUID:
-        return {Family::Other, false, false, false, true};
-    default:
-        return {};
-    }
+    for (const Code& c : kCodes)
+        if (c.code == sqlType)
+            return c.type;
+    return {};
 }
 
 bool isCharacter(short sqlType) {

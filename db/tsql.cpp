@@ -75,43 +75,6 @@ QString selectHeld(const TableName& table, bool count) {
            QStringLiteral(" holdlock");
 }
 
-QString beginTransaction() {
-    return QStringLiteral("BEGIN TRANSACTION");
-}
-
-QString commitTransaction() {
-    return QStringLiteral("COMMIT TRANSACTION");
-}
-
-QString rollbackOpenTransaction() {
-    return QStringLiteral("IF @@TRANCOUNT > 0 ROLLBACK TRANSACTION");
-}
-
-QString transactionCount() {
-    return QStringLiteral("SELECT @@TRANCOUNT");
-}
-
-QString lastIdentity() {
-    return QStringLiteral("SELECT @@identity");
-}
-
-QString unchainSession() {
-    return QStringLiteral("set chained off");
-}
-
-QString sessionFactsQuery() {
-    return QStringLiteral(
-        "select @@tranchained, @@trancount, user_name(), @@textsize, show_role()");
-}
-
-QString systemAdministratorRole() {
-    return QStringLiteral("sa_role");
-}
-
-QString clientCharsetQuery() {
-    return QStringLiteral("select @@client_csname");
-}
-
 bool isLockTimeout(const DbError& error) {
     // The driver's time-out, SQLite's busy wait, Adaptive Server's lock wait (12205).
     return error.sqlState() == QLatin1String("HYT00") || error.nativeCode() == 12205 ||

@@ -34,24 +34,25 @@ QString describeTable(const TableName& table);
 QString selectHeld(const TableName& table, bool count);
 
 // A write's transaction, opened and ended by statements of the program's own.
-QString beginTransaction();
-QString commitTransaction();
+inline constexpr QLatin1String kBeginTransaction("BEGIN TRANSACTION");
+inline constexpr QLatin1String kCommitTransaction("COMMIT TRANSACTION");
 // Rolls back whatever transaction is still open; nothing when the server ended it itself.
-QString rollbackOpenTransaction();
+inline constexpr QLatin1String kRollbackOpenTransaction("IF @@TRANCOUNT > 0 ROLLBACK TRANSACTION");
 // One integer: how many transactions the session holds open.
-QString transactionCount();
+inline constexpr QLatin1String kTransactionCount("SELECT @@TRANCOUNT");
 // One number: the identity the session's last insert took (a trigger's included).
-QString lastIdentity();
+inline constexpr QLatin1String kLastIdentity("SELECT @@identity");
 
 // Unchained mode, in which every statement outside "BEGIN TRANSACTION" commits itself.
-QString unchainSession();
+inline constexpr QLatin1String kUnchainSession("set chained off");
 // One row: chained (integer), open transactions (integer), the database user (text),
 // the text size (integer), the login's roles (text, "sa_role ...").
-QString sessionFactsQuery();
+inline constexpr QLatin1String
+    kSessionFacts("select @@tranchained, @@trancount, user_name(), @@textsize, show_role()");
 // The role that passes every permission check, as the session's roles name it.
-QString systemAdministratorRole();
+inline constexpr QLatin1String kSystemAdministratorRole("sa_role");
 // One text: the character set the server sends to this client in.
-QString clientCharsetQuery();
+inline constexpr QLatin1String kClientCharset("select @@client_csname");
 
 // The server's lock wait or the driver's time-out ran out.
 bool isLockTimeout(const DbError& error);

@@ -25,7 +25,7 @@ void WriteTransaction::begin() {
     // The transaction counts as open from before the request: a begin that times out may
     // still have reached the server.
     open_ = true;
-    run(tsql::beginTransaction());
+    run(tsql::kBeginTransaction);
 }
 
 WriteTransaction::~WriteTransaction() {
@@ -48,7 +48,7 @@ std::vector<RowValues> WriteTransaction::select(const BoundQuery& query,
 }
 
 void WriteTransaction::commit() {
-    run(tsql::commitTransaction());
+    run(tsql::kCommitTransaction);
     // A commit ends only the outermost transaction: one the session held before ours (a
     // chained session's) would still hold the change, and lose it when it ends.
     if (transactionCount() != 0)
@@ -62,7 +62,7 @@ int WriteTransaction::transactionCount() {
     ColumnInfo count;
     count.sqlType = SQL_INTEGER;
     const std::vector<RowValues> rows =
-        plain(tsql::transactionCount()).select(connection_, {count}, timeout_, 1);
+        plain(tsql::kTransactionCount).select(connection_, {count}, timeout_, 1);
     if (rows.size() != 1 || !rows[0][0])
         throw DbError(QStringLiteral("The server did not say whether a transaction is open."),
                       QStringLiteral("HY000"));
@@ -74,7 +74,7 @@ void WriteTransaction::rollback() noexcept {
     WriteCancel* const cancel = tCancel;
     tCancel = nullptr;
     try {
-        run(tsql::rollbackOpenTransaction());
+        run(tsql::kRollbackOpenTransaction);
         open_ = transactionCount() != 0;
     } catch (const DbError&) {
         // Unanswered: the transaction counts as still open.
