@@ -1,13 +1,13 @@
 #include "model/recordsetmodel.h"
 
 #include "db/read/recordset.h"
+#include "db/values/sqltypes.h"
 #include "db/write/rowwriter.h"
 #include "db/write/tablekeys.h"
 #include "model/newrowline.h"
 
 #include <QColor>
 #include <QCoreApplication>
-#include <sqlext.h>
 
 namespace model {
 namespace {
@@ -50,23 +50,6 @@ QString shownText(std::string_view bytes) {
     return text;
 }
 
-bool isNumericType(short type) {
-    switch (type) {
-    case SQL_DECIMAL:
-    case SQL_NUMERIC:
-    case SQL_TINYINT:
-    case SQL_SMALLINT:
-    case SQL_INTEGER:
-    case SQL_BIGINT:
-    case SQL_REAL:
-    case SQL_FLOAT:
-    case SQL_DOUBLE:
-        return true;
-    default:
-        return false;
-    }
-}
-
 } // namespace
 
 const QString RecordsetModel::NullPlaceholder = QStringLiteral("NULL");
@@ -76,11 +59,11 @@ const QString RecordsetModel::TwinTip = QStringLiteral(
     "together.");
 
 bool RecordsetModel::fixedWidth(const db::ColumnInfo& column) {
-    return !column.binary && (column.sqlType == SQL_CHAR || column.sqlType == SQL_WCHAR);
+    return !column.binary && db::sqltypes::isFixedText(column.sqlType);
 }
 
 bool RecordsetModel::isText(const db::ColumnInfo& column) {
-    return !column.binary && db::isCharacterType(column.sqlType);
+    return !column.binary && db::sqltypes::isCharacter(column.sqlType);
 }
 
 std::string_view RecordsetModel::unpadded(std::string_view value) {
@@ -188,7 +171,7 @@ QVariant RecordsetModel::data(const QModelIndex& index, int role) const {
     case IsNullRole:
         return rows.isNull(row, column);
     case Qt::TextAlignmentRole:
-        if (isNumericType(info.sqlType))
+        if (db::sqltypes::isNumeric(info.sqlType))
             return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
         return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
     case Qt::ToolTipRole: {

@@ -3,6 +3,7 @@
 #include "db/write/boundquery.h"
 #include "db/connect/connectionstate.h"
 #include "db/odbc/odbc.h"
+#include "db/dialect/tsql.h"
 
 #include <QRegularExpression>
 
@@ -129,7 +130,7 @@ ServerCharset::Encoded ServerCharset::encode(std::string_view utf8) const {
 ServerCharset askServerCharset(odbc::DriverConnection& connection, int timeoutSeconds) {
     odbc::Statement statement(connection);
     statement.setQueryTimeout(timeoutSeconds);
-    statement.execDirect(QStringLiteral("select @@client_csname"));
+    statement.execDirect(tsql::kClientCharset);
     std::optional<QString> name;
     SQLSMALLINT columns = 0;
     odbc::check(SQLNumResultCols(statement.handle().get(), &columns), statement.handle(),

@@ -3,6 +3,7 @@
 #include "db/write/boundquery.h"
 #include "db/odbc/dberror.h"
 #include "db/odbc/odbc.h"
+#include "db/dialect/tsql.h"
 
 #include <sqlext.h>
 
@@ -14,7 +15,7 @@ SessionFacts learnSessionFacts(odbc::DriverConnection& connection, int timeoutSe
     SessionFacts facts;
     QString refusal;
     BoundQuery unchain;
-    unchain.sql = QStringLiteral("set chained off");
+    unchain.sql = tsql::kUnchainSession;
     try {
         unchain.execute(connection, timeoutSeconds);
     } catch (const DbError& error) {
@@ -23,8 +24,7 @@ SessionFacts learnSessionFacts(odbc::DriverConnection& connection, int timeoutSe
         refusal = error.description();
     }
     BoundQuery ask;
-    ask.sql =
-        QStringLiteral("select @@tranchained, @@trancount, user_name(), @@textsize, show_role()");
+    ask.sql = tsql::kSessionFacts;
     ColumnInfo number;
     number.sqlType = SQL_INTEGER;
     ColumnInfo name;
@@ -45,7 +45,7 @@ SessionFacts learnSessionFacts(odbc::DriverConnection& connection, int timeoutSe
     facts.textSize = integer(3);
     facts.systemAdministrator = row[4] && QString::fromStdString(*row[4])
                                               .split(QLatin1Char(' '), Qt::SkipEmptyParts)
-                                              .contains(QLatin1String("sa_role"));
+                                              .contains(tsql::kSystemAdministratorRole);
     if (integer(0) != 0 || integer(1) != 0)
         facts.readOnlyReason =
             QStringLiteral("Read-only: the server keeps a transaction open on this connection "

@@ -1,6 +1,7 @@
 #include "db/read/resultreader.h"
 
 #include "db/read/resultreadercells.h"
+#include "db/values/sqltypes.h"
 
 #include <algorithm>
 #include <optional>
@@ -12,10 +13,6 @@ namespace db {
 using namespace reading; // the row-by-row pieces (resultreadercells.h)
 
 namespace {
-
-bool isBinaryType(SQLSMALLINT type) {
-    return type == SQL_BINARY || type == SQL_VARBINARY || type == SQL_LONGVARBINARY;
-}
 
 SQLLEN numericAttribute(const odbc::Statement& statement, SQLUSMALLINT column, SQLUSMALLINT field) {
     SQLLEN value = 0;
@@ -46,7 +43,7 @@ std::vector<ColumnInfo> describeColumns(const odbc::Statement& statement) {
         info.size = size;
         info.decimalDigits = digits;
         info.nullable = nullable != SQL_NO_NULLS;
-        info.binary = isBinaryType(type);
+        info.binary = sqltypes::isBinary(type);
         info.autoIncrement = numericAttribute(statement, i, SQL_DESC_AUTO_UNIQUE_VALUE) == SQL_TRUE;
         // Not the driver's "updatable" attribute: FreeTDS reports every column read-only
         // unless the server marks it for a cursor, which Adaptive Server does not do for
@@ -63,14 +60,8 @@ namespace {
 // rare longer value sends the read to the cell-by-cell path.
 std::size_t blockWidth(const ColumnInfo& c) {
     constexpr std::size_t kLong = 512;
-    switch (c.sqlType) {
-    case SQL_LONGVARCHAR:
-    case SQL_WLONGVARCHAR:
-    case SQL_LONGVARBINARY:
+    if (sqltypes::isLong(c.sqlType))
         return kLong;
-    default:
-        break;
-    }
     // The driver steps a fixed-size C type by its own size, whatever width is asked for.
     if (cellType(c) == SQL_C_FLOAT)
         return sizeof(float);

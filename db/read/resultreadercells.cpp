@@ -1,6 +1,6 @@
 #include "db/read/resultreadercells.h"
 
-#include "db/write/tablekeys.h"
+#include "db/values/sqltypes.h"
 #include "db/values/valuerules.h"
 
 #include <algorithm>
@@ -20,7 +20,7 @@ constexpr auto kDeliverAfter = std::chrono::milliseconds(100);
 SQLSMALLINT cellType(const ColumnInfo& c) {
     if (c.binary)
         return SQL_C_BINARY;
-    if (isApproximateType(c.sqlType))
+    if (sqltypes::isApproximate(c.sqlType))
         return c.sqlType == SQL_REAL ? SQL_C_FLOAT : SQL_C_DOUBLE;
     return SQL_C_CHAR;
 }

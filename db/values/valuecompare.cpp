@@ -1,6 +1,6 @@
 // How stored and typed values compare, and how they are quoted and carried.
 
-#include "db/write/tablekeys.h"
+#include "db/values/sqltypes.h"
 #include "db/values/valuekinds.h"
 #include "db/values/valuerules.h"
 
@@ -46,20 +46,13 @@ bool sameValue(const ColumnType& c, const CellValue& a, const CellValue& b) {
         const std::optional<double> x = parseApproximate(*a), y = parseApproximate(*b);
         if (!x || !y)
             return false;
-        if (c.approximateDigits > 0)
-            return QString::number(*x, 'g', c.approximateDigits) ==
-                   QString::number(*y, 'g', c.approximateDigits);
         return c.info.sqlType == SQL_REAL ? float(*x) == float(*y) : *x == *y;
     }
     case Kind::Integer:
     case Kind::Bit:
     case Kind::Exact: {
         const std::optional<QString> x = normalDecimal(text(a)), y = normalDecimal(text(b));
-        if (x && y)
-            return *x == *y;
-        // An exact type the driver hands over as a double (SQLite's numeric).
-        const std::optional<double> p = parseApproximate(*a), q = parseApproximate(*b);
-        return kind == Kind::Exact && isApproximateType(c.info.sqlType) && p && q && *p == *q;
+        return x && y && *x == *y;
     }
     case Kind::Date:
     case Kind::Time:
@@ -78,7 +71,7 @@ bool sameValue(const ColumnType& c, const CellValue& a, const CellValue& b) {
         };
         trim(x);
         trim(y);
-        if (isLongType(c.info.sqlType))
+        if (sqltypes::isLong(c.info.sqlType))
             return x.empty() && y.empty() && a->size() <= 1 && b->size() <= 1;
         return x == y;
     }
@@ -117,16 +110,6 @@ std::optional<double> parseApproximate(std::string_view t) {
         !std::isfinite(value))
         return std::nullopt;
     return value;
-}
-
-std::pair<double, double> approximateRange(double value, int digits) {
-    if (value == 0 || digits <= 0)
-        return {value, value};
-    // A whole unit in the last shown digit, either side: the bounds themselves then have
-    // no more digits than the driver passes on when it binds them.
-    const double unit = std::pow(10.0, std::floor(std::log10(std::fabs(value))) - digits + 1);
-    const auto rounded = [&](double v) { return QString::number(v, 'g', digits).toDouble(); };
-    return {rounded(value - unit), rounded(value + unit)};
 }
 
 QString uncarriableReason(const ColumnInfo& column, const CellValue& stored) {

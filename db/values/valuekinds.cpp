@@ -1,6 +1,6 @@
 #include "db/values/valuekinds.h"
 
-#include <sqlext.h>
+#include "db/sqltypes.h"
 
 #include <QRegularExpression>
 
@@ -10,44 +10,33 @@ Kind kindOf(const ColumnType& c) {
     const QString name = c.typeName.toLower();
     if (c.info.binary)
         return Kind::Binary;
-    // A declared exact type wins over a driver that describes it as a double (SQLite).
+    // A declared exact type (money included) wins over the code the driver describes it by.
     if (name.startsWith(QLatin1String("numeric")) || name.startsWith(QLatin1String("decimal")) ||
         name.contains(QLatin1String("money")))
         return Kind::Exact;
-    switch (c.info.sqlType) {
-    case SQL_CHAR:
-        return Kind::FixedText;
-    case SQL_WCHAR:
-    case SQL_WVARCHAR:
-    case SQL_WLONGVARCHAR:
-        return Kind::WideText;
-    case SQL_TINYINT:
-    case SQL_SMALLINT:
-    case SQL_INTEGER:
-    case SQL_BIGINT:
+    const sqltypes::SqlType type = sqltypes::classify(c.info.sqlType);
+    switch (type.family) {
+    case sqltypes::Family::Text:
+        return type.wide ? Kind::WideText : type.fixed ? Kind::FixedText : Kind::Text;
+    case sqltypes::Family::Integer:
         return Kind::Integer;
-    case SQL_BIT:
+    case sqltypes::Family::Bit:
         return Kind::Bit;
-    case SQL_NUMERIC:
-    case SQL_DECIMAL:
+    case sqltypes::Family::Decimal:
         return Kind::Exact;
-    case SQL_REAL:
-    case SQL_FLOAT:
-    case SQL_DOUBLE:
+    case sqltypes::Family::Approximate:
         return Kind::Approximate;
-    case SQL_DATE:
-    case SQL_TYPE_DATE:
+    case sqltypes::Family::Date:
         return Kind::Date;
-    case SQL_TIME:
-    case SQL_TYPE_TIME:
-    case -154: // SQL_SS_TIME2, as FreeTDS describes time
+    case sqltypes::Family::Time:
         return Kind::Time;
-    case SQL_TIMESTAMP:
-    case SQL_TYPE_TIMESTAMP:
+    case sqltypes::Family::Stamp:
         return Kind::Stamp;
-    default:
-        return Kind::Text;
+    case sqltypes::Family::Binary:
+    case sqltypes::Family::Other:
+        break;
     }
+    return Kind::Text;
 }
 
 QString text(const CellValue& v) {
@@ -64,7 +53,7 @@ std::pair<int, int> precisionScale(const ColumnType& c) {
         return {19, 4};
     if (const auto m = ps.match(name); m.hasMatch())
         return {m.captured(1).toInt(), m.captured(2).toInt()};
-    if (c.info.sqlType == SQL_NUMERIC || c.info.sqlType == SQL_DECIMAL)
+    if (sqltypes::classify(c.info.sqlType).family == sqltypes::Family::Decimal)
         return {int(c.info.size), c.info.decimalDigits};
     return {38, 0};
 }

@@ -1,5 +1,5 @@
 #include "db/values/valuerules.h"
-#include "db/write/tablekeys.h"
+#include "db/values/sqltypes.h"
 #include "db/values/valuekinds.h"
 
 #include <sqlext.h>
@@ -170,7 +170,7 @@ TypedValue checkTyped(const ColumnType& c, const CellValue& typed) {
                       .arg(c.charset.name(), encoded.missing);
             break;
         }
-        if (c.info.size == 0 || isLongType(c.info.sqlType))
+        if (c.info.size == 0 || sqltypes::isLong(c.info.sqlType))
             break;
         const qsizetype length = kind == Kind::WideText ? t.size() : qsizetype(encoded.bytes);
         if (std::uint64_t(length) > c.info.size)

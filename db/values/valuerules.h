@@ -24,9 +24,6 @@ using CellValue = std::optional<std::string>;
 struct ColumnType {
     const ColumnInfo& info;
     QString typeName;
-    // Significant digits in which the driver hands over approximate numbers; 0 when it
-    // hands them over in full.
-    int approximateDigits = 0;
     // The server's character set: texts are measured in it and must be made of its
     // characters, since every value travels in it.
     ServerCharset charset = {};
@@ -54,8 +51,6 @@ std::string approximateText(double value);
 std::string approximateText(float value);
 // Reads decimal text as a number; nothing for text that is not one whole number.
 std::optional<double> parseApproximate(std::string_view text);
-// The numbers that a driver handing over `digits` significant digits shows as `value`.
-std::pair<double, double> approximateRange(double value, int digits);
 
 // Why a stored cell cannot be written back exactly (a NUL byte, bytes that are not
 // UTF-8); empty when it can.

@@ -2,7 +2,7 @@
 
 #include "db/odbc/odbc.h"
 #include "db/read/resultreadercells.h"
-#include "db/write/tablekeys.h"
+#include "db/values/sqltypes.h"
 #include "db/values/valuerules.h"
 #include "db/write/writetransaction.h"
 
@@ -17,7 +17,7 @@ namespace {
 SQLULEN parameterSize(const ColumnInfo& column, std::size_t length) {
     // Character and binary values never travel cut to the column's size: the server
     // decides about a value that is too long, and says so.
-    if (column.binary || isCharacterType(column.sqlType) || column.sqlType == 0)
+    if (column.binary || sqltypes::isCharacter(column.sqlType) || column.sqlType == 0)
         return std::max<SQLULEN>({SQLULEN(column.size), SQLULEN(length), 1});
     return column.size > 0 ? SQLULEN(column.size) : std::max<SQLULEN>(SQLULEN(length), 1);
 }
@@ -27,7 +27,7 @@ SQLULEN parameterSize(const ColumnInfo& column, std::size_t length) {
 void BoundQuery::appendParameter(const ColumnInfo& column, std::string_view value) {
     sql += QLatin1Char('?');
     std::optional<double> number;
-    if (isApproximateType(column.sqlType))
+    if (sqltypes::isApproximate(column.sqlType))
         number = parseApproximate(value);
     // A real read as "0.1" holds the float nearest 0.1, which the server compares as that
     // float widened, never as the double nearest 0.1.
@@ -110,7 +110,7 @@ std::vector<RowValues> BoundQuery::select(odbc::DriverConnection& connection,
             for (std::size_t c = 0; c < columns.size(); ++c) {
                 if (columns[c].binary) {
                     row.push_back(readBytes(statement, int(c) + 1));
-                } else if (isApproximateType(columns[c].sqlType)) {
+                } else if (sqltypes::isApproximate(columns[c].sqlType)) {
                     row.push_back(readApproximate(statement, int(c) + 1, columns[c].sqlType));
                 } else {
                     // The bytes as the grid's rows hold them, so both compare alike.

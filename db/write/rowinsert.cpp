@@ -1,5 +1,6 @@
 #include "db/write/rowinsert.h"
 
+#include "db/dialect/tsql.h"
 #include "db/read/recordset.h"
 #include "db/write/rowmatch.h"
 #include "db/write/writetransaction.h"
@@ -114,7 +115,7 @@ BoundQuery RowInserter::insertStatement() const {
     QString separator;
     for (std::size_t c = 0; c < values_.size(); ++c) {
         if (values_[c]) {
-            insert.sql += separator + bracketed(columns[c].name);
+            insert.sql += separator + tsql::quoteIdentifier(columns[c].name);
             separator = QStringLiteral(", ");
         }
     }
@@ -163,7 +164,7 @@ std::vector<RowValues> RowInserter::readBack(WriteTransaction& transaction, bool
     const auto identity = std::find(keys.roles.begin(), keys.roles.end(), ColumnRole::Identity);
     if (identity != keys.roles.end()) {
         BoundQuery ask;
-        ask.sql = QStringLiteral("SELECT @@identity");
+        ask.sql = tsql::kLastIdentity;
         ColumnInfo number;
         number.sqlType = SQL_NUMERIC;
         const std::vector<RowValues> id = transaction.select(ask, {number}, 1);

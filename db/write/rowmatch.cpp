@@ -2,6 +2,7 @@
 
 #include "db/read/recordset.h"
 #include "db/write/writetransaction.h"
+#include "db/dialect/tsql.h"
 
 #include <algorithm>
 
@@ -19,21 +20,9 @@ void appendCondition(const WriteContext& context, BoundQuery& query, bool& first
     const ColumnInfo& info = context.columns()[std::size_t(column)];
     query.sql += first ? QStringLiteral(" WHERE ") : QStringLiteral(" AND ");
     first = false;
-    query.sql += bracketed(info.name);
+    query.sql += tsql::quoteIdentifier(info.name);
     if (!value) {
         query.sql += QStringLiteral(" IS NULL"); // "= ?" never matches a NULL
-        return;
-    }
-    const std::optional<double> number =
-        isApproximateType(info.sqlType) ? parseApproximate(*value) : std::nullopt;
-    if (number && context.approximateDigits() > 0) {
-        // The driver showed the number rounded: every number that rounds so answers,
-        // and the count of rows that answer decides.
-        const auto [low, high] = approximateRange(*number, context.approximateDigits());
-        query.sql += QStringLiteral(" >= ");
-        query.appendParameter(info, approximateText(low));
-        query.sql += QStringLiteral(" AND ") + bracketed(info.name) + QStringLiteral(" <= ");
-        query.appendParameter(info, approximateText(high));
         return;
     }
     query.sql += QStringLiteral(" = ");

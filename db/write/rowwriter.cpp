@@ -10,6 +10,8 @@
 #include "db/connect/connectionstate.h"
 #include "db/read/recordset.h"
 #include "db/write/writetransaction.h"
+#include "db/dialect/tsql.h"
+#include "db/values/sqltypes.h"
 
 #include <sqlext.h>
 
@@ -23,7 +25,7 @@ RowWriter::RowWriter(std::shared_ptr<RecordsetData> data) : context_(std::move(d
         return;
     }
     const std::vector<ColumnInfo>& columns = context_.data()->rows.columns();
-    const std::optional<TableName> table = tableNameFromSource(context_.data()->source);
+    const std::optional<TableName> table = tsql::tableFromSelect(context_.data()->source);
     TableKeys keys = keysFromColumns(table.value_or(TableName{}), columns);
     if (context_.data()->lockType == adLockReadOnly) {
         reason_ = QStringLiteral("Read-only: the rows were opened for reading only.");
@@ -47,10 +49,6 @@ RowWriter::RowWriter(std::shared_ptr<RecordsetData> data) : context_(std::move(d
                     keys.mayUpdate.end())
                 reason_ = QStringLiteral("Read-only: this login may not update, add or delete "
                                          "rows of this table (it has select permission only).");
-            if (isSqliteConnection(*context_.data()->connection->driver)) {
-                context_.setApproximateDigits(15);
-                context_.setHoldLocks(false);
-            }
         } catch (const DbError& error) {
             reason_ = QStringLiteral("Read-only: the table's keys could not be read: ") +
                       error.description();
@@ -64,10 +62,6 @@ RowWriter::RowWriter(std::shared_ptr<RecordsetData> data, TableKeys keys)
     if (context_.data() && context_.data()->connection && context_.data()->connection->driver) {
         keys.charset = serverCharset(*context_.data()->connection);
         textSize_ = context_.data()->connection->driver->sessionFacts().textSize;
-        if (isSqliteConnection(*context_.data()->connection->driver)) {
-            context_.setApproximateDigits(15);
-            context_.setHoldLocks(false);
-        }
     }
     context_.setKeys(std::move(keys));
 }
@@ -109,7 +103,7 @@ QString RowWriter::cellReadOnlyReason(int row, int column) const {
     const ColumnInfo& info = rows.columns()[std::size_t(column)];
     // The server sends a text no longer than the session's @@textsize: one that long may
     // have been cut, and writing it back would drop its tail.
-    if (textSize_ > 0 && isLongType(info.sqlType) && (long long)bytes.size() >= textSize_)
+    if (textSize_ > 0 && sqltypes::isLong(info.sqlType) && (long long)bytes.size() >= textSize_)
         return QStringLiteral("Read-only: this text is at least %1 bytes long, the most the "
                               "server sends on this connection (its text size), so it may have "
                               "been cut; it is not written back, so its end cannot be lost.")
@@ -145,7 +139,7 @@ BoundQuery RowWriter::updateStatement(int row, int column, const CellValue& valu
     const ColumnInfo& info = data()->rows.columns()[std::size_t(column)];
     BoundQuery update;
     update.sql = QStringLiteral("UPDATE ") + keys().table.sql() + QStringLiteral(" SET ") +
-                 bracketed(info.name) + QStringLiteral(" = ");
+                 tsql::quoteIdentifier(info.name) + QStringLiteral(" = ");
     if (value)
         update.appendParameter(info, *value);
     else

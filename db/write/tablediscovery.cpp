@@ -3,7 +3,9 @@
 #include "db/write/boundquery.h"
 #include "db/odbc/odbc.h"
 #include "db/connect/sessionfacts.h"
+#include "db/values/sqltypes.h"
 #include "db/write/tablekeys.h"
+#include "db/dialect/tsql.h"
 
 #include <sqlext.h>
 
@@ -69,27 +71,19 @@ int catalogColumn(const odbc::Statement& statement, const QString& name) {
     return 0;
 }
 
-// The column catalog: which columns the table gives a default. And a driver that
-// describes numeric(10,2) as a double (SQLite's) still names its precision and scale
-// there: they join the type name, "numeric(10,2)".
+// The column catalog: which columns the table gives a default.
 // SQLColumns takes the table's name (and owner) as patterns, where "_" and "%" match any
 // character, and without an owner it may answer for every owner's table of that name:
 // only the rows of the table itself count (see columnCatalogOwner).
 void readColumnCatalog(odbc::DriverConnection& connection, const TableName& table,
-                       const std::vector<ColumnInfo>& columns, std::vector<QString>& typeNames,
-                       std::vector<bool>& hasDefault, int timeoutSeconds) {
-    const auto needs = [&](std::size_t c) {
-        const QString name = typeNames[c].toLower();
-        return isApproximateType(columns[c].sqlType) && !name.contains(QLatin1Char('(')) &&
-               (name.startsWith(QLatin1String("numeric")) ||
-                name.startsWith(QLatin1String("decimal")));
-    };
+                       const std::vector<ColumnInfo>& columns, std::vector<bool>& hasDefault,
+                       int timeoutSeconds) {
     hasDefault.assign(columns.size(), false);
     int defaultColumn = -1; // learnt from the first row
     std::u16string name = odbc::toWide(table.name);
     std::u16string owner = odbc::toWide(table.owner);
     struct Row {
-        QString owner, column, typeAddition;
+        QString owner, column;
         bool hasDefault = false;
     };
     std::vector<Row> rows;
@@ -106,18 +100,6 @@ void readColumnCatalog(odbc::DriverConnection& connection, const TableName& tabl
             row.owner = readText(s, 2).value_or(QString());
             const QString rowTable = readText(s, 3).value_or(QString());
             row.column = readText(s, 4).value_or(QString());
-            const int c = columnNamed(columns, row.column);
-            SQLINTEGER precision = 0;
-            SQLLEN indicator = 0;
-            SQLGetData(s.handle().get(), 7, SQL_C_SLONG, &precision, 0, &indicator);
-            SQLINTEGER scale = readShort(s, 9);
-            // A scale is never above its precision: a driver that answers so (SQLite's)
-            // has them the wrong way round.
-            if (scale > precision)
-                std::swap(precision, scale);
-            if (c >= 0 && needs(std::size_t(c)) && indicator != SQL_NULL_DATA && precision > 0 &&
-                scale >= 0)
-                row.typeAddition = QStringLiteral("(%1,%2)").arg(precision).arg(scale);
             // Read last: a driver may hand over a row's columns in their order only.
             if (defaultColumn < 0)
                 defaultColumn = catalogColumn(s, QStringLiteral("column_def"));
@@ -135,7 +117,6 @@ void readColumnCatalog(odbc::DriverConnection& connection, const TableName& tabl
         const int c = columnNamed(columns, row.column);
         if (c < 0 || row.owner.compare(chosen, Qt::CaseInsensitive) != 0)
             continue;
-        typeNames[std::size_t(c)] += row.typeAddition;
         hasDefault[std::size_t(c)] = row.hasDefault;
     }
 }
@@ -284,7 +265,7 @@ TableKeys discoverTableKeys(odbc::DriverConnection& connection, const TableName&
     try {
         odbc::Statement statement(connection);
         statement.setQueryTimeout(timeoutSeconds);
-        statement.execDirect(tableQuery(table) + QStringLiteral(" WHERE 1=0"));
+        statement.execDirect(tsql::describeTable(table));
         SQLSMALLINT count = 0;
         SQLNumResultCols(statement.handle().get(), &count);
         for (SQLUSMALLINT c = 1; c <= SQLUSMALLINT(count) && c <= columns.size(); ++c) {
@@ -309,7 +290,7 @@ TableKeys discoverTableKeys(odbc::DriverConnection& connection, const TableName&
     // A long text compares with "=" only where the server says its type may: the type
     // information of that name, or else of every type the driver maps to that code.
     for (std::size_t c = 0; c < columns.size(); ++c) {
-        if (!isLongType(columns[c].sqlType))
+        if (!sqltypes::isLong(columns[c].sqlType))
             continue;
         std::optional<bool> named;
         bool all = true;
@@ -328,7 +309,7 @@ TableKeys discoverTableKeys(odbc::DriverConnection& connection, const TableName&
             });
         keys.equality[c] = named.value_or(any && all);
     }
-    readColumnCatalog(connection, table, columns, typeNames, keys.hasDefault, timeoutSeconds);
+    readColumnCatalog(connection, table, columns, keys.hasDefault, timeoutSeconds);
     readPrivileges(connection, table, columns, keys, timeoutSeconds);
     keys.typeNames = std::move(typeNames);
     return keys;

@@ -1,60 +1,10 @@
 #include "db/write/tablekeys.h"
 
-#include <sqlext.h>
+#include "db/sqltypes.h"
 
 #include <algorithm>
 
 namespace db {
-bool isApproximateType(short sqlType) {
-    return sqlType == SQL_REAL || sqlType == SQL_FLOAT || sqlType == SQL_DOUBLE;
-}
-
-bool isLongType(short sqlType) {
-    return sqlType == SQL_LONGVARCHAR || sqlType == SQL_WLONGVARCHAR ||
-           sqlType == SQL_LONGVARBINARY;
-}
-
-bool isCharacterType(short sqlType) {
-    switch (sqlType) {
-    case SQL_CHAR:
-    case SQL_VARCHAR:
-    case SQL_LONGVARCHAR:
-    case SQL_WCHAR:
-    case SQL_WVARCHAR:
-    case SQL_WLONGVARCHAR:
-        return true;
-    default:
-        return false;
-    }
-}
-
-bool isExactType(short sqlType) {
-    switch (sqlType) {
-    case SQL_CHAR:
-    case SQL_VARCHAR:
-    case SQL_WCHAR:
-    case SQL_WVARCHAR:
-    case SQL_DECIMAL:
-    case SQL_NUMERIC:
-    case SQL_TINYINT:
-    case SQL_SMALLINT:
-    case SQL_INTEGER:
-    case SQL_BIGINT:
-    case SQL_BIT:
-    case SQL_DATE:
-    case SQL_TIME:
-    case SQL_TIMESTAMP:
-    case SQL_TYPE_DATE:
-    case SQL_TYPE_TIME:
-    case SQL_TYPE_TIMESTAMP:
-    case SQL_BINARY:
-    case SQL_VARBINARY:
-    case SQL_GUID:
-        return true;
-    default:
-        return false;
-    }
-}
 
 TableKeys keysFromColumns(const TableName& table, const std::vector<ColumnInfo>& columns) {
     TableKeys keys;
@@ -63,8 +13,8 @@ TableKeys keysFromColumns(const TableName& table, const std::vector<ColumnInfo>&
         keys.roles.push_back(column.autoIncrement ? ColumnRole::Identity
                              : column.readOnly    ? ColumnRole::Computed
                                                   : ColumnRole::Plain);
-        keys.exact.push_back(isExactType(column.sqlType));
-        keys.equality.push_back(isExactType(column.sqlType));
+        keys.exact.push_back(sqltypes::isExact(column.sqlType));
+        keys.equality.push_back(sqltypes::isExact(column.sqlType));
     }
     return keys;
 }
@@ -75,8 +25,8 @@ bool TableKeys::sendable(const ResultTable& rows, int row, int column) const {
 }
 
 RowLocator locateRow(const TableKeys& keys, const ResultTable& rows, int row) {
-    // Some drivers answer a unique index for a table without a primary key, and SQLite
-    // lets NULLs into some: a key with a NULL in this row does not find it.
+    // Some drivers answer a unique index for a table without a primary key, and a unique
+    // index may hold a NULL: a key with a NULL in this row does not find it.
     const auto holdsValues = [&](const std::vector<int>& key) {
         return std::none_of(key.begin(), key.end(), [&](int c) {
             return rows.isNull(row, c) || !keys.sendable(rows, row, c);
@@ -97,7 +47,7 @@ RowLocator locateRow(const TableKeys& keys, const ResultTable& rows, int row) {
     if (all.columns.empty())
         return {};
     for (std::size_t c = 0; c < keys.exact.size(); ++c)
-        if (isApproximateType(rows.columns()[c].sqlType) && !rows.isNull(row, int(c)))
+        if (sqltypes::isApproximate(rows.columns()[c].sqlType) && !rows.isNull(row, int(c)))
             all.columns.push_back(int(c));
     return all;
 }

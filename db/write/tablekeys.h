@@ -26,7 +26,7 @@ struct TableKeys {
     std::vector<int> primaryKey;              // result columns, in key order
     std::vector<std::vector<int>> uniqueKeys; // other unique indexes, fewest columns first
     std::vector<ColumnRole> roles;            // one per result column
-    std::vector<bool> exact;        // may stand in an all-columns locator (see isExactType)
+    std::vector<bool> exact;        // may stand in an all-columns locator (see sqltypes::isExact)
     std::vector<bool> equality;     // "column = ?" compares its stored value exactly
     int rowVersion = -1;            // a timestamp column, checked on every write
     std::vector<QString> typeNames; // declared type of each column, where the driver says
@@ -45,14 +45,6 @@ struct TableKeys {
     bool writable(int column) const { return roles[std::size_t(column)] == ColumnRole::Plain; }
     bool updatable(int column) const { return mayUpdate.empty() || mayUpdate[std::size_t(column)]; }
 };
-
-// Types whose values survive the trip as text or bytes and compare exactly: never
-// approximate numbers, long texts or long binaries.
-bool isExactType(short sqlType);
-bool isApproximateType(short sqlType);
-bool isLongType(short sqlType);
-// Character types, narrow and wide, of any length.
-bool isCharacterType(short sqlType);
 
 // Reads the keys and column roles of `table` through the connection: the primary key,
 // the unique indexes, the row-version column, a description of "SELECT * FROM [table]",

@@ -8,18 +8,12 @@
 #include "db/read/recordset.h"
 #include "db/write/rowmatch.h"
 #include "db/write/writetransaction.h"
+#include "db/dialect/tsql.h"
 
 #include <sqlext.h>
 
 namespace db {
 namespace {
-
-bool isTimeOut(const DbError& error) {
-    // The driver's time-out, SQLite's busy wait, Adaptive Server's lock wait.
-    return error.sqlState() == QLatin1String("HYT00") || error.nativeCode() == 12205 ||
-           error.description().contains(QLatin1String("database is locked")) ||
-           error.description().contains(QLatin1String("Timeout expired"));
-}
 
 } // namespace
 
@@ -49,7 +43,7 @@ WriteContext::CopyScope::~CopyScope() {
 ColumnType WriteContext::typeOf(int column) const {
     const auto c = std::size_t(column);
     return {data_->rows.columns()[c], c < keys_.typeNames.size() ? keys_.typeNames[c] : QString(),
-            approximateDigits_, keys_.charset};
+            keys_.charset};
 }
 
 CellValue WriteContext::stored(int row, int column) const {
@@ -61,17 +55,13 @@ CellValue WriteContext::stored(int row, int column) const {
 
 BoundQuery WriteContext::selectAll() const {
     BoundQuery query;
-    query.sql = QStringLiteral("SELECT * FROM ") + keys_.table.sql();
+    query.sql = tsql::selectAllFrom(keys_.table);
     return query;
 }
 
 BoundQuery WriteContext::selectHeld(bool count) const {
     BoundQuery query;
-    query.sql =
-        (count ? QStringLiteral("SELECT count(*) FROM ") : QStringLiteral("SELECT * FROM ")) +
-        keys_.table.sql();
-    if (holdLocks_)
-        query.sql += QStringLiteral(" holdlock");
+    query.sql = tsql::selectHeld(keys_.table, count);
     return query;
 }
 
@@ -163,26 +153,24 @@ CellWriteResult WriteContext::failed(int row, int column, const CellValue& origi
         reread(row, column, original);
     const WriteCancel* cancel = currentWriteCancel();
     if ((cancel && cancel->cancelled()) ||
-        (error.sqlState() == QLatin1String("HY008") && !isTimeOut(error)))
+        (error.sqlState() == QLatin1String("HY008") && !tsql::isLockTimeout(error)))
         return {WriteStatus::Cancelled,
                 notSaved(QStringLiteral("the write was cancelled. Nothing was changed."))};
-    // Adaptive Server's 1205 has rolled back the whole transaction already; whether one
-    // is still open was asked when it was rolled back here.
-    if (error.nativeCode() == 1205)
+    // The server has rolled back the whole transaction already; whether one is still
+    // open was asked when it was rolled back here.
+    if (tsql::isDeadlockVictim(error))
         return {WriteStatus::Deadlocked,
                 notSaved(QStringLiteral("it was chosen as the victim of a deadlock; nothing was "
                                         "saved (the server rolled back the whole transaction "
                                         "so that another user's could go on). Try it again."
                                         "\n\n%1")
                              .arg(error.description()))};
-    if (isTimeOut(error))
+    if (tsql::isLockTimeout(error))
         return {WriteStatus::TimedOut,
                 notSaved(QStringLiteral("the write did not finish in time; another user may "
                                         "be holding this row. Nothing was changed.\n\n%1")
                              .arg(error.description()))};
-    // FreeTDS's 2402: the text has characters the server's character set lacks.
-    if (error.nativeCode() == 2402 ||
-        error.description().contains(QLatin1String("server's character set")))
+    if (tsql::isCharsetRefusal(error))
         return {WriteStatus::DoesNotFit,
                 notSaved(QStringLiteral("the server's character set cannot hold every character "
                                         "of this text. Nothing was changed.\n\n%1")

@@ -39,11 +39,6 @@ class WriteContext {
     const std::vector<ColumnInfo>& columns() const;
     const TableKeys& keys() const { return keys_; }
     void setKeys(TableKeys keys) { keys_ = std::move(keys); }
-    // Numbers of an approximate type compare to this many digits (see ColumnType); 0: exactly.
-    void setApproximateDigits(int digits) { approximateDigits_ = digits; }
-    int approximateDigits() const { return approximateDigits_; }
-    // Whether rows read inside a write are read with holdlock (Transact-SQL).
-    void setHoldLocks(bool hold) { holdLocks_ = hold; }
     // Seconds each write may take, begin and commit included (0: no limit).
     void setTimeout(int seconds) { timeout_ = seconds; }
     int timeout() const { return timeout_; }
@@ -115,8 +110,6 @@ class WriteContext {
     std::shared_ptr<RecordsetData> data_;
     TableKeys keys_;
     int timeout_ = kDefaultWriteTimeout;
-    int approximateDigits_ = 0;                      // see ColumnType
-    bool holdLocks_ = true;                          // the server takes holdlock (Transact-SQL)
     std::optional<std::pair<int, RowValues>> shown_; // the row to show after this write
     Current current_;
     ResultTable snapshot_;                   // the rows being written, as begun

@@ -1,6 +1,7 @@
 #include "db/write/writetransaction.h"
 
 #include "db/odbc/odbc.h"
+#include "db/dialect/tsql.h"
 
 #include <sqlext.h>
 
@@ -8,20 +9,6 @@ namespace db {
 namespace {
 
 thread_local WriteCancel* tCancel = nullptr;
-
-} // namespace
-
-bool isSqliteConnection(odbc::DriverConnection& connection) {
-    SQLWCHAR name[64] = {};
-    SQLSMALLINT length = 0;
-    if (!SQL_SUCCEEDED(
-            SQLGetInfoW(connection.handle().get(), SQL_DBMS_NAME, name, sizeof name, &length)))
-        return false;
-    return odbc::fromWide(name, length / SQLSMALLINT(sizeof(SQLWCHAR)))
-        .contains(QLatin1String("SQLite"), Qt::CaseInsensitive);
-}
-
-namespace {
 
 BoundQuery plain(const QString& sql) {
     BoundQuery query;
@@ -32,13 +19,13 @@ BoundQuery plain(const QString& sql) {
 } // namespace
 
 WriteTransaction::WriteTransaction(odbc::DriverConnection& connection, int timeoutSeconds)
-    : connection_(connection), timeout_(timeoutSeconds), ase_(!isSqliteConnection(connection)) {}
+    : connection_(connection), timeout_(timeoutSeconds) {}
 
 void WriteTransaction::begin() {
     // The transaction counts as open from before the request: a begin that times out may
     // still have reached the server.
     open_ = true;
-    run(QStringLiteral("BEGIN TRANSACTION"));
+    run(tsql::kBeginTransaction);
 }
 
 WriteTransaction::~WriteTransaction() {
@@ -61,10 +48,10 @@ std::vector<RowValues> WriteTransaction::select(const BoundQuery& query,
 }
 
 void WriteTransaction::commit() {
-    run(QStringLiteral("COMMIT TRANSACTION"));
+    run(tsql::kCommitTransaction);
     // A commit ends only the outermost transaction: one the session held before ours (a
     // chained session's) would still hold the change, and lose it when it ends.
-    if (ase_ && transactionCount() != 0)
+    if (transactionCount() != 0)
         throw DbError(QStringLiteral("The server still holds a transaction open after the "
                                      "commit, so the change would not be kept."),
                       QStringLiteral("25000"));
@@ -75,7 +62,7 @@ int WriteTransaction::transactionCount() {
     ColumnInfo count;
     count.sqlType = SQL_INTEGER;
     const std::vector<RowValues> rows =
-        plain(QStringLiteral("SELECT @@TRANCOUNT")).select(connection_, {count}, timeout_, 1);
+        plain(tsql::kTransactionCount).select(connection_, {count}, timeout_, 1);
     if (rows.size() != 1 || !rows[0][0])
         throw DbError(QStringLiteral("The server did not say whether a transaction is open."),
                       QStringLiteral("HY000"));
@@ -87,17 +74,10 @@ void WriteTransaction::rollback() noexcept {
     WriteCancel* const cancel = tCancel;
     tCancel = nullptr;
     try {
-        if (ase_) {
-            run(QStringLiteral("IF @@TRANCOUNT > 0 ROLLBACK TRANSACTION"));
-            open_ = transactionCount() != 0;
-        } else {
-            run(QStringLiteral("ROLLBACK TRANSACTION"));
-            open_ = false;
-        }
-    } catch (const DbError& error) {
-        // SQLite answers so when the server has already ended the transaction itself.
-        if (!ase_ && error.description().contains(QLatin1String("no transaction is active")))
-            open_ = false;
+        run(tsql::kRollbackOpenTransaction);
+        open_ = transactionCount() != 0;
+    } catch (const DbError&) {
+        // Unanswered: the transaction counts as still open.
     }
     tCancel = cancel;
 }

@@ -20,10 +20,6 @@ namespace odbc {
 class DriverConnection;
 }
 
-// True for SQLite's driver, which speaks no Transact-SQL and hands over approximate
-// numbers as text of fifteen significant digits.
-bool isSqliteConnection(odbc::DriverConnection& connection);
-
 class WriteTransaction {
   public:
     WriteTransaction(odbc::DriverConnection& connection, int timeoutSeconds);
@@ -45,11 +41,10 @@ class WriteTransaction {
 
   private:
     void run(const QString& sql);
-    int transactionCount(); // @@TRANCOUNT; throws DbError when the server does not say
+    int transactionCount(); // throws DbError when the server does not say
 
     odbc::DriverConnection& connection_;
     int timeout_;
-    bool ase_ = false; // Transact-SQL: @@trancount tells whether a transaction is open
     bool open_ = false;
 };
 

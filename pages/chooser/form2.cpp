@@ -8,6 +8,7 @@
 #include "db/connect/connection.h"
 #include "db/read/recordset.h"
 #include "db/read/tablelist.h"
+#include "db/dialect/tsql.h"
 #include "pages/chooser/listboxtarget.h"
 #include "pages/connection/form1.h"
 #include "pages/controls.h"
@@ -203,8 +204,8 @@ void Form2::PushButton3_Click() {
     h.step(122, [] { form3().DataGrid1->setDataSource(nullptr); });
     h.step(124, [&] { created(connection).setCursorLocation(db::adUseClient); });
     h.step(126, [&] {
-        created(recordset).Open(db::tableQuery(Globals::SelectedTable), created(connection),
-                                db::adOpenDynamic, db::adLockOptimistic);
+        created(recordset).Open(db::tsql::selectAllFrom(Globals::SelectedTable),
+                                created(connection), db::adOpenDynamic, db::adLockOptimistic);
     });
     h.step(128, [&] { form3().DataGrid1->setDataSource(created(recordset).DataSource()); });
     h.step(130, [] { form3().DataGrid1->SetFocus(); });

@@ -2,6 +2,7 @@
 
 #include "app/mainmodule.h"
 #include "db/read/recordset.h"
+#include "db/values/sqltypes.h"
 #include "db/write/rowdelete.h"
 #include "db/write/rowinsert.h"
 #include "db/write/tablekeys.h"
@@ -17,7 +18,6 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QItemSelectionModel>
-#include <sqlext.h>
 
 #include <algorithm>
 #include <set>
@@ -87,7 +87,7 @@ db::CellValue GridEdits::pastedValue(const model::PastedCell& cell, int column) 
     if (!cell.quoted && !nullWord.isEmpty() && cell.text == nullWord)
         return std::nullopt;
     const short type = model_->rowWriter().columnType(column).info.sqlType;
-    if (cell.text.isEmpty() && !db::isCharacterType(type))
+    if (cell.text.isEmpty() && !db::sqltypes::isCharacter(type))
         return std::nullopt;
     return cell.text.toUtf8().toStdString();
 }

@@ -5,6 +5,7 @@
 #include "db/odbc/dberror.h"
 #include "db/read/recordset.h"
 #include "db/read/tablename.h"
+#include "db/dialect/tsql.h"
 #include "pages/chooser/form2.h"
 #include "pages/editor/datagrid.h"
 #include "pages/editor/form3.h"
@@ -42,7 +43,7 @@ void choose(const QString& name) {
 
 void Form2NextTest::shouldBuildTheQueryWithClosingBracketsDoubled() {
     const auto query = [](const QString& owner, const QString& name) {
-        return db::tableQuery(db::TableName{owner, name});
+        return db::tsql::selectAllFrom(db::TableName{owner, name});
     };
     QCOMPARE(query({}, QStringLiteral("Physics")), QStringLiteral("SELECT * FROM [Physics]"));
     QCOMPARE(query({}, QStringLiteral("Order Details")),

@@ -1,3 +1,4 @@
+#include "db/dialect/tsql.h"
 #include "db/write/rowwriter.h"
 #include "support/tablefixture.h"
 
@@ -24,7 +25,7 @@ using testing::valueOf;
 
 void RowWriterTest::shouldReadTheTableNameBackFromTheQuery() {
     using db::TableName;
-    const auto read = [](const char* source) { return db::tableNameFromSource(source); };
+    const auto read = [](const char* source) { return db::tsql::tableFromSelect(source); };
     QCOMPARE(read("SELECT * FROM [Order Details]"), (TableName{{}, "Order Details"}));
     QCOMPARE(read("SELECT * FROM [a]]b]"), (TableName{{}, "a]b"}));
     QCOMPARE(read("SELECT * FROM [joe].[a.b]"), (TableName{"joe", "a.b"}));
@@ -37,8 +38,8 @@ void RowWriterTest::shouldReadTheTableNameBackFromTheQuery() {
     // Every name the program opens reads back as itself.
     for (const TableName& t :
          {TableName{{}, "x].[y"}, TableName{"o]]", "]"}, TableName{"a.b", "c"}})
-        QCOMPARE(db::tableNameFromSource(db::tableQuery(t)), t);
-    QCOMPARE(db::bracketed("a]b"), QString("[a]]b]"));
+        QCOMPARE(db::tsql::tableFromSelect(db::tsql::selectAllFrom(t)), t);
+    QCOMPARE(db::tsql::quoteIdentifier("a]b"), QString("[a]]b]"));
 }
 
 void RowWriterTest::shouldUpdateOneColumnByKeyAndReadTheRowBack() {

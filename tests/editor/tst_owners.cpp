@@ -1,4 +1,5 @@
 #include "db/connect/connection.h"
+#include "db/dialect/tsql.h"
 #include "db/odbc/dberror.h"
 #include "db/odbc/odbc.h"
 #include "db/read/recordset.h"
@@ -69,7 +70,7 @@ class OwnersTest : public QObject, testing::GridFixture {
         connection.Open(login(user));
         connection.setCursorLocation(db::adUseClient);
         db::Recordset recordset;
-        recordset.Open(db::tableQuery(listed.tables[std::size_t(line)]), connection,
+        recordset.Open(db::tsql::selectAllFrom(listed.tables[std::size_t(line)]), connection,
                        db::adOpenDynamic, db::adLockOptimistic);
         grid_->setDataSource(recordset.DataSource());
         grid_->readOnlyReason(); // learns the keys and rights: the new-row line follows
