@@ -4,53 +4,13 @@
 #include "db/values/sqltypes.h"
 #include "db/write/rowwriter.h"
 #include "db/write/tablekeys.h"
+#include "model/celltext.h"
 #include "model/newrowline.h"
 
 #include <QColor>
 #include <QCoreApplication>
 
 namespace model {
-namespace {
-
-constexpr std::size_t kShownBinaryBytes = 256;
-
-QString hexText(std::string_view bytes, std::size_t most = kShownBinaryBytes) {
-    const std::size_t shown = std::min(bytes.size(), most);
-    QString text =
-        QStringLiteral("0x") +
-        QString::fromLatin1(QByteArray(bytes.data(), qsizetype(shown)).toHex().toUpper());
-    if (shown < bytes.size())
-        text += QChar(0x2026); // an ellipsis: there is more
-    return text;
-}
-
-// At most `ShownCharacters` of a value, read from its first bytes only, so a cell costs
-// the same to show whatever it holds.
-QString shownText(std::string_view bytes) {
-    constexpr std::size_t kBytes = RecordsetModel::ShownCharacters * 4;
-    if (bytes.size() <= std::size_t(RecordsetModel::ShownCharacters)) {
-        QString text = QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
-        return text.isNull() ? QString(QLatin1String("")) : text; // empty, not NULL
-    }
-    std::size_t take = std::min(bytes.size(), kBytes);
-    while (take < bytes.size() && take > 0 &&
-           (static_cast<unsigned char>(bytes[take]) & 0xC0) == 0x80)
-        --take; // never split a character
-    QString text = QString::fromUtf8(bytes.data(), qsizetype(take));
-    bool more = take < bytes.size();
-    if (text.size() > RecordsetModel::ShownCharacters) {
-        qsizetype cut = RecordsetModel::ShownCharacters;
-        if (text.at(cut).isLowSurrogate())
-            --cut;
-        text.truncate(cut);
-        more = true;
-    }
-    if (more)
-        text += QChar(0x2026); // an ellipsis: there is more
-    return text;
-}
-
-} // namespace
 
 const QString RecordsetModel::NullPlaceholder = QStringLiteral("NULL");
 const QString RecordsetModel::TwinTip = QStringLiteral(

@@ -13,6 +13,7 @@
 #include "db/read/recordset.h"
 #include "db/values/valuerules.h"
 #include "db/write/writejob.h"
+#include "model/celltext.h"
 #include "model/roworder.h"
 #include "model/rowsort.h"
 #include "model/twincounts.h"
@@ -42,7 +43,7 @@ class RecordsetModel : public QAbstractTableModel {
     // What a NULL cell shows.
     static const QString NullPlaceholder;
     // The most characters a cell shows of its value.
-    static constexpr int ShownCharacters = 256;
+    static constexpr int ShownCharacters = kShownCharacters;
 
     // Fixed-width text (char(n), nchar(n)) is shown, edited, found and copied without the
     // blanks the server pads it with (the server compares it without them, too).
