@@ -11,10 +11,10 @@
 #include "bench/benchsupport.h"
 #include "db/odbc/odbc.h"
 #include "db/read/recordset.h"
+#include "model/recordsetmodel.h"
 #include "pages/chooser/form2.h"
 #include "pages/editor/datagrid.h"
 #include "pages/editor/form3.h"
-#include "model/recordsetmodel.h"
 
 #include <QAbstractItemModel>
 #include <QApplication>

@@ -11,11 +11,11 @@
 #include "bench/benchsupport.h"
 #include "db/connect/connection.h"
 #include "db/connect/connectionstring.h"
-#include "db/odbc/odbc.h"
 #include "db/connect/provider.h"
+#include "db/odbc/odbc.h"
 #include "db/read/recordset.h"
-#include "pages/editor/datagrid.h"
 #include "model/recordsetmodel.h"
+#include "pages/editor/datagrid.h"
 #include "sample/sampleserver.h"
 #include "sample/server/sqlite/sqlitebackend.h"
 

@@ -12,8 +12,8 @@
 #include "bench/benchsupport.h"
 #include "db/connect/connection.h"
 #include "db/read/recordset.h"
-#include "pages/editor/datagrid.h"
 #include "model/recordsetmodel.h"
+#include "pages/editor/datagrid.h"
 
 #include <QApplication>
 #include <QHeaderView>

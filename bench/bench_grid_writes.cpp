@@ -7,9 +7,9 @@
 //
 //   bench_grid_writes [rows] [rounds]   (defaults 100000 and 20; build as Release)
 
-#include "db/write/cellblockwrite.h"
 #include "db/connect/connection.h"
 #include "db/read/recordset.h"
+#include "db/write/cellblockwrite.h"
 #include "db/write/rowdelete.h"
 #include "db/write/rowinsert.h"
 #include "sample/sampleserver.h"

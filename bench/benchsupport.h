@@ -6,9 +6,9 @@
 
 #include "bench/serverprocess.h"
 #include "db/connect/connectionstring.h"
-#include "db/odbc/odbc.h"
 #include "db/connect/provider.h"
 #include "db/connect/sybasease.h"
+#include "db/odbc/odbc.h"
 #include "pages/connection/form1.h"
 #include "pages/wizard.h"
 #include "sample/sampleserver.h"

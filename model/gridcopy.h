@@ -5,8 +5,8 @@
 // spreadsheets keep the cells apart. Whole values are copied, not what a cell shows of
 // them. In the text, a value holding a tab, a line break or a quotation mark is put in
 // quotation marks (those inside doubled). NULL copies as an empty cell, or as the word
-// chosen under "Copy NULL as" (pages/editor/copynull.h keeps the choice); a text that is that word is quoted,
-// so that a paste keeps it a text.
+// chosen under "Copy NULL as" (pages/editor/copynull.h keeps the choice); a text that is that word
+// is quoted, so that a paste keeps it a text.
 
 #include <QModelIndexList>
 #include <QString>

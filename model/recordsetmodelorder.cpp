@@ -132,8 +132,8 @@ void RecordsetModel::startSort() {
     const db::ColumnInfo& info = data_->rows.columns()[std::size_t(column)];
     const std::vector<QString>* names = writer_ ? &writer_->keys().typeNames : nullptr;
     rule.kind = db::sortKindOf(info, names && std::size_t(column) < names->size()
-                                     ? (*names)[std::size_t(column)]
-                                     : QString());
+                                         ? (*names)[std::size_t(column)]
+                                         : QString());
     std::vector<int> rows(std::size_t(order_.count()));
     for (int v = 0; v < order_.count(); ++v)
         rows[std::size_t(v)] = order_.stored(v);

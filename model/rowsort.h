@@ -5,8 +5,8 @@
 // run on a worker thread while rows arrive and the window paints. The sort is stable:
 // rows with equal values keep their table order, in either direction.
 
-#include "model/roworder.h"
 #include "db/values/sortkeys.h"
+#include "model/roworder.h"
 
 #include <Qt>
 #include <memory>

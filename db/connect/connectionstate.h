@@ -3,9 +3,9 @@
 // What copies of one connection share. Internal to the layer.
 
 #include "db/connect/connection.h"
-#include "db/odbc/odbc.h"
 #include "db/connect/provider.h"
 #include "db/connect/servercharset.h"
+#include "db/odbc/odbc.h"
 
 #include <memory>
 

@@ -1,9 +1,9 @@
 #include "db/connect/provider.h"
 
 #include "db/connect/connection.h"
+#include "db/connect/sessionfacts.h"
 #include "db/odbc/dberror.h"
 #include "db/odbc/odbc.h"
-#include "db/connect/sessionfacts.h"
 
 #include <map>
 #include <mutex>

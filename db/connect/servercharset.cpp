@@ -1,9 +1,9 @@
 #include "db/connect/servercharset.h"
 
-#include "db/write/boundquery.h"
 #include "db/connect/connectionstate.h"
-#include "db/odbc/odbc.h"
 #include "db/dialect/tsql.h"
+#include "db/odbc/odbc.h"
+#include "db/write/boundquery.h"
 
 #include <QRegularExpression>
 

@@ -1,9 +1,9 @@
 #include "db/connect/sessionfacts.h"
 
-#include "db/write/boundquery.h"
+#include "db/dialect/tsql.h"
 #include "db/odbc/dberror.h"
 #include "db/odbc/odbc.h"
-#include "db/dialect/tsql.h"
+#include "db/write/boundquery.h"
 
 #include <sqlext.h>
 

@@ -4,8 +4,8 @@
 // harmless. Every failing call raises db::DbError with the diagnostics of the handle
 // on which it failed.
 
-#include "db/odbc/dberror.h"
 #include "db/connect/sessionfacts.h"
+#include "db/odbc/dberror.h"
 
 #include <sql.h>
 #include <sqlext.h>

@@ -4,10 +4,10 @@
 
 #include "db/connect/connection.h"
 #include "db/connect/connectionstate.h"
+#include "db/connect/sessionfacts.h"
 #include "db/odbc/dberror.h"
 #include "db/read/recordsetstream.h"
 #include "db/read/resultreader.h"
-#include "db/connect/sessionfacts.h"
 
 #include <algorithm>
 

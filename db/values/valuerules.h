@@ -7,8 +7,8 @@
 // values compare the way their type compares: numbers by value, approximate numbers in
 // binary, dates and times by the moment they name, texts exactly.
 
-#include "db/read/resulttable.h"
 #include "db/connect/servercharset.h"
+#include "db/read/resulttable.h"
 
 #include <QString>
 #include <optional>

@@ -1,8 +1,8 @@
 #include "db/write/rowmatch.h"
 
+#include "db/dialect/tsql.h"
 #include "db/read/recordset.h"
 #include "db/write/writetransaction.h"
-#include "db/dialect/tsql.h"
 
 #include <algorithm>
 

@@ -8,10 +8,10 @@
 #include "db/write/rowmatch.h"
 
 #include "db/connect/connectionstate.h"
-#include "db/read/recordset.h"
-#include "db/write/writetransaction.h"
 #include "db/dialect/tsql.h"
+#include "db/read/recordset.h"
 #include "db/values/sqltypes.h"
+#include "db/write/writetransaction.h"
 
 #include <sqlext.h>
 

@@ -13,10 +13,10 @@
 // and another stands in for it. Counts the server reports for the UPDATE decide nothing:
 // a trigger's count may stand in for the statement's own.
 
-#include "db/write/boundquery.h"
 #include "db/odbc/dberror.h"
-#include "db/write/tablekeys.h"
 #include "db/values/valuerules.h"
+#include "db/write/boundquery.h"
+#include "db/write/tablekeys.h"
 #include "db/write/writecontext.h"
 #include "db/write/writejob.h"
 

@@ -1,11 +1,11 @@
 // Learning a table's keys and column roles from the driver's catalog calls.
 
-#include "db/write/boundquery.h"
-#include "db/odbc/odbc.h"
 #include "db/connect/sessionfacts.h"
-#include "db/values/sqltypes.h"
-#include "db/write/tablekeys.h"
 #include "db/dialect/tsql.h"
+#include "db/odbc/odbc.h"
+#include "db/values/sqltypes.h"
+#include "db/write/boundquery.h"
+#include "db/write/tablekeys.h"
 
 #include <sqlext.h>
 

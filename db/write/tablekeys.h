@@ -4,8 +4,8 @@
 // the table's name, the keys by which one row is found again, and the columns the server
 // fills in itself (identity, computed, timestamp), which are never written.
 
-#include "db/read/resulttable.h"
 #include "db/connect/servercharset.h"
+#include "db/read/resulttable.h"
 #include "db/read/tablename.h"
 
 #include <QString>

@@ -5,17 +5,14 @@
 #include "db/write/writecontext.h"
 
 #include "db/connect/connectionstate.h"
+#include "db/dialect/tsql.h"
 #include "db/read/recordset.h"
 #include "db/write/rowmatch.h"
 #include "db/write/writetransaction.h"
-#include "db/dialect/tsql.h"
 
 #include <sqlext.h>
 
 namespace db {
-namespace {
-
-} // namespace
 
 QString notSaved(const QString& why) {
     return QStringLiteral("The change was not saved: ") + why;

@@ -7,10 +7,10 @@
 // a write is over. The row writer owns one and hands it to the writes of several cells or
 // rows, so that they check and write rows exactly as a single edit does.
 
-#include "db/write/boundquery.h"
 #include "db/odbc/dberror.h"
-#include "db/write/tablekeys.h"
 #include "db/values/valuerules.h"
+#include "db/write/boundquery.h"
+#include "db/write/tablekeys.h"
 #include "db/write/writejob.h"
 
 #include <QString>

@@ -1,7 +1,7 @@
 #include "db/write/writetransaction.h"
 
-#include "db/odbc/odbc.h"
 #include "db/dialect/tsql.h"
+#include "db/odbc/odbc.h"
 
 #include <sqlext.h>
 

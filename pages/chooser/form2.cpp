@@ -1,19 +1,19 @@
 #include "pages/chooser/form2.h"
 
 #include "app/errorreport.h"
-#include "pages/globals.h"
 #include "app/lookandfeel.h"
 #include "app/mainmodule.h"
 #include "app/platform.h"
 #include "db/connect/connection.h"
+#include "db/dialect/tsql.h"
 #include "db/read/recordset.h"
 #include "db/read/tablelist.h"
-#include "db/dialect/tsql.h"
 #include "pages/chooser/listboxtarget.h"
 #include "pages/connection/form1.h"
 #include "pages/controls.h"
 #include "pages/editor/datagrid.h"
 #include "pages/editor/form3.h"
+#include "pages/globals.h"
 #include "pages/wizard.h"
 
 #include <QFont>

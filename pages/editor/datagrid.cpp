@@ -3,13 +3,13 @@
 #include "app/mainmodule.h"
 #include "app/platform.h"
 #include "db/read/recordset.h"
+#include "model/recordsetmodel.h"
 #include "pages/editor/celldelegate.h"
 #include "pages/editor/findbar.h"
 #include "pages/editor/gridedits.h"
 #include "pages/editor/gridrefresh.h"
 #include "pages/editor/loadband.h"
 #include "pages/editor/noticeband.h"
-#include "model/recordsetmodel.h"
 #include "pages/editor/writewait.h"
 
 #include <QAction>
@@ -107,10 +107,12 @@ void DataGrid::setDataSource(std::shared_ptr<db::RecordsetData> source) {
                 [this](const QModelIndex& from, const QModelIndex& to) {
                     widenFor(from.row(), to.row());
                 });
-        connect(model_.get(), &model::RecordsetModel::twinMarksMoved, this, &DataGrid::showTwinMarks);
+        connect(model_.get(), &model::RecordsetModel::twinMarksMoved, this,
+                &DataGrid::showTwinMarks);
     }
     if (model_ && !model_->keysKnown())
-        connect(model_.get(), &model::RecordsetModel::keysLearned, this, &DataGrid::showReadOnlyReason);
+        connect(model_.get(), &model::RecordsetModel::keysLearned, this,
+                &DataGrid::showReadOnlyReason);
     else
         showReadOnlyReason();
     if (model_ && model_->columnCount() > 0) {
@@ -232,7 +234,8 @@ void DataGrid::keyPressEvent(QKeyEvent* event) {
     if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
         event->modifiers() == Qt::ShiftModifier && model_ && index.isValid() &&
         state() != EditingState && (model_->flags(index) & Qt::ItemIsEditable) &&
-        model::RecordsetModel::isText(model_->source()->rows.columns()[std::size_t(index.column())])) {
+        model::RecordsetModel::isText(
+            model_->source()->rows.columns()[std::size_t(index.column())])) {
         // Any text cell takes a line break: the multi-line editor, with the break.
         const QString text = index.data(Qt::EditRole).toString() + QLatin1Char('\n');
         delegate_->openMultiLineNext(text, int(text.size()));

@@ -4,11 +4,11 @@
 
 #include "pages/editor/datagrid.h"
 
-#include "pages/editor/findbar.h"
 #include "model/gridcopy.h"
-#include "pages/editor/gridrefresh.h"
 #include "model/recordsetmodel.h"
 #include "pages/editor/copynull.h"
+#include "pages/editor/findbar.h"
+#include "pages/editor/gridrefresh.h"
 
 #include <QAction>
 #include <QActionGroup>

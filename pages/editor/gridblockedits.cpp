@@ -6,13 +6,13 @@
 #include "db/write/rowdelete.h"
 #include "db/write/rowinsert.h"
 #include "db/write/tablekeys.h"
-#include "pages/editor/datagrid.h"
 #include "model/gridcopy.h"
-#include "pages/editor/gridedits.h"
 #include "model/newrowline.h"
 #include "model/pastetext.h"
 #include "model/recordsetmodel.h"
 #include "pages/editor/copynull.h"
+#include "pages/editor/datagrid.h"
+#include "pages/editor/gridedits.h"
 
 #include <QAction>
 #include <QClipboard>

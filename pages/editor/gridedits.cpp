@@ -4,10 +4,10 @@
 #include "app/platform.h"
 #include "db/write/rowdelete.h"
 #include "db/write/rowinsert.h"
-#include "pages/editor/datagrid.h"
-#include "pages/editor/gridrefresh.h"
 #include "model/newrowline.h"
 #include "model/recordsetmodel.h"
+#include "pages/editor/datagrid.h"
+#include "pages/editor/gridrefresh.h"
 
 #include <QAction>
 #include <QKeyEvent>

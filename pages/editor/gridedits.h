@@ -89,7 +89,8 @@ class GridEdits : public QObject {
     // What a pasted cell writes into a column.
     db::CellValue pastedValue(const model::PastedCell& cell, int column) const;
     void pasteNewRows(const model::CellBlock& block, int left);
-    void writeSelected(const QModelIndexList& selected, const model::PastedCell& value, WriteKind kind);
+    void writeSelected(const QModelIndexList& selected, const model::PastedCell& value,
+                       WriteKind kind);
     void updateActions();
     bool writable() const;
 

@@ -5,9 +5,9 @@
 #include "db/odbc/dberror.h"
 #include "db/read/recordset.h"
 #include "db/write/tablekeys.h"
+#include "model/recordsetmodel.h"
 #include "pages/editor/datagrid.h"
 #include "pages/editor/loadband.h"
-#include "model/recordsetmodel.h"
 
 #include <QItemSelectionModel>
 
@@ -85,8 +85,8 @@ void GridRefresh::bindFresh() {
     looking_ = true;
     searched_ = 0;
     auto* fresher = qobject_cast<model::RecordsetModel*>(grid_->model());
-    arrivals_ =
-        connect(fresher, &model::RecordsetModel::loadChanged, this, [this] { lookFrom(searched_); });
+    arrivals_ = connect(fresher, &model::RecordsetModel::loadChanged, this,
+                        [this] { lookFrom(searched_); });
     // The user moving to another cell, or starting an edit, ends the looking.
     moved_ = connect(grid_->selectionModel(), &QItemSelectionModel::currentChanged, this,
                      [this] { giveUp(); });

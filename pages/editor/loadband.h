@@ -17,7 +17,6 @@ class RecordsetModel;
 
 namespace pages {
 
-
 class LoadBand : public QWidget {
     Q_OBJECT
   public:

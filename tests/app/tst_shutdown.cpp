@@ -3,13 +3,13 @@
 // may run afterwards, and the wait must not outlast the close.
 
 #include "app/connectwait.h"
-#include "pages/globals.h"
 #include "app/shutdown.h"
 #include "chooser/chooserfixture.h"
 #include "db/connect/connection.h"
 #include "db/connect/provider.h"
 #include "pages/chooser/form2.h"
 #include "pages/editor/form3.h"
+#include "pages/globals.h"
 #include "support/loginbackend.h"
 
 #include <QListWidget>

@@ -1,14 +1,14 @@
 #include "chooserfixture.h"
 
-#include "pages/globals.h"
 #include "db/connect/connectionstate.h"
+#include "db/dialect/tsql.h"
 #include "db/odbc/dberror.h"
 #include "db/read/recordset.h"
 #include "db/read/tablename.h"
-#include "db/dialect/tsql.h"
 #include "pages/chooser/form2.h"
 #include "pages/editor/datagrid.h"
 #include "pages/editor/form3.h"
+#include "pages/globals.h"
 
 #include <QLabel>
 #include <QListWidget>

@@ -2,11 +2,11 @@
 
 #include "db/read/recordset.h"
 #include "db/read/recordsetstream.h"
+#include "model/recordsetmodel.h"
 #include "pages/chooser/form2.h"
 #include "pages/editor/datagrid.h"
 #include "pages/editor/form3.h"
 #include "pages/editor/loadband.h"
-#include "model/recordsetmodel.h"
 #include "support/readhold.h"
 
 #include <QElapsedTimer>

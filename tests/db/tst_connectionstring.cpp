@@ -1,6 +1,6 @@
 #include "db/connect/connectionstring.h"
-#include "db/odbc/dberror.h"
 #include "db/connect/sybasease.h"
+#include "db/odbc/dberror.h"
 
 #include <QTest>
 

@@ -1,5 +1,5 @@
-#include "db/odbc/dberror.h"
 #include "db/connect/handler.h"
+#include "db/odbc/dberror.h"
 
 #include <QTest>
 

@@ -1,7 +1,7 @@
 #include "db/connect/connection.h"
-#include "db/odbc/dberror.h"
 #include "db/connect/provider.h"
 #include "db/connect/sybasease.h"
+#include "db/odbc/dberror.h"
 
 #include <QTest>
 
@@ -35,7 +35,8 @@ void ProviderTest::shouldWriteTheFreeTdsStringWithEveryValueBraced() {
     // No database: the login's default database; the host is split at the last colon.
     QCOMPARE(odbcString({"::1", "05000", "sa", "p}", ""}),
              QString("Driver=FreeTDS;Server={::1};Port={05000};UID={sa};PWD={p}};"
-                     "APP=Quorvane;ClientCharset=UTF-8;TextSize=2147483647;Encryption=require;TDS_Version=5.0"));
+                     "APP=Quorvane;ClientCharset=UTF-8;TextSize=2147483647;Encryption=require;TDS_"
+                     "Version=5.0"));
     // Blanks around the port's digits: the driver is given the digits alone.
     QVERIFY(odbcString({"srv", " \t5000  ", "sa", "p", ""}).contains(";Port={5000};"));
     QVERIFY_THROWS_EXCEPTION(db::DbError, db::findProvider("NoSuchProvider"));

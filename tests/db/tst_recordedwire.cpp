@@ -1,8 +1,8 @@
-#include "db/write/boundquery.h"
 #include "db/connect/connection.h"
 #include "db/odbc/dberror.h"
 #include "db/odbc/odbc.h"
 #include "db/read/recordset.h"
+#include "db/write/boundquery.h"
 #include "support/sampledb.h"
 
 #include <QFile>

@@ -1,10 +1,10 @@
 #include "db/connect/connection.h"
-#include "db/odbc/odbc.h"
 #include "db/connect/provider.h"
+#include "db/connect/servercharset.h"
+#include "db/odbc/odbc.h"
 #include "db/read/recordset.h"
 #include "db/write/rowdelete.h"
 #include "db/write/rowwriter.h"
-#include "db/connect/servercharset.h"
 #include "support/sampledb.h"
 
 #include <QTest>

@@ -1,6 +1,6 @@
 #include "db/connect/connection.h"
-#include "db/odbc/dberror.h"
 #include "db/connect/provider.h"
+#include "db/odbc/dberror.h"
 #include "db/read/recordset.h"
 #include "db/write/rowwriter.h"
 #include "support/sampledb.h"

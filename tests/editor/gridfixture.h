@@ -5,9 +5,9 @@
 // that order backwards, in its cleanup(). With them, the few ways the cases look at the
 // grid and work it.
 
+#include "model/recordsetmodel.h"
 #include "pages/editor/datagrid.h"
 #include "pages/editor/gridedits.h"
-#include "model/recordsetmodel.h"
 #include "support/fakeplatform.h"
 #include "support/tablefixture.h"
 

@@ -4,8 +4,8 @@
 #include "db/odbc/odbc.h"
 #include "db/read/recordset.h"
 #include "editor/gridfixture.h"
-#include "pages/editor/datagrid.h"
 #include "model/recordsetmodel.h"
+#include "pages/editor/datagrid.h"
 #include "pages/editor/writewait.h"
 #include "support/fakeplatform.h"
 

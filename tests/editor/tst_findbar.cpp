@@ -1,8 +1,8 @@
 #include "db/read/recordset.h"
 #include "editor/gridfixture.h"
+#include "model/recordsetmodel.h"
 #include "pages/editor/datagrid.h"
 #include "pages/editor/findbar.h"
-#include "model/recordsetmodel.h"
 #include "support/fakeplatform.h"
 #include "support/readhold.h"
 

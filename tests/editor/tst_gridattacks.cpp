@@ -1,12 +1,12 @@
 #include "db/read/recordset.h"
 #include "editor/gridfixture.h"
+#include "model/gridcopy.h"
+#include "model/recordsetmodel.h"
 #include "pages/editor/copynull.h"
 #include "pages/editor/datagrid.h"
-#include "model/gridcopy.h"
 #include "pages/editor/gridedits.h"
 #include "pages/editor/gridrefresh.h"
 #include "pages/editor/loadband.h"
-#include "model/recordsetmodel.h"
 #include "support/fakeplatform.h"
 #include "support/readhold.h"
 
@@ -158,7 +158,7 @@ void GridAttacksTest::shouldLeaveAnOpenEditorWhereItIsWhenTheLookedForRowArrives
     go(49, 0);
     // Row 50 is written anew elsewhere: it comes last in the new read.
     server_->createDatabase(testing::kCatalog, {"DELETE FROM big WHERE id = 50",
-                                               "INSERT INTO big VALUES ('name 50', 50)"});
+                                                "INSERT INTO big VALUES ('name 50', 50)"});
     press(Qt::Key_F5);
     QVERIFY(QTest::qWaitFor([&] { return grid_->DataSource() != old; }, 20000));
     QCOMPARE(grid_->currentIndex().row(), 0);
@@ -282,9 +282,10 @@ void GridAttacksTest::shouldRefuseANewRowBlockThatDoesNotFitAndAddSeveralRowsAll
 
 void GridAttacksTest::shouldKeepTheTextNullApartFromNullAndTakeUnquotedTextAsItStands() {
     server_->createDatabase(
-        testing::kCatalog, {"CREATE TABLE q (id int NOT NULL PRIMARY KEY, name varchar(20) NULL, "
-                           "note varchar(20) NULL)",
-                           "INSERT INTO q VALUES (1, 'NULL', NULL), (2, 'b', 'c'), (3, 'x', 'y')"});
+        testing::kCatalog,
+        {"CREATE TABLE q (id int NOT NULL PRIMARY KEY, name varchar(20) NULL, "
+         "note varchar(20) NULL)",
+         "INSERT INTO q VALUES (1, 'NULL', NULL), (2, 'b', 'c'), (3, 'x', 'y')"});
     open("q");
     pages::setCopyNullWord(QStringLiteral("NULL"));
     // The text NULL and a NULL, copied and pasted onto row 2.

@@ -1,9 +1,9 @@
 #include "app/mainmodule.h"
 #include "app/settingsstore.h"
-#include "pages/editor/copynull.h"
-#include "pages/editor/datagrid.h"
 #include "model/gridcopy.h"
 #include "model/recordsetmodel.h"
+#include "pages/editor/copynull.h"
+#include "pages/editor/datagrid.h"
 #include "support/fakeplatform.h"
 #include "support/tablefixture.h"
 

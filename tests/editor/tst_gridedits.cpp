@@ -1,9 +1,9 @@
 #include "db/read/recordset.h"
 #include "editor/gridfixture.h"
-#include "pages/editor/datagrid.h"
-#include "pages/editor/gridedits.h"
 #include "model/newrowline.h"
 #include "model/recordsetmodel.h"
+#include "pages/editor/datagrid.h"
+#include "pages/editor/gridedits.h"
 #include "support/fakeplatform.h"
 
 #include <QAction>
@@ -168,8 +168,8 @@ void GridEditsTest::shouldKeepARefusedNewRowForCorrectionAndDropItOnEscape() {
 void GridEditsTest::shouldRefuseBlocksThatDoNotFitAndUndoOverSomeoneElsesChange() {
     server_->createDatabase(
         testing::kCatalog, {"CREATE TABLE t (id int NOT NULL PRIMARY KEY, name varchar(10) NULL, "
-                           "qty int NULL, n numeric identity(10,0))",
-                           "INSERT INTO t VALUES (1, 'a', 1, 1), (2, 'b', 2, 2), (3, 'c', 3, 3)"});
+                            "qty int NULL, n numeric identity(10,0))",
+                            "INSERT INTO t VALUES (1, 'a', 1, 1), (2, 'b', 2, 2), (3, 'c', 3, 3)"});
     open("t");
     const auto paste = [&](const QString& text, int row, int column) {
         QGuiApplication::clipboard()->setText(text);

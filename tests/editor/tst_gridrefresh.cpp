@@ -1,8 +1,8 @@
 #include "db/read/recordset.h"
 #include "editor/gridfixture.h"
+#include "model/recordsetmodel.h"
 #include "pages/editor/datagrid.h"
 #include "pages/editor/gridrefresh.h"
-#include "model/recordsetmodel.h"
 #include "support/fakeplatform.h"
 #include "support/readhold.h"
 
@@ -113,7 +113,7 @@ void GridRefreshTest::shouldStopTheOldReadAndFindTheRowWhenItArrivesLater() {
     grid_->setCurrentIndex(model().index(49, 1));
     // Row 50 is written anew elsewhere: it comes last in the new read.
     server_->createDatabase(testing::kCatalog, {"DELETE FROM big WHERE id = 50",
-                                               "INSERT INTO big VALUES (50, 'name 50')"});
+                                                "INSERT INTO big VALUES (50, 'name 50')"});
 
     QVERIFY(pressF5());
     QCOMPARE(old->load(), db::RecordsetData::Load::Stopped);

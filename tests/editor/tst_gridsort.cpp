@@ -1,7 +1,7 @@
 #include "db/read/recordset.h"
 #include "editor/gridfixture.h"
-#include "pages/editor/datagrid.h"
 #include "model/recordsetmodel.h"
+#include "pages/editor/datagrid.h"
 #include "support/fakeplatform.h"
 #include "support/readhold.h"
 
@@ -84,11 +84,11 @@ void GridSortTest::shouldWriteTheRowTheUserSeesWhenRowsLeaveAndEnterTheView() {
 void GridSortTest::shouldSortEachTypeByItsValuesStablyAndWriteTheRowTheUserSees() {
     // Numbers past a double's digits, written through the server so that it keeps them exact.
     testing::changeElsewhere(*server_, "INSERT INTO t VALUES (6, 'fig', 10.5, "
-                                      "'2024-03-01 10:00:00', 2.5)");
+                                       "'2024-03-01 10:00:00', 2.5)");
     testing::changeElsewhere(*server_, "INSERT INTO t VALUES (7, 'fig ', "
-                                      "123456789012345678901234567890123456.00, NULL, 1e-3)");
+                                       "123456789012345678901234567890123456.00, NULL, 1e-3)");
     testing::changeElsewhere(*server_, "UPDATE t SET amount = "
-                                      "123456789012345678901234567890123456.01 WHERE id = 4");
+                                       "123456789012345678901234567890123456.01 WHERE id = 4");
     grid_->setDataSource(testing::openTable("t"));
     QHeaderView* header = grid_->horizontalHeader();
 

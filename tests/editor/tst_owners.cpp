@@ -6,9 +6,9 @@
 #include "db/read/tablelist.h"
 #include "db/read/tablename.h"
 #include "editor/gridfixture.h"
+#include "model/recordsetmodel.h"
 #include "pages/editor/datagrid.h"
 #include "pages/editor/gridedits.h"
-#include "model/recordsetmodel.h"
 #include "support/fakeplatform.h"
 
 #include <QAction>

@@ -1,6 +1,6 @@
+#include "db/values/sortkeys.h"
 #include "model/pastetext.h"
 #include "model/roworder.h"
-#include "db/values/sortkeys.h"
 #include "model/undostack.h"
 
 #include <QTest>
@@ -158,9 +158,9 @@ void GridUnitsTest::shouldSortTextsByTheirBytesWithoutTrailingBlanks() {
     QCOMPARE(sorted(bytes, "varbinary"), (QStringList{"ab", "ab "}));
 
     // A long text is keyed by its first bytes, and the key says it was cut.
-    const db::ResultTable longTexts = columnOf(
-        kSqlVarchar, {std::string(db::kSortKeyLimit, 'x') + "a",
-                      std::string(db::kSortKeyLimit, 'x') + "b", std::string(100, 'x')});
+    const db::ResultTable longTexts =
+        columnOf(kSqlVarchar, {std::string(db::kSortKeyLimit, 'x') + "a",
+                               std::string(db::kSortKeyLimit, 'x') + "b", std::string(100, 'x')});
     const db::SortKind kind = db::sortKindOf(longTexts.columns()[0], "text");
     std::string first, second, shortKey;
     QVERIFY(!db::appendSortKey(kind, longTexts, 0, 0, first));

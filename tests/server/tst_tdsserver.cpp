@@ -1,9 +1,9 @@
-#include "db/write/boundquery.h"
 #include "db/connect/connection.h"
+#include "db/connect/sybasease.h"
 #include "db/odbc/dberror.h"
 #include "db/odbc/odbc.h"
 #include "db/read/recordset.h"
-#include "db/connect/sybasease.h"
+#include "db/write/boundquery.h"
 #include "sample/server/server.h"
 
 #include <QTest>

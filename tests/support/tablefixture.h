@@ -3,10 +3,10 @@
 // Tables on a private sample server for the data layer's and the editor's tests: open a
 // table as the chooser does, and look at or change it through a second connection.
 
-#include "db/write/boundquery.h"
 #include "db/connect/connection.h"
 #include "db/odbc/odbc.h"
 #include "db/read/recordset.h"
+#include "db/write/boundquery.h"
 #include "sample/sampleserver.h"
 #include "support/sampledb.h"
 
