@@ -1,6 +1,6 @@
 #include "db/read/tablename.h"
 
-#include "db/tsql.h"
+#include "db/dialect/tsql.h"
 
 namespace db {
 

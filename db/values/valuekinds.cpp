@@ -1,6 +1,6 @@
 #include "db/values/valuekinds.h"
 
-#include "db/sqltypes.h"
+#include "db/values/sqltypes.h"
 
 #include <QRegularExpression>
 

@@ -1,6 +1,6 @@
 #include "db/write/tablekeys.h"
 
-#include "db/sqltypes.h"
+#include "db/values/sqltypes.h"
 
 #include <algorithm>
 

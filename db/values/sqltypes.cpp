@@ -1,6 +1,6 @@
-#include "db/sqltypes.h"
+#include "db/values/sqltypes.h"
 
-#include "db/tsql.h"
+#include "db/dialect/tsql.h"
 
 #include <sqlext.h>
 

@@ -1,6 +1,6 @@
-#include "db/tsql.h"
+#include "db/dialect/tsql.h"
 
-#include "db/dberror.h"
+#include "db/odbc/dberror.h"
 
 namespace db::tsql {
 namespace {
