@@ -1,6 +1,6 @@
 #pragma once
 
-#include "db/read/tablename.h"
+#include "db/dialect/tablename.h"
 
 #include <QString>
 

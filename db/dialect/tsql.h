@@ -6,7 +6,7 @@
 // error numbers of a lock wait, a deadlock and a character the server's set lacks, and the
 // type code FreeTDS gives a time column. A second server product starts here.
 
-#include "db/read/tablename.h"
+#include "db/dialect/tablename.h"
 
 #include <QString>
 #include <optional>

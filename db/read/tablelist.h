@@ -7,8 +7,8 @@
 
 #include "db/connect/connection.h"
 #include "db/connect/handler.h"
+#include "db/dialect/tablename.h"
 #include "db/read/recordset.h"
-#include "db/read/tablename.h"
 
 #include <QSet>
 #include <QString>

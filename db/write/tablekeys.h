@@ -5,8 +5,8 @@
 // fills in itself (identity, computed, timestamp), which are never written.
 
 #include "db/connect/servercharset.h"
+#include "db/dialect/tablename.h"
 #include "db/read/resulttable.h"
-#include "db/read/tablename.h"
 
 #include <QString>
 #include <functional>

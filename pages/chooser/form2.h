@@ -4,7 +4,7 @@
 // editor.
 
 #include "app/page.h"
-#include "db/read/tablename.h"
+#include "db/dialect/tablename.h"
 
 #include <vector>
 

@@ -1,10 +1,10 @@
 #include "chooserfixture.h"
 
 #include "db/connect/connectionstate.h"
+#include "db/dialect/tablename.h"
 #include "db/dialect/tsql.h"
 #include "db/odbc/dberror.h"
 #include "db/read/recordset.h"
-#include "db/read/tablename.h"
 #include "pages/chooser/form2.h"
 #include "pages/editor/datagrid.h"
 #include "pages/editor/form3.h"

@@ -1,4 +1,4 @@
-#include "db/read/tablename.h"
+#include "db/dialect/tablename.h"
 
 #include "db/dialect/tsql.h"
 
