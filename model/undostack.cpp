@@ -1,17 +1,9 @@
 #include "model/undostack.h"
 
 #include "db/read/resulttable.h"
+#include "db/values/valuerules.h"
 
 namespace model {
-namespace {
-
-db::CellValue storedValue(const db::ResultTable& rows, int row, int column) {
-    if (rows.isNull(row, column))
-        return std::nullopt;
-    return std::string(rows.bytes(row, column));
-}
-
-} // namespace
 
 void UndoStack::push(UndoStep step) {
     if (step.empty())
@@ -30,7 +22,7 @@ void UndoStack::wrote(const db::ResultTable& rows, const std::vector<int>& store
     for (int row : storedRows) {
         db::RowValues values;
         for (int c = 0; c < rows.columnCount(); ++c)
-            values.push_back(storedValue(rows, row, c));
+            values.push_back(db::storedValue(rows, row, c));
         written_[row] = std::move(values);
     }
 }
@@ -69,24 +61,28 @@ UndoStack::redoChanges(const std::function<QString(int)>& rowName) const {
     return redo_.empty() ? std::vector<db::CellChange>{} : changes(redo_.back(), false, rowName);
 }
 
-void UndoStack::undone(const db::ResultTable& rows) {
-    if (undo_.empty())
+namespace {
+
+// Moves the last step of `from` to `to`, its `side` refreshed from what the table now holds.
+void moveStep(std::vector<UndoStep>& from, std::vector<UndoStep>& to, db::CellValue UndoCell::*side,
+              const db::ResultTable& rows) {
+    if (from.empty())
         return;
-    UndoStep step = std::move(undo_.back());
-    undo_.pop_back();
+    UndoStep step = std::move(from.back());
+    from.pop_back();
     for (UndoCell& cell : step)
-        cell.before = storedValue(rows, cell.storedRow, cell.column);
-    redo_.push_back(std::move(step));
+        cell.*side = db::storedValue(rows, cell.storedRow, cell.column);
+    to.push_back(std::move(step));
+}
+
+} // namespace
+
+void UndoStack::undone(const db::ResultTable& rows) {
+    moveStep(undo_, redo_, &UndoCell::before, rows);
 }
 
 void UndoStack::redone(const db::ResultTable& rows) {
-    if (redo_.empty())
-        return;
-    UndoStep step = std::move(redo_.back());
-    redo_.pop_back();
-    for (UndoCell& cell : step)
-        cell.after = storedValue(rows, cell.storedRow, cell.column);
-    undo_.push_back(std::move(step));
+    moveStep(redo_, undo_, &UndoCell::after, rows);
 }
 
 } // namespace model

@@ -38,18 +38,14 @@ bool Handler::step(int line, const std::function<void()>& statement) {
 }
 
 bool Handler::cond(int line, const std::function<bool()>& condition) {
-    line_ = line;
-    if (halted())
-        return false;
-    try {
-        return condition();
-    } catch (...) {
-        report(describeCurrentException());
-        return true;
-    }
+    return test(line, condition, true);
 }
 
 bool Handler::loopCond(int line, const std::function<bool()>& condition) {
+    return test(line, condition, false);
+}
+
+bool Handler::test(int line, const std::function<bool()>& condition, bool whenFailed) {
     line_ = line;
     if (halted())
         return false;
@@ -57,7 +53,7 @@ bool Handler::loopCond(int line, const std::function<bool()>& condition) {
         return condition();
     } catch (...) {
         report(describeCurrentException());
-        return false;
+        return whenFailed;
     }
 }
 

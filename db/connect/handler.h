@@ -50,6 +50,8 @@ class Handler {
     static QString describeCurrentException();
 
   private:
+    // A condition tested at `line`; one that fails is reported and answers `whenFailed`.
+    bool test(int line, const std::function<bool()>& condition, bool whenFailed);
     QString location_;
     Report report_;
     int line_ = 0;

@@ -189,4 +189,10 @@ TypedValue checkTyped(const ColumnType& c, const CellValue& typed) {
     return {trimmed.toStdString(), {}};
 }
 
+CellValue storedValue(const ResultTable& rows, int row, int column) {
+    if (rows.isNull(row, column))
+        return std::nullopt;
+    return std::string(rows.bytes(row, column));
+}
+
 } // namespace db

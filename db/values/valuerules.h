@@ -19,6 +19,9 @@ namespace db {
 
 using CellValue = std::optional<std::string>;
 
+// A stored cell as a value: NULL, or its bytes.
+CellValue storedValue(const ResultTable& rows, int row, int column);
+
 // A column as the write rules see it: its description and its declared type name
 // ("numeric(10,2)", "datetime", ...; empty when unknown).
 struct ColumnType {

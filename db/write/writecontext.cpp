@@ -44,10 +44,7 @@ ColumnType WriteContext::typeOf(int column) const {
 }
 
 CellValue WriteContext::stored(int row, int column) const {
-    const ResultTable& rows = *source_;
-    if (rows.isNull(row, column))
-        return std::nullopt;
-    return std::string(rows.bytes(row, column));
+    return storedValue(*source_, row, column);
 }
 
 BoundQuery WriteContext::selectAll() const {

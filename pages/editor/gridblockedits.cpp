@@ -3,6 +3,7 @@
 #include "app/mainmodule.h"
 #include "db/read/recordset.h"
 #include "db/values/sqltypes.h"
+#include "db/values/valuerules.h"
 #include "db/write/rowdelete.h"
 #include "db/write/rowinsert.h"
 #include "db/write/tablekeys.h"
@@ -23,15 +24,6 @@
 #include <set>
 
 namespace pages {
-namespace {
-
-db::CellValue storedValue(const db::ResultTable& rows, int row, int column) {
-    if (rows.isNull(row, column))
-        return std::nullopt;
-    return std::string(rows.bytes(row, column));
-}
-
-} // namespace
 
 void GridEdits::deleteRows() {
     if (!writable())
@@ -248,7 +240,7 @@ void GridEdits::writeBlock(const std::vector<db::CellChange>& cells, WriteKind k
     const db::ResultTable& rows = model_->rowWriter().data()->rows;
     model::UndoStep step;
     for (const db::CellChange& cell : cells)
-        step.push_back({cell.row, cell.column, storedValue(rows, cell.row, cell.column), {}});
+        step.push_back({cell.row, cell.column, db::storedValue(rows, cell.row, cell.column), {}});
     const db::CellWriteResult result =
         db::complete(writer, writer.begin(cells), model_->writeRunner());
     busy_ = false;
@@ -271,7 +263,7 @@ void GridEdits::writeBlock(const std::vector<db::CellChange>& cells, WriteKind k
     } else {
         model::UndoStep changed;
         for (model::UndoCell& cell : step) {
-            cell.after = storedValue(rows, cell.storedRow, cell.column);
+            cell.after = db::storedValue(rows, cell.storedRow, cell.column);
             if (cell.after != cell.before)
                 changed.push_back(std::move(cell));
         }

@@ -467,7 +467,7 @@ void GridAttacksTest::shouldMarkTwinsAndDeleteThemOnlyAllTogetherWhileAnotherUse
 }
 
 void GridAttacksTest::shouldRepaintTheRowsARefusedDeleteOrPasteReadAgain() {
-    server_->createDatabase(editor::kCatalog,
+    server_->createDatabase(testing::kCatalog,
                             {"CREATE TABLE r (id int NOT NULL PRIMARY KEY, name varchar(10) NULL)",
                              "INSERT INTO r VALUES (1, 'a'), (2, 'b'), (3, 'c')"});
     open("r");
@@ -482,7 +482,7 @@ void GridAttacksTest::shouldRepaintTheRowsARefusedDeleteOrPasteReadAgain() {
         return false;
     };
     // Someone else changes row 2: deleting it is refused, and it shows their value.
-    editor::changeElsewhere(*server_, "UPDATE r SET name = 'other' WHERE id = 2");
+    testing::changeElsewhere(*server_, "UPDATE r SET name = 'other' WHERE id = 2");
     go(1, 0);
     changed.clear();
     press(Qt::Key_Delete, Qt::ControlModifier);
@@ -494,7 +494,7 @@ void GridAttacksTest::shouldRepaintTheRowsARefusedDeleteOrPasteReadAgain() {
     QCOMPARE(value("SELECT name FROM r WHERE id = 2"), QString("other"));
 
     // The same for a paste over a row someone else changed.
-    editor::changeElsewhere(*server_, "UPDATE r SET name = 'third' WHERE id = 3");
+    testing::changeElsewhere(*server_, "UPDATE r SET name = 'third' WHERE id = 3");
     go(2, 1);
     QApplication::clipboard()->setText("x");
     changed.clear();
