@@ -75,36 +75,39 @@ void BoundQuery::bindAll(odbc::Statement& statement, std::vector<std::u16string>
     }
 }
 
-SQLLEN BoundQuery::execute(odbc::DriverConnection& connection, int timeoutSeconds) const {
+void BoundQuery::run(odbc::DriverConnection& connection, int timeoutSeconds,
+                     const std::function<void(odbc::Statement&, SQLRETURN)>& read) const {
     odbc::Statement statement(connection);
     statement.setQueryTimeout(timeoutSeconds);
     const CancelScope cancellable(statement.handle().get());
     std::vector<std::u16string> texts;
     std::vector<SQLLEN> indicators;
     bindAll(statement, texts, indicators);
-    const SQLRETURN rc = statement.execDirect(sql);
-    // The statement's own count comes first; a trigger's counts may follow it.
-    const SQLLEN count = rc == SQL_NO_DATA ? 0 : statement.rowCount();
+    read(statement, statement.execDirect(sql));
     drainResults(statement);
+}
+
+SQLLEN BoundQuery::execute(odbc::DriverConnection& connection, int timeoutSeconds) const {
+    SQLLEN count = 0;
+    run(connection, timeoutSeconds, [&](odbc::Statement& statement, SQLRETURN rc) {
+        // The statement's own count comes first; a trigger's counts may follow it.
+        count = rc == SQL_NO_DATA ? 0 : statement.rowCount();
+    });
     return std::max<SQLLEN>(count, 0);
 }
 
 std::vector<RowValues> BoundQuery::select(odbc::DriverConnection& connection,
                                           const std::vector<ColumnInfo>& columns,
                                           int timeoutSeconds, int maxRows) const {
-    odbc::Statement statement(connection);
-    statement.setQueryTimeout(timeoutSeconds);
-    const CancelScope cancellable(statement.handle().get());
-    std::vector<std::u16string> texts;
-    std::vector<SQLLEN> indicators;
-    bindAll(statement, texts, indicators);
     std::vector<RowValues> rows;
-    if (statement.execDirect(sql) != SQL_NO_DATA) {
+    run(connection, timeoutSeconds, [&](odbc::Statement& statement, SQLRETURN rc) {
+        if (rc == SQL_NO_DATA)
+            return;
         while (int(rows.size()) < maxRows) {
-            const SQLRETURN rc = SQLFetch(statement.handle().get());
-            if (rc == SQL_NO_DATA)
+            const SQLRETURN fetched = SQLFetch(statement.handle().get());
+            if (fetched == SQL_NO_DATA)
                 break;
-            odbc::check(rc, statement.handle(), "SQLFetch");
+            odbc::check(fetched, statement.handle(), "SQLFetch");
             RowValues row;
             row.reserve(columns.size());
             for (std::size_t c = 0; c < columns.size(); ++c) {
@@ -119,8 +122,7 @@ std::vector<RowValues> BoundQuery::select(odbc::DriverConnection& connection,
             }
             rows.push_back(std::move(row));
         }
-    }
-    drainResults(statement);
+    });
     return rows;
 }
 

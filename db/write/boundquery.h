@@ -11,6 +11,7 @@
 #include <sql.h>
 
 #include <QString>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -54,6 +55,10 @@ class BoundQuery {
     };
     void bindAll(odbc::Statement& statement, std::vector<std::u16string>& texts,
                  std::vector<SQLLEN>& indicators) const;
+    // Runs the statement with its parameters bound, cancellable while it runs; `read` gets
+    // the statement and what running it answered, and what it leaves unread is dropped.
+    void run(odbc::DriverConnection& connection, int timeoutSeconds,
+             const std::function<void(odbc::Statement&, SQLRETURN)>& read) const;
     std::vector<Parameter> parameters_;
 };
 
