@@ -57,6 +57,11 @@ QSize LoadBand::sizeHint() const {
     return {0, std::max(stop_->sizeHint().height(), fontMetrics().height() + 6) + 2};
 }
 
+void LoadBand::setFiltered(bool filtered) {
+    filtered_ = filtered;
+    refresh();
+}
+
 void LoadBand::showWaiting(std::function<void()> stop) {
     stopWaiting_ = std::move(stop);
     refresh();
@@ -68,7 +73,9 @@ void LoadBand::refresh() {
     const QString rows = QLocale().toString(model_ ? model_->shownRows() : 0);
     switch (load) {
     case Load::Complete:
-        status_->clear();
+        status_->setText(!model_         ? QString()
+                         : filtered_     ? QStringLiteral("%1 rows match the filter").arg(rows)
+                         : QStringLiteral("%1 rows").arg(rows));
         break;
     case Load::Reading:
         status_->setText(stopWaiting_ ? QStringLiteral("Reading the table again…")
@@ -91,7 +98,7 @@ void LoadBand::refresh() {
         parentWidget()->setFocus(Qt::OtherFocusReason);
     busy_->setVisible(load == Load::Reading);
     stop_->setVisible(load == Load::Reading);
-    const bool show = load != Load::Complete;
+    const bool show = model_ != nullptr || load != Load::Complete;
     if (show == isHidden()) {
         setVisible(show);
         emit shownChanged();

@@ -1,8 +1,9 @@
 #pragma once
 
-// The band under the grid's cells while a table's rows are read: how many have arrived,
-// a busy bar and a Stop button; after a stop (or a failed read) it says that the table
-// was not read to its end. Hidden when the rows were read whole.
+// The band under the grid's cells: while a table's rows are read, how many have arrived,
+// a busy bar and a Stop button; after a stop (or a failed read), that the table was not
+// read to its end; once the rows were read whole, how many the grid holds ("1,234 rows",
+// or "1,234 rows match the filter"). Hidden while nothing is bound.
 
 #include <QWidget>
 #include <functional>
@@ -27,6 +28,8 @@ class LoadBand : public QWidget {
     // While the rows are read again and none has come yet (a refresh): says so, with a
     // Stop button that runs `stop`. An empty function ends that and follows the model again.
     void showWaiting(std::function<void()> stop);
+    // The rows bound were read with a filter: the count says they match it.
+    void setFiltered(bool filtered);
     // The band's text now.
     QString text() const;
     QSize sizeHint() const override;
@@ -43,6 +46,7 @@ class LoadBand : public QWidget {
     QPushButton* stop_ = nullptr;
     QMetaObject::Connection following_;
     std::function<void()> stopWaiting_;
+    bool filtered_ = false;
 };
 
 } // namespace pages

@@ -126,7 +126,7 @@ void GridAttacksTest::shouldRefreshWhileAnotherUserHoldsTheTableAndStopOnRequest
     auto* stop = grid_->loadBand()->findChild<QPushButton*>("StopLoad");
     QVERIFY(stop && stop->isVisible());
     QTest::mouseClick(stop, Qt::LeftButton);
-    QVERIFY(QTest::qWaitFor([&] { return grid_->loadBand()->isHidden(); }, 5000));
+    QVERIFY(QTest::qWaitFor([&] { return stop->isHidden(); }, 5000));
     QCOMPARE(grid_->DataSource(), old);
     QCOMPARE(boxes(), QString());
 
