@@ -5,6 +5,7 @@
 #include "db/read/recordset.h"
 #include "model/recordsetmodel.h"
 #include "pages/editor/celldelegate.h"
+#include "pages/editor/filterbar.h"
 #include "pages/editor/findbar.h"
 #include "pages/editor/gridedits.h"
 #include "pages/editor/gridrefresh.h"
@@ -60,8 +61,13 @@ DataGrid::DataGrid(QWidget* parent) : QTableView(parent) {
     connect(load_, &LoadBand::shownChanged, this, &DataGrid::updateGeometries);
     find_ = new FindBar(this);
     connect(find_, &FindBar::shownChanged, this, &DataGrid::updateGeometries);
+    filter_ = new FilterBar(this);
+    connect(filter_, &FilterBar::shownChanged, this, &DataGrid::updateGeometries);
+    connect(filter_, &FilterBar::applyWanted, this, qOverload<>(&DataGrid::applyFilter));
+    connect(filter_, &FilterBar::clearWanted, this, &DataGrid::clearFilter);
     refresh_ = new GridRefresh(this);
     addReadActions();
+    addFilterActions();
     edits_ = new GridEdits(this);
 }
 
@@ -90,6 +96,7 @@ void DataGrid::setDataSource(std::shared_ptr<db::RecordsetData> source) {
     }
     setModel(model_.get());
     edits_->bind(model_.get());
+    load_->setFiltered(source_ && !source_->filter.empty());
     load_->follow(model_.get());
     delete previousSelection; // the view does not delete the one it replaces
     previous.reset();         // the earlier rows, and with them their connection, go now
@@ -123,6 +130,7 @@ void DataGrid::setDataSource(std::shared_ptr<db::RecordsetData> source) {
         if (model_->rowCount() > 0)
             setCurrentIndex(model_->index(0, 0));
     }
+    offerRememberedFilter();
     updateGeometries();
 }
 
@@ -442,15 +450,16 @@ void DataGrid::updateGeometries() {
     QTableView::updateGeometries();
     const int loadBand = load_->isHidden() ? 0 : load_->sizeHint().height();
     const int findBand = find_->isHidden() ? 0 : find_->sizeHint().height();
+    const int filterBand = filter_->isHidden() ? 0 : filter_->sizeHint().height();
     // The notice takes the lines its text needs, leaving the cells a header and a row.
     const int room = height() - 2 * frameWidth() - horizontalHeader()->height() -
-                     verticalHeader()->defaultSectionSize() - loadBand - findBand;
+                     verticalHeader()->defaultSectionSize() - loadBand - findBand - filterBand;
     const int noticeBand =
         notice_->isHidden()
             ? 0
             : std::max(std::min(notice_->heightForWidth(width() - 2 * frameWidth()), room),
                        notice_->sizeHint().height());
-    const int band = noticeBand + loadBand + findBand;
+    const int band = noticeBand + loadBand + findBand + filterBand;
     QMargins margins = viewportMargins();
     if (margins.bottom() != band) {
         margins.setBottom(band);
@@ -460,6 +469,11 @@ void DataGrid::updateGeometries() {
         const QRect cells = viewport()->geometry();
         const int width = cells.right() + 1 - frameWidth();
         int top = cells.bottom() + 1;
+        if (filterBand > 0) {
+            filter_->setGeometry(frameWidth(), top, width, filterBand);
+            filter_->raise();
+            top += filterBand;
+        }
         if (findBand > 0) {
             find_->setGeometry(frameWidth(), top, width, findBand);
             find_->raise();

@@ -10,12 +10,14 @@
 // own actions (QWidget::actions), in the order they were added. A click on a column's
 // header sorts the rows shown by that column, a second click the other way round; the
 // header shows the order (the table itself is not changed). Ctrl+C copies the selected
-// cells (gridcopy.h), Ctrl+F finds a text (findbar.h), F5 reads the table again
-// (gridrefresh.h). A table whose rows cannot be
+// cells (gridcopy.h), Ctrl+F finds a text (findbar.h), Ctrl+Shift+F filters the rows
+// (filterbar.h; the context menu filters by the current cell's value too), F5 reads the
+// table again (gridrefresh.h). A table whose rows cannot be
 // written shows read-only, with the reason in a band under the cells; so does a cell
 // whose value cannot be written back exactly, while it is the current one. A write runs
 // while the window repaints, with the hourglass, and can be cancelled (writewait.h).
 
+#include <QStringList>
 #include <QTableView>
 #include <memory>
 
@@ -23,7 +25,8 @@ class QAction;
 
 namespace db {
 struct RecordsetData;
-}
+struct Filter;
+} // namespace db
 
 namespace model {
 class RecordsetModel;
@@ -32,6 +35,7 @@ class RecordsetModel;
 namespace pages {
 
 class CellDelegate;
+class FilterBar;
 class FindBar;
 class GridEdits;
 class GridRefresh;
@@ -41,6 +45,9 @@ class NoticeBand;
 class DataGrid : public QTableView {
     Q_OBJECT
   public:
+    // What the filter bar says when it offers the filter last used on the table.
+    static const QString OfferedFilterText;
+
     explicit DataGrid(QWidget* parent = nullptr);
     using QTableView::edit;
     ~DataGrid() override;
@@ -72,6 +79,17 @@ class DataGrid : public QTableView {
     // Reads the table again (gridrefresh.h).
     void refresh();
     FindBar* findBar() const { return find_; }
+    FilterBar* filterBar() const { return filter_; }
+    // Reads the table again with the bar's conditions as a WHERE the server evaluates, and
+    // remembers them for the table; a refused condition is shown in the bar, and the rows
+    // shown stay.
+    void applyFilter();
+    void applyFilter(const db::Filter& filter);
+    // Reads every row of the table again, and forgets the remembered filter.
+    void clearFilter();
+    // Filters by the current cell's value (or away from it), beside the conditions the rows
+    // were read with.
+    void filterByCurrentValue(bool excluding);
     GridRefresh* refresher() const { return refresh_; }
     // Why the bound rows cannot be edited; empty when they can (or nothing is bound).
     QString readOnlyReason() const;
@@ -103,6 +121,10 @@ class DataGrid : public QTableView {
 
   private:
     void addReadActions();
+    void addFilterActions();
+    QStringList columnNames() const;
+    // A table opened (not read again): the filter remembered for it is offered in the bar.
+    void offerRememberedFilter();
     QAction* addGridAction(const QString& text, const QString& name,
                            const QList<QKeySequence>& keys);
     void sortByHeader(int column);
@@ -126,6 +148,8 @@ class DataGrid : public QTableView {
     NoticeBand* notice_ = nullptr;
     LoadBand* load_ = nullptr;
     FindBar* find_ = nullptr;
+    FilterBar* filter_ = nullptr;
+    QString filterPlace_; // where the bound rows came from (rememberedfilter.h)
     GridRefresh* refresh_ = nullptr;
     GridEdits* edits_ = nullptr;
     bool placingNotice_ = false;

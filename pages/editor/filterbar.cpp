@@ -8,15 +8,17 @@
 #include <QPushButton>
 #include <QStyle>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <iterator>
 
 namespace pages {
 namespace {
 
-constexpr db::FilterOp kOps[] = {
-    db::FilterOp::Equal,    db::FilterOp::NotEqual,       db::FilterOp::Less,
-    db::FilterOp::LessOrEqual, db::FilterOp::Greater,     db::FilterOp::GreaterOrEqual,
-    db::FilterOp::Contains, db::FilterOp::StartsWith,     db::FilterOp::IsNull,
-    db::FilterOp::IsNotNull};
+constexpr db::FilterOp kOps[] = {db::FilterOp::Equal,    db::FilterOp::NotEqual,
+                                 db::FilterOp::Less,     db::FilterOp::LessOrEqual,
+                                 db::FilterOp::Greater,  db::FilterOp::GreaterOrEqual,
+                                 db::FilterOp::Contains, db::FilterOp::StartsWith,
+                                 db::FilterOp::IsNull,   db::FilterOp::IsNotNull};
 
 bool takesValue(db::FilterOp op) {
     return op != db::FilterOp::IsNull && op != db::FilterOp::IsNotNull;
@@ -40,8 +42,8 @@ FilterBar::FilterBar(QWidget* grid) : QWidget(grid), grid_(grid) {
                     QStringLiteral("Read the rows that match every condition (Enter)"));
     clear_ = button("FilterClear", QStringLiteral("Clear Filter"),
                     QStringLiteral("Read every row of the table again"));
-    close_ = new QPushButton(style()->standardIcon(QStyle::SP_TitleBarCloseButton), QString(),
-                             this);
+    close_ =
+        new QPushButton(style()->standardIcon(QStyle::SP_TitleBarCloseButton), QString(), this);
     close_->setObjectName(QStringLiteral("FilterClose"));
     close_->setAccessibleName(QStringLiteral("Close"));
     close_->setToolTip(QStringLiteral("Close the filter bar (Esc); the filter stays"));
@@ -81,7 +83,8 @@ void FilterBar::setColumns(const QStringList& names) {
     db::Filter kept;
     for (const db::FilterCondition& condition : filter().conditions)
         if (condition.column >= 0 && condition.column < names.size() &&
-            condition.column < columns_.size() && names[condition.column] == columns_[condition.column])
+            condition.column < columns_.size() &&
+            names[condition.column] == columns_[condition.column])
             kept.conditions.push_back(condition);
     columns_ = names;
     setFilter(kept);
@@ -163,14 +166,14 @@ void FilterBar::addLine(const db::FilterCondition& condition) {
     line.op->setAccessibleName(QStringLiteral("Operator"));
     for (db::FilterOp op : kOps)
         line.op->addItem(db::filterOpText(op));
-    line.op->setCurrentIndex(int(std::find(std::begin(kOps), std::end(kOps), condition.op) -
-                                 std::begin(kOps)));
+    line.op->setCurrentIndex(
+        int(std::find(std::begin(kOps), std::end(kOps), condition.op) - std::begin(kOps)));
     line.value = new QLineEdit(condition.value, line.row);
     line.value->setObjectName(QStringLiteral("FilterValue"));
     line.value->setAccessibleName(QStringLiteral("Value"));
     line.value->setPlaceholderText(QStringLiteral("Value"));
-    line.remove = new QPushButton(style()->standardIcon(QStyle::SP_DialogDiscardButton),
-                                  QString(), line.row);
+    line.remove =
+        new QPushButton(style()->standardIcon(QStyle::SP_DialogDiscardButton), QString(), line.row);
     line.remove->setObjectName(QStringLiteral("FilterRemove"));
     line.remove->setAccessibleName(QStringLiteral("Remove Condition"));
     line.remove->setToolTip(QStringLiteral("Remove this condition"));
@@ -205,10 +208,9 @@ void FilterBar::relayout() {
     // The tab order follows the conditions, then the buttons.
     QWidget* previous = nullptr;
     for (const Line& line : lines_)
-        for (QWidget* control : {static_cast<QWidget*>(line.column),
-                                 static_cast<QWidget*>(line.op),
-                                 static_cast<QWidget*>(line.value),
-                                 static_cast<QWidget*>(line.remove)}) {
+        for (QWidget* control :
+             {static_cast<QWidget*>(line.column), static_cast<QWidget*>(line.op),
+              static_cast<QWidget*>(line.value), static_cast<QWidget*>(line.remove)}) {
             if (previous)
                 setTabOrder(previous, control);
             previous = control;

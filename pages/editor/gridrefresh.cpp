@@ -3,6 +3,7 @@
 #include "app/mainmodule.h"
 #include "app/platform.h"
 #include "db/odbc/dberror.h"
+#include "db/read/filter.h"
 #include "db/read/recordset.h"
 #include "db/write/tablekeys.h"
 #include "model/recordsetmodel.h"
@@ -18,10 +19,20 @@ GridRefresh::GridRefresh(DataGrid* grid) : QObject(grid), grid_(grid) {}
 GridRefresh::~GridRefresh() = default;
 
 void GridRefresh::refresh() {
+    if (const QString refusal = read(nullptr); !refusal.isEmpty())
+        app::platform().messageBox(grid_->window(), refusal, app::kStyleExclamation,
+                                   app::ApplicationTitle());
+}
+
+QString GridRefresh::refreshWith(const db::Filter& filter) {
+    return read(&filter);
+}
+
+QString GridRefresh::read(const db::Filter* filter) {
     const std::shared_ptr<db::RecordsetData> old = grid_->DataSource();
     auto* model = qobject_cast<model::RecordsetModel*>(grid_->model());
     if (!old || !model || pending_)
-        return;
+        return {};
     giveUp();
     // 1. An open edit goes to the table first; a read under way stops.
     grid_->commitPendingEdit();
@@ -52,13 +63,14 @@ void GridRefresh::refresh() {
     // 3. The source again, over the same connection, while the window goes on; the band
     // says so, with Stop.
     try {
-        pending_ = std::make_unique<db::PendingRequery>(*old, [this] { bindFresh(); });
+        pending_ = filter ? std::make_unique<db::PendingRequery>(*old, *filter, model->tableKeys(),
+                                                                 [this] { bindFresh(); })
+                          : std::make_unique<db::PendingRequery>(*old, [this] { bindFresh(); });
     } catch (const db::DbError& error) {
-        app::platform().messageBox(grid_->window(), error.description(), app::kStyleExclamation,
-                                   app::ApplicationTitle());
-        return;
+        return error.description();
     }
     grid_->loadBand()->showWaiting([this] { stopWaiting(); });
+    return {};
 }
 
 void GridRefresh::bindFresh() {

@@ -18,7 +18,8 @@
 
 namespace db {
 class PendingRequery;
-}
+struct Filter;
+} // namespace db
 
 namespace pages {
 
@@ -31,6 +32,9 @@ class GridRefresh : public QObject {
     ~GridRefresh() override;
 
     void refresh();
+    // The same with a filter the server evaluates (an empty one: every row), for the filter
+    // bar: answers why the read could not start (empty when it did).
+    QString refreshWith(const db::Filter& filter);
     // True while the table is being read again and its first rows have not been shown.
     bool waiting() const { return pending_ != nullptr; }
     // Ends a refresh still waiting for its rows (the rows shown stay), and the looking.
@@ -41,6 +45,7 @@ class GridRefresh : public QObject {
     void giveUp();
 
   private:
+    QString read(const db::Filter* filter);
     // The first rows are in: binds the grid to them.
     void bindFresh();
     void stopWaiting();

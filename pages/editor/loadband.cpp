@@ -73,17 +73,25 @@ void LoadBand::refresh() {
     const QString rows = QLocale().toString(model_ ? model_->shownRows() : 0);
     switch (load) {
     case Load::Complete:
-        status_->setText(!model_         ? QString()
-                         : filtered_     ? QStringLiteral("%1 rows match the filter").arg(rows)
-                         : QStringLiteral("%1 rows").arg(rows));
+        if (!model_)
+            status_->clear();
+        else if (model_->shownRows() == 1)
+            status_->setText(filtered_ ? QStringLiteral("1 row matches the filter")
+                                       : QStringLiteral("1 row"));
+        else
+            status_->setText(filtered_ ? QStringLiteral("%1 rows match the filter").arg(rows)
+                                       : QStringLiteral("%1 rows").arg(rows));
         break;
     case Load::Reading:
         status_->setText(stopWaiting_ ? QStringLiteral("Reading the table again…")
                                       : QStringLiteral("Reading rows: %1 so far").arg(rows));
         break;
     case Load::Stopped:
+        // A read that stopped on its own (memory) says why.
         status_->setText(
-            QStringLiteral("Stopped after %1 rows: the table was not read to its end.").arg(rows));
+            QStringLiteral("Stopped after %1 rows: the table was not read to its end. %2")
+                .arg(rows, model_ ? model_->loadMessage() : QString())
+                .trimmed());
         break;
     case Load::Failed:
         status_->setText(QStringLiteral("Reading failed after %1 rows: the table was not read to "

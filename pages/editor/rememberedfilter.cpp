@@ -104,11 +104,11 @@ void rememberFilter(const QString& place, const db::Filter& filter, const QStrin
                                       {QStringLiteral("value"), condition.value}});
     }
     try {
-        app::SaveSetting(app::ViewSettingsKey, kSection, keyFor(place),
-                         conditions.isEmpty()
-                             ? QString()
-                             : QString::fromUtf8(QJsonDocument(conditions).toJson(
-                                   QJsonDocument::Compact)));
+        app::SaveSetting(
+            app::ViewSettingsKey, kSection, keyFor(place),
+            conditions.isEmpty()
+                ? QString()
+                : QString::fromUtf8(QJsonDocument(conditions).toJson(QJsonDocument::Compact)));
     } catch (...) {
         // A store that cannot be written: the filter is not remembered.
     }

@@ -104,13 +104,34 @@ void GridCopyTest::shouldOfferEveryReadActionInTheContextMenu() {
         if (!action->isSeparator() && !action->menu())
             QCOMPARE(action->shortcutContext(), Qt::WidgetWithChildrenShortcut);
     }
-    QCOMPARE(names, QStringList({"SetNullAction", "-", "CopyAction", "CopyNullAsAction", "-",
-                                 "SortAscendingAction", "SortDescendingAction", "TableOrderAction",
-                                 "-", "FindAction", "FindNextAction", "FindPreviousAction",
-                                 "RefreshAction", "-", "AddRowAction", "DeleteRowsAction",
-                                 "PasteAction", "UndoAction", "RedoAction"}));
+    QCOMPARE(names, QStringList({"SetNullAction",
+                                 "-",
+                                 "CopyAction",
+                                 "CopyNullAsAction",
+                                 "-",
+                                 "SortAscendingAction",
+                                 "SortDescendingAction",
+                                 "TableOrderAction",
+                                 "-",
+                                 "FindAction",
+                                 "FindNextAction",
+                                 "FindPreviousAction",
+                                 "RefreshAction",
+                                 "-",
+                                 "FilterAction",
+                                 "FilterByValueAction",
+                                 "FilterExcludingValueAction",
+                                 "ClearFilterAction",
+                                 "-",
+                                 "AddRowAction",
+                                 "DeleteRowsAction",
+                                 "PasteAction",
+                                 "UndoAction",
+                                 "RedoAction"}));
     QCOMPARE(grid.findChild<QAction*>("CopyAction")->shortcut(), QKeySequence(QKeySequence::Copy));
     QCOMPARE(grid.findChild<QAction*>("RefreshAction")->shortcut(), QKeySequence(Qt::Key_F5));
+    QCOMPARE(grid.findChild<QAction*>("FilterAction")->shortcut(),
+             QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F));
     QCOMPARE(grid.findChild<QAction*>("FindPreviousAction")->shortcut(),
              QKeySequence(Qt::SHIFT | Qt::Key_F3));
 
