@@ -1,5 +1,6 @@
 #include "pages/editor/filterbar.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -253,6 +254,19 @@ void FilterBar::keyPressEvent(QKeyEvent* event) {
     default:
         QWidget::keyPressEvent(event);
     }
+}
+
+bool FilterBar::focusNextPrevChild(bool next) {
+    QWidget* from = QApplication::focusWidget();
+    if (!from || !isAncestorOf(from))
+        return QWidget::focusNextPrevChild(next);
+    QWidget* to = from;
+    do
+        to = next ? to->nextInFocusChain() : to->previousInFocusChain();
+    while (to != from && !(isAncestorOf(to) && to->isVisibleTo(this) && to->isEnabled() &&
+                           (to->focusPolicy() & Qt::TabFocus)));
+    to->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+    return true;
 }
 
 } // namespace pages

@@ -50,6 +50,9 @@ class FilterBar : public QWidget {
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;
+    // Tab and Shift+Tab go round the bar's own controls (the grid would take them to move
+    // its current cell).
+    bool focusNextPrevChild(bool next) override;
 
   private:
     struct Line {

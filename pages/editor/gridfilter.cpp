@@ -62,8 +62,10 @@ void DataGrid::applyFilter(const db::Filter& filter) {
         filter_->say(check.refusal, check.condition);
         return;
     }
-    // 2. The table read again with them (an open edit is written first); remembered.
+    // 2. The table read again with them (an open edit is written first; a read again still
+    // waiting gives way); remembered.
     filter_->say(QString());
+    refresh_->cancel();
     if (const QString refusal = refresh_->refreshWith(filter); !refusal.isEmpty()) {
         filter_->say(refusal);
         return;
@@ -100,9 +102,11 @@ void DataGrid::offerRememberedFilter() {
     filter_->setColumns(names);
     if (place == filterPlace_)
         return; // the same table read again
+    // Another table: the bar starts again, closed.
     filterPlace_ = place;
     filter_->setFilter(source_ ? source_->filter : db::Filter{});
     filter_->say(QString());
+    filter_->hide();
     if (!source_ || !source_->filter.empty())
         return;
     // Offered, never applied: the bar shows it, the focus stays where it is.

@@ -3,6 +3,7 @@
 #include "model/recordsetmodel.h"
 #include "pages/editor/datagrid.h"
 #include "pages/editor/filterbar.h"
+#include "pages/editor/gridrefresh.h"
 #include "pages/editor/loadband.h"
 #include "support/fakeplatform.h"
 
