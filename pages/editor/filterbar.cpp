@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <iterator>
+#include <memory>
 
 namespace pages {
 namespace {
@@ -141,8 +142,9 @@ void FilterBar::addCondition() {
 void FilterBar::removeCondition(int index) {
     if (index < 0 || index >= int(lines_.size()))
         return;
-    const bool hadFocus = lines_[std::size_t(index)].row->isAncestorOf(focusWidget());
-    delete lines_[std::size_t(index)].row; // its widgets with it
+    const bool hadFocus = lines_[std::size_t(index)].row->isAncestorOf(QApplication::focusWidget());
+    const std::unique_ptr<QWidget> gone(lines_[std::size_t(index)].row); // its widgets with it
+    gone->hide();
     lines_.erase(lines_.begin() + index);
     relayout();
     if (hadFocus)

@@ -157,12 +157,23 @@ void FilterBarTest::shouldRefuseAConditionKeepingTheRowsAndOfferTheRememberedFil
     QCOMPARE(ids().size(), 6);
     QCOMPARE(boxes(), QStringList());
 
-    // 2. Mended by keys and applied; Esc closes the bar, the filter stays.
+    // 2. Mended by keys, a second condition added by keys (id > 1), both applied; Esc
+    // closes the bar, the filter stays.
     child<QLineEdit>("FilterValue")->selectAll();
+    QTest::keyClicks(QApplication::focusWidget(), "1");
+    key(Qt::Key_Tab); // the condition's remove button
+    key(Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), child<QPushButton>("FilterAdd"));
+    key(Qt::Key_Space);
+    QCOMPARE(grid_->filterBar()->filter().conditions.size(), std::size_t(2));
+    key(Qt::Key_Tab); // the new condition's column is id; its operator:
+    for (int i = 0; i < 4; ++i)
+        key(Qt::Key_Down);
+    key(Qt::Key_Tab);
     QTest::keyClicks(QApplication::focusWidget(), "1");
     key(Qt::Key_Return);
     QVERIFY(reboundFrom(old));
-    QCOMPARE(ids(), QStringList({"1", "3"}));
+    QCOMPARE(ids(), QStringList({"3"}));
     QCOMPARE(grid_->filterBar()->status(), QString());
     key(Qt::Key_Escape);
     QVERIFY(grid_->filterBar()->isHidden());
@@ -177,14 +188,15 @@ void FilterBarTest::shouldRefuseAConditionKeepingTheRowsAndOfferTheRememberedFil
     QCOMPARE(grid_->filterBar()->status(), pages::DataGrid::OfferedFilterText);
     QCOMPARE(grid_->loadBand()->text(), QStringLiteral("6 rows"));
     const db::Filter offered = grid_->filterBar()->filter();
-    QCOMPARE(offered.conditions.size(), std::size_t(1));
+    QCOMPARE(offered.conditions.size(), std::size_t(2));
     QCOMPARE(offered.conditions[0].column, 2);
     QCOMPARE(offered.conditions[0].value, QStringLiteral("1"));
+    QVERIFY(offered.conditions[1].op == db::FilterOp::Greater);
     // Apply takes it.
     old = grid_->DataSource();
     QTest::mouseClick(child<QPushButton>("FilterApply"), Qt::LeftButton);
     QVERIFY(reboundFrom(old));
-    QCOMPARE(ids(), QStringList({"1", "3"}));
+    QCOMPARE(ids(), QStringList({"3"}));
 }
 
 QTEST_MAIN(FilterBarTest)
