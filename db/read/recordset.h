@@ -6,10 +6,12 @@
 // forward over the rows (Eof, MoveNext, Fields) or hands them to a grid (DataSource).
 // Copies share one recordset.
 
+#include "db/read/filter.h"
 #include "db/read/resulttable.h"
 
 #include <QString>
 #include <QVariant>
+#include <cstddef>
 #include <functional>
 #include <memory>
 
@@ -44,13 +46,17 @@ struct RecordsetData {
     RecordsetData(const RecordsetData&) = delete;
     RecordsetData& operator=(const RecordsetData&) = delete;
 
-    QString source; // the SQL text
+    QString source; // the SQL text (a table's: "SELECT * FROM [t]", never with a filter)
+    // The filter the rows were read with, and its WHERE text as the read appended it to
+    // the source (" WHERE ..."); empty: every row. A refresh reads with both again.
+    Filter filter;
+    QString where;
     int cursorType = adOpenForwardOnly;
     int lockType = adLockReadOnly;
     std::shared_ptr<ConnectionState> connection;
     ResultTable rows;
 
-    // Where the read of the rows stands, and why it failed.
+    // Where the read of the rows stands, and why it failed or stopped on its own.
     Load load() const;
     QString loadMessage() const;
     // Appends the rows that have arrived (on the opening thread), telling the listeners
@@ -83,6 +89,11 @@ std::shared_ptr<RecordsetData> requery(const RecordsetData& data);
 class PendingRequery {
   public:
     PendingRequery(const RecordsetData& data, std::function<void()> whenReady);
+    // Reads the table of `data` again with `filter` as a WHERE the server evaluates (an
+    // empty filter: the table's own query, unchanged); the new rows keep the filter. A
+    // filter checkFilter refuses throws DbError with its refusal before anything is read.
+    PendingRequery(const RecordsetData& data, const Filter& filter, const TableKeys* keys,
+                   std::function<void()> whenReady);
     ~PendingRequery();
     PendingRequery(const PendingRequery&) = delete;
     PendingRequery& operator=(const PendingRequery&) = delete;
@@ -95,6 +106,12 @@ class PendingRequery {
     struct State;
     std::shared_ptr<State> state_;
 };
+
+// The bytes of rows a read holds before it stops on its own, as the Stop button stops it,
+// keeping what it read (its load message says why): a part of the machine's physical
+// memory. setReadMemoryLimit sets another limit (tests); 0 goes back to the machine's.
+std::size_t readMemoryLimit();
+void setReadMemoryLimit(std::size_t bytes);
 
 class Field {
   public:

@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QTimer>
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 
 namespace db {
@@ -80,6 +81,13 @@ PendingRequery::PendingRequery(const RecordsetData& data, std::function<void()> 
     }
 }
 
+PendingRequery::PendingRequery(const RecordsetData& data, const Filter& filter,
+                               const TableKeys* keys, std::function<void()> whenReady)
+    : PendingRequery(data, std::move(whenReady)) {
+    (void)filter;
+    (void)keys;
+}
+
 PendingRequery::~PendingRequery() {
     stop();
 }
@@ -107,6 +115,18 @@ void PendingRequery::stop() {
         state_->stream->setArrivalHandler(nullptr);
         state_->stream->stop();
     }
+}
+
+namespace {
+std::atomic<std::size_t> memoryLimit{0};
+} // namespace
+
+std::size_t readMemoryLimit() {
+    return memoryLimit;
+}
+
+void setReadMemoryLimit(std::size_t bytes) {
+    memoryLimit = bytes;
 }
 
 } // namespace db

@@ -1,0 +1,66 @@
+#pragma once
+
+// A filter on a table's rows: conditions of column, operator and value, all of which must
+// hold, sent to the server as the WHERE of the table's select so that a large table is
+// narrowed before anything is read. Each value is checked against its column as a typed
+// value is (the same rules, the same messages) before anything is sent.
+
+#include <QString>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace db {
+
+struct RecordsetData;
+struct TableKeys;
+struct ColumnType;
+
+enum class FilterOp {
+    Equal,
+    NotEqual,
+    Less,
+    LessOrEqual,
+    Greater,
+    GreaterOrEqual,
+    Contains,
+    StartsWith,
+    IsNull,
+    IsNotNull
+};
+
+struct FilterCondition {
+    int column = -1; // a column of the rows
+    FilterOp op = FilterOp::Equal;
+    QString value; // as typed; unused by the NULL tests
+    bool operator==(const FilterCondition&) const = default;
+};
+
+struct Filter {
+    std::vector<FilterCondition> conditions; // all must hold
+    bool empty() const { return conditions.empty(); }
+    bool operator==(const Filter&) const = default;
+};
+
+struct FilterCheck {
+    QString refusal;    // why the filter cannot be sent; empty when it can
+    int condition = -1; // the refused condition
+    bool accepted() const { return refusal.isEmpty(); }
+};
+
+// The columns' types as the write rules see them: from the table's keys (declared type
+// names, the server's character set) where known, else from the rows' description.
+using ColumnTypeOf = std::function<ColumnType(int column)>;
+ColumnTypeOf columnTypes(const RecordsetData& data, const TableKeys* keys);
+
+// Checks every condition against its column: the value as a typed value is checked (the
+// same rules and messages); "contains" and "starts with" only on text columns; text and
+// unitext columns (which the server compares with no operator but LIKE) allow only
+// "contains" and the NULL tests; binary columns only "=", "<>" and the NULL tests.
+FilterCheck checkFilter(const Filter& filter, const RecordsetData& data, const TableKeys* keys);
+
+// The operator as the filter bar names it: "=", "<>", "<", "<=", ">", ">=", "contains",
+// "starts with", "is NULL", "is not NULL".
+QString filterOpText(FilterOp op);
+
+} // namespace db
