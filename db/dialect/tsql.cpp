@@ -33,6 +33,40 @@ std::optional<QString> readBracketed(const QString& text, qsizetype& at) {
 
 } // namespace
 
+QString stringLiteral(const QString& text) {
+    QString escaped = text;
+    escaped.replace(QLatin1Char('\''), QLatin1String("''"));
+    return QLatin1Char('\'') + escaped + QLatin1Char('\'');
+}
+
+QString compared(const QString& column, QLatin1String op, const QString& literal) {
+    return quoteIdentifier(column) + QLatin1Char(' ') + op + QLatin1Char(' ') + literal;
+}
+
+QString containsText(const QString& column, const QString& text, bool atStart) {
+    QString pattern = atStart ? QString() : QStringLiteral("%");
+    for (const QChar c : text) {
+        if (c == QLatin1Char('%') || c == QLatin1Char('_') || c == QLatin1Char('[') ||
+            c == QLatin1Char(']'))
+            pattern += QLatin1Char('[') + c + QLatin1Char(']');
+        else
+            pattern += c;
+    }
+    pattern += QLatin1Char('%');
+    return quoteIdentifier(column) + QLatin1String(" LIKE ") + stringLiteral(pattern);
+}
+
+QString isNull(const QString& column, bool null) {
+    return quoteIdentifier(column) +
+           (null ? QLatin1String(" IS NULL") : QLatin1String(" IS NOT NULL"));
+}
+
+QString whereAll(const QStringList& conditions) {
+    return conditions.isEmpty()
+               ? QString()
+               : QLatin1String(" WHERE ") + conditions.join(QLatin1String(" AND "));
+}
+
 QString quoteIdentifier(const QString& identifier) {
     QString escaped = identifier;
     escaped.replace(QLatin1Char(']'), QLatin1String("]]"));

@@ -9,6 +9,7 @@
 #include "db/dialect/tablename.h"
 
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 namespace db {
@@ -32,6 +33,19 @@ QString describeTable(const TableName& table);
 // The table's rows (or their count, with `count`) read inside a write's transaction,
 // holding shared locks until it ends (holdlock) so that what was read stays so.
 QString selectHeld(const TableName& table, bool count);
+
+// A text as a string literal: in single quotation marks, each one inside doubled.
+QString stringLiteral(const QString& text);
+// The column's value compared with a literal (or a number's text): "[c] >= 5".
+// `op` is one of "=", "<>", "<", "<=", ">", ">=".
+QString compared(const QString& column, QLatin1String op, const QString& literal);
+// The column's text holding `text` anywhere, or at its start, matched with LIKE: the
+// pattern characters of `text` ("%", "_", "[", "]") each in square brackets, so that they
+// stand for themselves (Adaptive Server's own escape, a Transact-SQL extension).
+QString containsText(const QString& column, const QString& text, bool atStart);
+QString isNull(const QString& column, bool null);
+// " WHERE " and the conditions joined by AND; empty for none.
+QString whereAll(const QStringList& conditions);
 
 // A write's transaction, opened and ended by statements of the program's own.
 inline constexpr QLatin1String kBeginTransaction("BEGIN TRANSACTION");

@@ -1,10 +1,73 @@
 #include "db/read/filter.h"
 
+#include "db/dialect/tsql.h"
 #include "db/read/recordset.h"
+#include "db/values/sqltypes.h"
+#include "db/values/valuekinds.h"
 #include "db/values/valuerules.h"
 #include "db/write/tablekeys.h"
 
 namespace db {
+namespace {
+
+using values::Kind;
+
+bool isText(Kind kind) {
+    return kind == Kind::Text || kind == Kind::FixedText || kind == Kind::WideText;
+}
+
+bool isNullTest(FilterOp op) {
+    return op == FilterOp::IsNull || op == FilterOp::IsNotNull;
+}
+
+bool isPattern(FilterOp op) {
+    return op == FilterOp::Contains || op == FilterOp::StartsWith;
+}
+
+// Why the condition cannot be sent; empty when it can. `sent` is then the checked value.
+QString refusal(const FilterCondition& condition, const ColumnType& type, CellValue& sent) {
+    if (isNullTest(condition.op))
+        return {};
+    const Kind kind = values::kindOf(type);
+    const bool longText = isText(kind) && sqltypes::isLong(type.info.sqlType);
+    if (isPattern(condition.op) && !isText(kind))
+        return QStringLiteral("\u201C%1\u201D compares text, and the column does not hold text.")
+            .arg(filterOpText(condition.op));
+    if (longText && condition.op != FilterOp::Contains)
+        return QStringLiteral("the server compares a text column only with \u201Ccontains\u201D "
+                              "and the NULL tests.");
+    const TypedValue typed = checkTyped(type, condition.value.toStdString());
+    if (!typed.accepted())
+        return typed.refusal;
+    sent = typed.value;
+    return {};
+}
+
+QString predicate(const FilterCondition& condition, const ColumnType& type, const CellValue& sent) {
+    const QString& column = type.info.name;
+    const Kind kind = values::kindOf(type);
+    switch (condition.op) {
+    case FilterOp::IsNull:
+        return tsql::isNull(column, true);
+    case FilterOp::IsNotNull:
+        return tsql::isNull(column, false);
+    case FilterOp::Contains:
+    case FilterOp::StartsWith:
+        return tsql::containsText(column, values::text(sent), condition.op == FilterOp::StartsWith);
+    default:
+        break;
+    }
+    const QString value = values::text(sent);
+    const bool number = kind == Kind::Integer || kind == Kind::Bit || kind == Kind::Exact ||
+                        kind == Kind::Approximate;
+    const QString literal = number ? value : tsql::stringLiteral(value);
+    static const QLatin1String ops[] = {QLatin1String("="), QLatin1String("<>"),
+                                        QLatin1String("<"), QLatin1String("<="),
+                                        QLatin1String(">"), QLatin1String(">=")};
+    return tsql::compared(column, ops[int(condition.op)], literal);
+}
+
+} // namespace
 
 ColumnTypeOf columnTypes(const RecordsetData& data, const TableKeys* keys) {
     const std::vector<ColumnInfo>* columns = &data.rows.columns();
@@ -16,7 +79,27 @@ ColumnTypeOf columnTypes(const RecordsetData& data, const TableKeys* keys) {
     };
 }
 
-FilterCheck checkFilter(const Filter&, const RecordsetData&, const TableKeys*) {
+FilterCheck checkFilter(const Filter& filter, const RecordsetData& data, const TableKeys* keys) {
+    QString where;
+    return filterWhere(filter, data, keys, where);
+}
+
+FilterCheck filterWhere(const Filter& filter, const RecordsetData& data, const TableKeys* keys,
+                        QString& where) {
+    const ColumnTypeOf typeOf = columnTypes(data, keys);
+    QStringList predicates;
+    for (std::size_t i = 0; i < filter.conditions.size(); ++i) {
+        const FilterCondition& condition = filter.conditions[i];
+        if (condition.column < 0 || condition.column >= data.rows.columnCount())
+            return {QStringLiteral("The filter names a column the table does not have."), int(i)};
+        const ColumnType type = typeOf(condition.column);
+        CellValue sent;
+        const QString why = refusal(condition, type, sent);
+        if (!why.isEmpty())
+            return {type.info.name + QStringLiteral(": ") + why, int(i)};
+        predicates << predicate(condition, type, sent);
+    }
+    where = tsql::whereAll(predicates);
     return {};
 }
 

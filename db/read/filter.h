@@ -56,8 +56,13 @@ ColumnTypeOf columnTypes(const RecordsetData& data, const TableKeys* keys);
 // Checks every condition against its column: the value as a typed value is checked (the
 // same rules and messages); "contains" and "starts with" only on text columns; text and
 // unitext columns (which the server compares with no operator but LIKE) allow only
-// "contains" and the NULL tests; binary columns only "=", "<>" and the NULL tests.
+// "contains" and the NULL tests; binary columns (not typed as text) only the NULL tests.
 FilterCheck checkFilter(const Filter& filter, const RecordsetData& data, const TableKeys* keys);
+
+// For the layer: checks the filter as checkFilter does and, when it passes, sets `where`
+// to its WHERE text (" WHERE ...", empty for no condition).
+FilterCheck filterWhere(const Filter& filter, const RecordsetData& data, const TableKeys* keys,
+                        QString& where);
 
 // The operator as the filter bar names it: "=", "<>", "<", "<=", ">", ">=", "contains",
 // "starts with", "is NULL", "is not NULL".

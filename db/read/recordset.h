@@ -103,6 +103,8 @@ class PendingRequery {
     void stop();
 
   private:
+    void start(const RecordsetData& data, const Filter& filter, const QString& where,
+               std::function<void()> whenReady);
     struct State;
     std::shared_ptr<State> state_;
 };

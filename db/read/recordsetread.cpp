@@ -1,14 +1,35 @@
 #include "db/read/recordsetread.h"
 
 #include "db/connect/connectionstate.h"
+#include "db/read/recordset.h"
 #include "db/read/resultreader.h"
 
+#include <QLocale>
 #include <functional>
+#include <unistd.h>
 
 namespace db {
 namespace {
 
 std::atomic<int> underWay{0};
+std::atomic<std::size_t> memoryLimit{0};
+
+// A quarter of the machine's physical memory: the rows' own bytes, with room left for
+// what the grid builds over them (order, sort keys) and for the rest of the machine.
+std::size_t machineLimit() {
+    const long pages = sysconf(_SC_PHYS_PAGES);
+    const long pageSize = sysconf(_SC_PAGESIZE);
+    if (pages <= 0 || pageSize <= 0)
+        return std::size_t(1) << 30;
+    return std::size_t(pages) / 4 * std::size_t(pageSize);
+}
+
+QString memoryStopMessage(long long rows, std::size_t bytes) {
+    return QStringLiteral("The read stopped after %1 rows, which take %2 MB: more would "
+                          "exhaust this computer's memory. A filter narrows the table to "
+                          "the rows you need.")
+        .arg(QLocale().toString(rows), QLocale().toString(qulonglong(bytes >> 20)));
+}
 
 std::mutex hookMutex;
 std::function<void(long long)>& blockHook() {
@@ -49,8 +70,19 @@ class StreamSink : public RowSink {
                 return;
             shared_->rowsRead += block.rowCount();
             rows = shared_->rowsRead;
+            bytes_ += block.bytes();
             shared_->blocks.push_back(std::move(block));
-            shared_->wake(shared_);
+            // Past the limit the read ends as a stop ends it, keeping what it read.
+            // The opening thread is told first: a stopped read tells it nothing more.
+            if (bytes_ > limit_ && shared_->state == RecordsetStream::State::Reading) {
+                shared_->state = RecordsetStream::State::Stopped;
+                shared_->message = memoryStopMessage(rows, bytes_);
+                shared_->wakePending = false;
+                shared_->wake(shared_);
+                shared_->stopRequested = true;
+            } else {
+                shared_->wake(shared_);
+            }
         }
         runBlockHook(rows);
     }
@@ -58,6 +90,8 @@ class StreamSink : public RowSink {
 
   private:
     std::shared_ptr<RecordsetStream::Shared> shared_;
+    std::size_t limit_ = readMemoryLimit();
+    std::size_t bytes_ = 0;
 };
 
 // Registers the statement for a cancel from another thread while it lives.
@@ -131,6 +165,15 @@ std::atomic<int>& readsUnderWay() {
 
 int recordsetReadsUnderWay() {
     return underWay.load();
+}
+
+std::size_t readMemoryLimit() {
+    const std::size_t set = memoryLimit;
+    return set > 0 ? set : machineLimit();
+}
+
+void setReadMemoryLimit(std::size_t bytes) {
+    memoryLimit = bytes;
 }
 
 void setReadBlockHook(std::function<void(long long)> hook) {

@@ -7,15 +7,19 @@
 #include <QCoreApplication>
 #include <QTimer>
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 
 namespace db {
 
 std::shared_ptr<RecordsetData> requery(const RecordsetData& data) {
     Recordset recordset;
-    recordset.Open(data.source, Connection(data.connection), data.cursorType, data.lockType);
-    return recordset.DataSource();
+    recordset.Open(data.source + data.where, Connection(data.connection), data.cursorType,
+                   data.lockType);
+    std::shared_ptr<RecordsetData> rows = recordset.DataSource();
+    rows->source = data.source;
+    rows->filter = data.filter;
+    rows->where = data.where;
+    return rows;
 }
 
 struct PendingRequery::State {
@@ -51,15 +55,32 @@ struct PendingRequery::State {
 
 PendingRequery::PendingRequery(const RecordsetData& data, std::function<void()> whenReady)
     : state_(std::make_shared<State>()) {
+    start(data, data.filter, data.where, std::move(whenReady));
+}
+
+PendingRequery::PendingRequery(const RecordsetData& data, const Filter& filter,
+                               const TableKeys* keys, std::function<void()> whenReady)
+    : state_(std::make_shared<State>()) {
+    QString where;
+    const FilterCheck check = filterWhere(filter, data, keys, where);
+    if (!check.accepted())
+        throw DbError(check.refusal);
+    start(data, filter, where, std::move(whenReady));
+}
+
+void PendingRequery::start(const RecordsetData& data, const Filter& filter, const QString& where,
+                           std::function<void()> whenReady) {
     const std::shared_ptr<ConnectionState> connection = data.connection;
     connection->open();
     state_->data = std::make_shared<RecordsetData>();
     state_->data->source = data.source;
+    state_->data->filter = filter;
+    state_->data->where = where;
     state_->data->cursorType = data.cursorType;
     state_->data->lockType = data.lockType;
     state_->data->connection = connection;
     state_->whenReady = std::move(whenReady);
-    state_->stream = RecordsetStream::start(*connection, data.source);
+    state_->stream = RecordsetStream::start(*connection, data.source + where);
     std::weak_ptr<State> weak = state_;
     state_->stream->setArrivalHandler([weak] { State::tell(weak); });
     // As Open: the read logs in before it runs the query, so its columns may take both
@@ -79,13 +100,6 @@ PendingRequery::PendingRequery(const RecordsetData& data, std::function<void()> 
         });
         state_->deadline->start(std::chrono::seconds(seconds));
     }
-}
-
-PendingRequery::PendingRequery(const RecordsetData& data, const Filter& filter,
-                               const TableKeys* keys, std::function<void()> whenReady)
-    : PendingRequery(data, std::move(whenReady)) {
-    (void)filter;
-    (void)keys;
 }
 
 PendingRequery::~PendingRequery() {
@@ -115,18 +129,6 @@ void PendingRequery::stop() {
         state_->stream->setArrivalHandler(nullptr);
         state_->stream->stop();
     }
-}
-
-namespace {
-std::atomic<std::size_t> memoryLimit{0};
-} // namespace
-
-std::size_t readMemoryLimit() {
-    return memoryLimit;
-}
-
-void setReadMemoryLimit(std::size_t bytes) {
-    memoryLimit = bytes;
 }
 
 } // namespace db

@@ -1,4 +1,5 @@
-// Search conditions: comparisons, IS [NOT] NULL, AND, OR, NOT and parentheses.
+// Search conditions: comparisons, IS [NOT] NULL, [NOT] LIKE [ESCAPE], AND, OR, NOT and
+// parentheses.
 
 #include "cursor.h"
 
@@ -38,6 +39,19 @@ Condition primary(Cursor& c) {
         cmp.kind = Condition::IsNull;
         cmp.negated = c.acceptWord("not");
         c.expectWord("null");
+        return cmp;
+    }
+    const bool notLike = c.acceptWord("not");
+    if (notLike || c.peek().is("like")) {
+        c.expectWord("like");
+        cmp.kind = Condition::Like;
+        cmp.negated = notLike;
+        cmp.right = operand(c);
+        if (c.acceptWord("escape")) {
+            cmp.escape = c.literal();
+            if (cmp.escape.kind != Literal::String)
+                c.fail();
+        }
         return cmp;
     }
     static const char* const ops[] = {"=", "<>", "!=", "<", ">", "<=", ">=", "!<", "!>"};

@@ -7,6 +7,7 @@
 #include "decimal.h"
 #include "types.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -158,6 +159,38 @@ void registerCanonicalFunction(sqlite3* db) {
     };
     sqlite3_create_function(db, "qv_canon", 3, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, canon,
                             nullptr, nullptr);
+    // Two exact numbers as qv_canon gives them, by value: -1, 0 or 1 (NULL for a NULL).
+    auto compareDecimals = [](sqlite3_context* ctx, int, sqlite3_value** args) {
+        if (sqlite3_value_type(args[0]) == SQLITE_NULL ||
+            sqlite3_value_type(args[1]) == SQLITE_NULL) {
+            sqlite3_result_null(ctx);
+            return;
+        }
+        const auto text = [](sqlite3_value* v) {
+            const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
+            return std::string(p ? p : "", std::size_t(sqlite3_value_bytes(v)));
+        };
+        std::optional<Decimal> a = Decimal::parse(text(args[0]));
+        std::optional<Decimal> b = Decimal::parse(text(args[1]));
+        if (!a || !b) {
+            sqlite3_result_null(ctx);
+            return;
+        }
+        const int scale = std::max(a->scale, b->scale);
+        Decimal x, y;
+        a->rescale(scale, x);
+        b->rescale(scale, y);
+        const auto sign = [](const Decimal& d) { return d.isZero() ? 0 : d.negative ? -1 : 1; };
+        int cmp = sign(x) - sign(y);
+        if (cmp == 0 && sign(x) != 0) {
+            cmp = x.magnitude < y.magnitude ? -1 : x.magnitude > y.magnitude ? 1 : 0;
+            if (x.negative)
+                cmp = -cmp;
+        }
+        sqlite3_result_int(ctx, cmp < 0 ? -1 : cmp > 0 ? 1 : 0);
+    };
+    sqlite3_create_function(db, "qv_deccmp", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+                            compareDecimals, nullptr, nullptr);
 }
 
 Value readValue(sqlite3_stmt* s, int i, const ColumnInfo& c, Charset charset) {

@@ -1,5 +1,7 @@
 #include "session.h"
 
+#include "like.h"
+
 #include "convert.h"
 #include "messages.h"
 
@@ -56,6 +58,7 @@ bool SqliteSession::open(const std::string& name) {
     sqlite3_update_hook(raw, &SqliteSession::updateHook, this);
     sqlite3_extended_result_codes(raw, 1);
     registerCanonicalFunction(raw);
+    registerLikeFunction(raw);
     sqlite3_create_function(raw, "qv_timestamp", 0, SQLITE_UTF8, &shared_->timestamp, newTimestamp,
                             nullptr, nullptr);
     db_ = std::move(db);

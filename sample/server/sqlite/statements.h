@@ -26,10 +26,11 @@ struct Operand {
 };
 
 struct Condition {
-    enum Kind { Compare, IsNull, And, Or, Not } kind = Compare;
+    enum Kind { Compare, IsNull, Like, And, Or, Not } kind = Compare;
     std::string op; // Compare: = <> != < > <= >= !< !>
     Operand left, right;
-    bool negated = false; // IsNull: IS NOT NULL
+    bool negated = false; // IsNull: IS NOT NULL; Like: NOT LIKE
+    Literal escape;       // Like: the ESCAPE character, when given
     std::vector<Condition> parts;
 };
 

@@ -126,10 +126,39 @@ std::optional<Message> compare(const Condition& c, const TableInfo& table, Sql& 
         sql.binds.push_back(v.value);
         return std::nullopt;
     }
-    sql.text += columnSql(info) + " " + op + " ?";
+    // Exact numbers order by value, not as their canonical text would.
+    if (ordering(op) && isExactNumeric(info.type) && comparesCanonically(info))
+        sql.text += "qv_deccmp(" + columnSql(info) + ", ?) " + op + " 0";
+    else
+        sql.text += columnSql(info) + " " + op + " ?";
     if (isString(info.type))
         sql.text += " COLLATE RTRIM";
     sql.binds.push_back(v.value);
+    return std::nullopt;
+}
+
+// ASE's LIKE through qv_like (like.h): strings only, a string pattern, one escape character.
+std::optional<Message> like(const Condition& c, const TableInfo& table, Sql& sql) {
+    if (!c.left.column || c.right.column || c.right.literal.kind != Literal::String)
+        return msg::notAllowed("int", "varchar");
+    const int index = findColumn(table, c.left.name);
+    if (index < 0)
+        return msg::invalidColumn(c.left.name);
+    const ColumnInfo& info = table.columns[std::size_t(index)];
+    if (!isString(info.type))
+        return msg::notAllowed(typeName(info.type), "varchar");
+    sql.text +=
+        std::string(c.negated ? "NOT " : "") + "qv_like(" + quoteName(info.name) + ", ?, ?)";
+    Stored pattern;
+    pattern.kind = Stored::Text;
+    pattern.bytes = c.right.literal.text;
+    sql.binds.push_back(pattern);
+    Stored escape;
+    if (c.escape.kind == Literal::String) {
+        escape.kind = Stored::Text;
+        escape.bytes = c.escape.text;
+    }
+    sql.binds.push_back(escape);
     return std::nullopt;
 }
 
@@ -137,6 +166,8 @@ std::optional<Message> condition(const Condition& c, const TableInfo& table, Sql
     switch (c.kind) {
     case Condition::Compare:
         return compare(c, table, sql);
+    case Condition::Like:
+        return like(c, table, sql);
     case Condition::IsNull: {
         if (!c.left.column) {
             sql.text += (c.left.literal.kind == Literal::Null) != c.negated ? "1" : "0";

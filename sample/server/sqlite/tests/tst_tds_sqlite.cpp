@@ -663,6 +663,61 @@ void shouldRunChainedSessionsCutTextsAndRefuseCatalogCallsAsAdaptiveServerDoes()
 
 } // namespace
 
+void shouldMatchLikeAsAdaptiveServerDocumentsIt() {
+    Server server;
+    createDatabase(server.folder.path, "pubs", R"(
+CREATE TABLE words (id int NOT NULL PRIMARY KEY, w varchar(12) NULL, c char(6) NOT NULL,
+  memo text NULL, n int NULL);
+INSERT INTO words VALUES (1, 'cat', 'cat', 'a cat', 1), (2, 'cot', 'cot', NULL, 2),
+  (3, '5%', '5%', '50% off', 3), (4, '_n', 'an', NULL, 4), (5, '[x]', ']', NULL, 5),
+  (6, 'Cat', 'Cut', NULL, 6), (7, NULL, '-', NULL, 7);
+CREATE INDEX words_n ON words (n);)");
+    const auto ids = [&](const std::string& where) {
+        return column(*server.backend, "SELECT id FROM words WHERE " + where);
+    };
+    CHECK_EQ(ids("w LIKE 'c%'"), std::string("1|2")); // binary sort order: "C" is not "c"
+    CHECK_EQ(ids("w LIKE 'c_t'"), std::string("1|2"));
+    CHECK_EQ(ids("w LIKE '[ab]%' OR w LIKE '[a-c]at'"), std::string("1"));
+    CHECK_EQ(ids("w LIKE 'c[^a]t'"), std::string("2"));
+    CHECK_EQ(ids("w NOT LIKE 'c%'"), std::string("3|4|5|6")); // NULL matches neither
+    // Wildcards as literals: brackets (a Transact-SQL extension) or an escape character.
+    CHECK_EQ(ids("w LIKE '5[%]'"), std::string("3"));
+    CHECK_EQ(ids("w LIKE '[_]n'"), std::string("4"));
+    CHECK_EQ(ids("w LIKE '_n'"), std::string("4"));
+    CHECK_EQ(ids("w LIKE '[[]x[]]'"), std::string("5"));
+    CHECK_EQ(ids("w LIKE '[[]x]'"), std::string("5"));
+    CHECK_EQ(ids("c LIKE '[]]'"), std::string("5"));
+    CHECK_EQ(ids("c LIKE '[-]'"), std::string("7"));
+    CHECK_EQ(ids("w LIKE '5@%' ESCAPE '@'"), std::string("3"));
+    CHECK_EQ(ids("w LIKE '%@_%' escape '@'"), std::string("4"));
+    // char values padded by their column still match without the padding.
+    CHECK_EQ(ids("c LIKE 'cat'"), std::string("1"));
+    // text compares with LIKE.
+    CHECK_EQ(ids("memo LIKE '%[%]%'"), std::string("3"));
+    // Exact numbers with a scale order by value, whatever their stored form.
+    createDatabase(server.folder.path, "pubs",
+                   "CREATE TABLE prices (id int NOT NULL, p numeric(10,2) NULL);"
+                   "INSERT INTO prices VALUES (1, 19.99), (2, 5), (3, 100.5), (4, -7.25);");
+    CHECK_EQ(column(*server.backend, "SELECT id FROM prices WHERE p > 5"), std::string("1|3"));
+    CHECK_EQ(column(*server.backend, "SELECT id FROM prices WHERE p <= 5.00"), std::string("2|4"));
+    CHECK_EQ(column(*server.backend, "SELECT id FROM prices WHERE p < -7"), std::string("4"));
+    // A number column takes no pattern: 257.
+    CHECK_EQ(ids("n LIKE '1'"), std::string("!257"));
+    // A comparison on an indexed column searches the index.
+    CHECK_EQ(column(*server.backend, "SELECT count(*) FROM words WHERE n = 3"), std::string("1"));
+    sqlite3* db = nullptr;
+    sqlite3_open((server.folder.path + "/pubs.db").c_str(), &db);
+    sqlite3_stmt* plan = nullptr;
+    sqlite3_prepare_v2(db, "EXPLAIN QUERY PLAN SELECT * FROM words WHERE n = ?", -1, &plan,
+                       nullptr);
+    std::string steps;
+    while (sqlite3_step(plan) == SQLITE_ROW)
+        steps += reinterpret_cast<const char*>(sqlite3_column_text(plan, 3));
+    sqlite3_finalize(plan);
+    sqlite3_close(db);
+    CHECK_EQ(steps.find("USING INDEX words_n") != std::string::npos, true);
+}
+
 int main() {
     const std::pair<const char*, void (*)()> tests[] = {
         {"shouldRunTheDriversCellWriteFromLoginToCommit",
@@ -687,6 +742,7 @@ int main() {
          shouldLocateRowsSqliteWroteAndKeepTheirConstraints},
         {"shouldRunChainedSessionsCutTextsAndRefuseCatalogCallsAsAdaptiveServerDoes",
          shouldRunChainedSessionsCutTextsAndRefuseCatalogCallsAsAdaptiveServerDoes},
+        {"shouldMatchLikeAsAdaptiveServerDocumentsIt", shouldMatchLikeAsAdaptiveServerDocumentsIt},
     };
     for (const auto& [name, test] : tests) {
         const int before = failures;
