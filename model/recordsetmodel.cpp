@@ -34,11 +34,27 @@ std::string_view RecordsetModel::unpadded(std::string_view value) {
 
 RecordsetModel::RecordsetModel(std::shared_ptr<db::RecordsetData> data, QObject* parent)
     : QAbstractTableModel(parent), data_(std::move(data)) {
+    start(nullptr);
+}
+
+RecordsetModel::RecordsetModel(std::shared_ptr<db::RecordsetData> data,
+                               const RecordsetModel& sameTable)
+    : data_(std::move(data)) {
+    start(sameTable.writer_.get());
+}
+
+void RecordsetModel::start(const db::RowWriter* learnt) {
     if (data_)
         order_.reset(data_->rows.rowCount());
-    if (!data_ || data_->load() != db::RecordsetData::Load::Reading) {
-        writer_ = std::make_unique<db::RowWriter>(data_);
+    if (data_ && learnt) {
+        writer_ = std::make_unique<db::RowWriter>(data_, *learnt);
         trackTwins();
+    }
+    if (!data_ || data_->load() != db::RecordsetData::Load::Reading) {
+        if (!writer_) {
+            writer_ = std::make_unique<db::RowWriter>(data_);
+            trackTwins();
+        }
         return;
     }
     data_->rowsAboutToBeAppended = [this](int first, int last) { appendShown(first, last); };

@@ -54,6 +54,9 @@ class RecordsetModel : public QAbstractTableModel {
 
     // Learns the table's keys through the rows' connection (see db::RowWriter).
     explicit RecordsetModel(std::shared_ptr<db::RecordsetData> data, QObject* parent = nullptr);
+    // The same table's rows read again with another filter: its keys are known already
+    // from `sameTable`'s rows (see db::RowWriter), and not asked of the server again.
+    RecordsetModel(std::shared_ptr<db::RecordsetData> data, const RecordsetModel& sameTable);
     ~RecordsetModel() override;
 
     int rowCount(const QModelIndex& parent = {}) const override;
@@ -173,6 +176,7 @@ class RecordsetModel : public QAbstractTableModel {
     db::RowWriter& writer() const;
     // Twins are counted by a hash of each shown row's values, as rows come, change and go;
     // only in a table found by all its values.
+    void start(const db::RowWriter* learnt);
     void trackTwins();
     void countTwins(int storedRow);
     // The same for stored rows `first` .. `last`, all shown.

@@ -164,6 +164,7 @@ void Connection::Open(const QString& connectionString) {
     state_->provider = std::move(provider);
     state_->odbcString = odbcString;
     state_->serverCharset.reset();
+    state_->spareRead = std::make_shared<SpareConnection>();
 }
 
 void Connection::Close() {
@@ -171,6 +172,9 @@ void Connection::Close() {
     state_->provider.reset();
     state_->odbcString.clear();
     state_->serverCharset.reset();
+    if (state_->spareRead)
+        state_->spareRead->close();
+    state_->spareRead.reset();
 }
 
 bool Connection::isOpen() const {

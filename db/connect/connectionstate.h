@@ -5,6 +5,7 @@
 #include "db/connect/connection.h"
 #include "db/connect/provider.h"
 #include "db/connect/servercharset.h"
+#include "db/connect/spareconnection.h"
 #include "db/odbc/odbc.h"
 
 #include <memory>
@@ -20,6 +21,7 @@ struct ConnectionState {
     QString odbcString; // what the driver connection was opened with (a recordset's read
                         // opens one more like it)
     std::optional<ServerCharset> serverCharset; // asked once a connection (servercharset.h)
+    std::shared_ptr<SpareConnection> spareRead; // the last read's, kept for the next one
 
     // The open driver connection; throws kObjectClosed while closed.
     odbc::DriverConnection& open() const;

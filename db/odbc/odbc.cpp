@@ -162,6 +162,14 @@ void DriverConnection::disconnect() noexcept {
     }
 }
 
+bool DriverConnection::dead() const {
+    SQLUINTEGER dead = SQL_CD_FALSE;
+    return connected_ &&
+           SQL_SUCCEEDED(
+               SQLGetConnectAttr(dbc_.get(), SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr)) &&
+           dead == SQL_CD_TRUE;
+}
+
 void DriverConnection::setAutoCommit(bool on) {
     check(SQLSetConnectAttrW(dbc_.get(), SQL_ATTR_AUTOCOMMIT,
                              reinterpret_cast<SQLPOINTER>(

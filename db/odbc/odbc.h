@@ -72,6 +72,8 @@ class DriverConnection {
     void connect(const QString& odbcConnectionString, int loginTimeoutSeconds);
     void disconnect() noexcept;
     bool connected() const { return connected_; }
+    // The driver found the link to the server lost (after a call that failed on it).
+    bool dead() const;
 
     void setAutoCommit(bool on);
     void commit();

@@ -115,13 +115,11 @@ class CancelSlot {
     RecordsetStream::Shared& shared_;
 };
 
-// Connects, runs the query and streams its rows; answers whether it read to the end.
-// The statement and the connection are closed when it returns.
-bool readAll(const std::shared_ptr<RecordsetStream::Shared>& shared, const QString& odbcString,
-             const Provider& provider, const QString& source, int timeoutSeconds) {
-    odbc::DriverConnection connection(std::make_shared<odbc::Environment>());
-    connection.connect(odbcString, 0);
-    provider.afterConnect(connection);
+// Runs the query over `connection` and streams its rows; answers whether it read to the
+// end. The statement is closed when it returns.
+bool readOver(odbc::DriverConnection& connection,
+              const std::shared_ptr<RecordsetStream::Shared>& shared, const QString& source,
+              int timeoutSeconds) {
     odbc::Statement statement(connection);
     statement.setQueryTimeout(timeoutSeconds);
     const CancelSlot slot(*shared, statement, connection);
@@ -139,14 +137,47 @@ bool readAll(const std::shared_ptr<RecordsetStream::Shared>& shared, const QStri
     return streamRows(statement, columns, sink, [&] { statement.execDirect(source); });
 }
 
+// Reads over the connection the last read kept, or logs in; answers whether it read to
+// the end, and then keeps the connection for the next read. A kept connection the server
+// has dropped meanwhile (the driver finds its link lost before any column came) is
+// replaced by a new login, once.
+bool readAll(const std::shared_ptr<RecordsetStream::Shared>& shared, SpareConnection& spare,
+             const QString& odbcString, const Provider& provider, const QString& source,
+             int timeoutSeconds) {
+    std::unique_ptr<odbc::DriverConnection> connection = spare.take();
+    bool kept = connection != nullptr;
+    for (;;) {
+        if (!connection) {
+            connection =
+                std::make_unique<odbc::DriverConnection>(std::make_shared<odbc::Environment>());
+            connection->connect(odbcString, 0);
+            provider.afterConnect(*connection);
+        }
+        try {
+            const bool complete = readOver(*connection, shared, source, timeoutSeconds);
+            if (complete)
+                spare.give(std::move(connection));
+            return complete;
+        } catch (const DbError&) {
+            if (!kept || !connection->dead() || shared->described || shared->stopRequested)
+                throw;
+            connection.reset();
+            kept = false;
+        }
+    }
+}
+
 } // namespace
 
-void readRecordset(std::shared_ptr<RecordsetStream::Shared> shared, QString odbcString,
+void readRecordset(std::shared_ptr<RecordsetStream::Shared> shared,
+                   std::shared_ptr<SpareConnection> spare, QString odbcString,
                    std::shared_ptr<const Provider> provider, QString source, int timeoutSeconds) {
     using State = RecordsetStream::State;
-    // The end is told once the connection is closed: nothing of the read is left then.
+    // The end is told once the statement is closed (and the connection closed or kept):
+    // nothing of the read is left then.
     try {
-        const bool complete = readAll(shared, odbcString, *provider, source, timeoutSeconds);
+        const bool complete =
+            readAll(shared, *spare, odbcString, *provider, source, timeoutSeconds);
         shared->finish(shared, complete ? State::Complete : State::Stopped);
     } catch (const DbError& e) {
         shared->fail(shared, std::current_exception(), e.description());
@@ -154,6 +185,7 @@ void readRecordset(std::shared_ptr<RecordsetStream::Shared> shared, QString odbc
         shared->fail(shared, std::current_exception(), QString::fromLocal8Bit(e.what()));
     }
     shared.reset(); // the caller may be long gone
+    spare.reset();
     provider.reset();
     odbcString.clear();
     --underWay;

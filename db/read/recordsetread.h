@@ -4,6 +4,7 @@
 // reads, and that reading thread itself. Internal to recordsetstream.cpp.
 
 #include "db/connect/provider.h"
+#include "db/connect/spareconnection.h"
 #include "db/read/recordsetstream.h"
 
 #include <QCoreApplication>
@@ -99,9 +100,11 @@ struct RecordsetStream::Shared {
     }
 };
 
-// Reads the rows of `source` over a new connection (see RecordsetStream::start); runs on a
-// thread of its own and ends on its own, counted by readsUnderWay().
-void readRecordset(std::shared_ptr<RecordsetStream::Shared> shared, QString odbcString,
+// Reads the rows of `source` over a connection of its own, the one `spare` kept or a new
+// login (see RecordsetStream::start); runs on a thread of its own and ends on its own,
+// counted by readsUnderWay().
+void readRecordset(std::shared_ptr<RecordsetStream::Shared> shared,
+                   std::shared_ptr<SpareConnection> spare, QString odbcString,
                    std::shared_ptr<const Provider> provider, QString source, int timeoutSeconds);
 
 std::atomic<int>& readsUnderWay();

@@ -21,8 +21,9 @@ class RecordsetStream {
   public:
     enum class State { Reading, Complete, Stopped, Failed };
 
-    // Starts reading the rows of `source` over a new connection opened like `connection`
-    // (same driver connection string, provider and command time-out).
+    // Starts reading the rows of `source` over a connection of its own: the one the last
+    // read of `connection` kept, or a new one opened like it (same driver connection
+    // string, provider and command time-out).
     static std::shared_ptr<RecordsetStream> start(const ConnectionState& connection,
                                                   const QString& source);
     ~RecordsetStream(); // stops the read

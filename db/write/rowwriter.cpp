@@ -19,7 +19,40 @@
 
 namespace db {
 
+namespace {
+
+bool sameColumns(const std::vector<ColumnInfo>& a, const std::vector<ColumnInfo>& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [](const ColumnInfo& x, const ColumnInfo& y) {
+                          return x.name == y.name && x.sqlType == y.sqlType && x.size == y.size &&
+                                 x.decimalDigits == y.decimalDigits && x.nullable == y.nullable &&
+                                 x.binary == y.binary;
+                      });
+}
+
+} // namespace
+
 RowWriter::RowWriter(std::shared_ptr<RecordsetData> data) : context_(std::move(data)) {
+    learn();
+}
+
+RowWriter::RowWriter(std::shared_ptr<RecordsetData> data, const RowWriter& learnt)
+    : context_(std::move(data)) {
+    const std::shared_ptr<RecordsetData>& now = context_.data();
+    const std::shared_ptr<RecordsetData>& then = learnt.data();
+    if (!now || !then || now->source != then->source || now->connection != then->connection ||
+        now->lockType != then->lockType ||
+        !sameColumns(now->rows.columns(), then->rows.columns())) {
+        learn();
+        return;
+    }
+    reason_ = learnt.reason_;
+    textSize_ = learnt.textSize_;
+    context_.setTimeout(learnt.context_.timeout());
+    context_.setKeys(learnt.keys());
+}
+
+void RowWriter::learn() {
     if (!context_.data()) {
         reason_ = QStringLiteral("Read-only: no rows are bound.");
         return;

@@ -37,6 +37,10 @@ class RowWriter : public WriteJob {
     explicit RowWriter(std::shared_ptr<RecordsetData> data);
     // Over keys already known (tests).
     RowWriter(std::shared_ptr<RecordsetData> data, TableKeys keys);
+    // For the same table's rows read again with another filter: what `learnt` learnt of
+    // the table holds when the rows come from the same query over the same connection with
+    // the same columns; otherwise the keys are learnt anew.
+    RowWriter(std::shared_ptr<RecordsetData> data, const RowWriter& learnt);
     RowWriter(const RowWriter&) = delete;
     RowWriter& operator=(const RowWriter&) = delete;
 
@@ -91,6 +95,7 @@ class RowWriter : public WriteJob {
     ColumnType columnType(int column) const { return context_.typeOf(column); }
 
   private:
+    void learn();
     CellValue stored(int row, int column) const { return context_.stored(row, column); }
     CellWriteResult talk(int row, int column, const CellValue& typed);
 

@@ -80,7 +80,7 @@ DataGrid::~DataGrid() {
     model_.reset();
 }
 
-void DataGrid::setDataSource(std::shared_ptr<db::RecordsetData> source) {
+void DataGrid::setDataSource(std::shared_ptr<db::RecordsetData> source, bool sameTable) {
     commitPendingEdit();
     find_->stop();
     refresh_->cancel();
@@ -88,7 +88,8 @@ void DataGrid::setDataSource(std::shared_ptr<db::RecordsetData> source) {
     QItemSelectionModel* previousSelection = selectionModel();
     source_ = std::move(source);
     if (source_) {
-        model_ = std::make_unique<model::RecordsetModel>(source_);
+        model_ = sameTable && previous ? std::make_unique<model::RecordsetModel>(source_, *previous)
+                                       : std::make_unique<model::RecordsetModel>(source_);
         model_->setFailureHandler([this](const QString& message) { showFailure(message); });
         model_->setWriteRunner([this](const std::function<db::CellWriteResult()>& write) {
             return waitForWrite(this, write);

@@ -54,7 +54,9 @@ class DataGrid : public QTableView {
 
     // Binds the grid to a recordset's rows; null unbinds (and lets the rows go at once).
     // An edit still open is committed first.
-    void setDataSource(std::shared_ptr<db::RecordsetData> source);
+    // With `sameTable`, the rows are the bound table's read again with another filter, and
+    // what was learnt of its keys holds (a refresh learns them again).
+    void setDataSource(std::shared_ptr<db::RecordsetData> source, bool sameTable = false);
     std::shared_ptr<db::RecordsetData> DataSource() const { return source_; }
     void SetFocus();
     // Commits an edit still open in a cell and the new-row line (before the page is left

@@ -62,6 +62,7 @@ QString GridRefresh::read(const db::Filter* filter) {
     sortOrder_ = model->sortOrder();
     // 3. The source again, over the same connection, while the window goes on; the band
     // says so, with Stop.
+    newFilter_ = filter != nullptr;
     try {
         pending_ = filter ? std::make_unique<db::PendingRequery>(*old, *filter, model->tableKeys(),
                                                                  [this] { bindFresh(); })
@@ -88,7 +89,7 @@ void GridRefresh::bindFresh() {
         return;
     }
     // 4. The grid on the new rows, sorted as before.
-    grid_->setDataSource(fresh);
+    grid_->setDataSource(fresh, newFilter_);
     if (sortColumn_ >= 0)
         grid_->sortBy(sortColumn_, sortOrder_);
     // 5. The current cell back on its row, now or once it arrives.

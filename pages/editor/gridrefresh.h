@@ -62,6 +62,7 @@ class GridRefresh : public QObject {
     QMetaObject::Connection moved_;
     QMetaObject::Connection edited_;
     std::unique_ptr<db::PendingRequery> pending_;
+    bool newFilter_ = false; // the read pending is the same table with another filter
     int sortColumn_ = -1;
     Qt::SortOrder sortOrder_ = Qt::AscendingOrder;
 };

@@ -5,6 +5,7 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -142,6 +143,11 @@ void Server::acceptLoop() {
         const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
         if (fd < 0)
             continue;
+        // Each packet goes out as it is written, as Adaptive Server's own "tcp no delay"
+        // has it; with batching the second packet of an answer waits for the client's
+        // delayed acknowledgement.
+        const int noDelay = 1;
+        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
         std::lock_guard lock(mutex_);
         ++accepted_;
         auto log = std::make_shared<ConnectionLog>();

@@ -147,11 +147,18 @@ void FilterTest::shouldReadExactlyTheRowsEveryConditionHolds() {
     QCOMPARE(ids(*readFiltered(*data, one(Name, FilterOp::Contains, "%"), keys)), QString("1,3"));
 
     // No filter: the table's own query, unchanged.
+    const auto plainReads = [&] {
+        int n = 0;
+        for (const tds::ConnectionLog& log : server.server().logs())
+            n += int(std::count(log.requests.begin(), log.requests.end(),
+                                std::string("SELECT * FROM [items]")));
+        return n;
+    };
+    const int before = plainReads();
     const std::shared_ptr<db::RecordsetData> all = readFiltered(*data, db::Filter{}, keys);
     QCOMPARE(ids(*all), QString("1,2,3,4,5,6"));
     QVERIFY(all->where.isEmpty());
-    const std::vector<tds::ConnectionLog> logs = server.server().logs();
-    QCOMPARE(logs.back().requests.back(), std::string("SELECT * FROM [items]"));
+    QCOMPARE(plainReads(), before + 1);
 }
 
 void FilterTest::shouldRefuseWhatTheColumnCannotHoldBeforeAnythingIsRead() {

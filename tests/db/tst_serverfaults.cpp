@@ -18,6 +18,7 @@ class ServerFaultsTest : public QObject {
     void shouldTakeRowsSentSlowlyWithinTheTimeout();
     void shouldCancelAStalledEditAndLeaveTheRowAsItWas();
     void shouldGiveUpOnAServerThatIgnoresTheCancel();
+    void shouldReadAgainOverTheKeptConnectionOrAFreshLogin();
 };
 
 namespace {
@@ -117,6 +118,48 @@ void ServerFaultsTest::shouldGiveUpOnAServerThatIgnoresTheCancel() {
     server.server().setFaults({});
     QCOMPARE(nameOf(1), QString("item 1"));
     QCOMPARE(openItems(1)->rows.rowCount(), 3); // a new connection is served
+}
+
+// A read that reached the end keeps its connection for the next read; one that was stopped
+// does not; a kept connection the server has dropped meanwhile gives way to a new login.
+void ServerFaultsTest::shouldReadAgainOverTheKeptConnectionOrAFreshLogin() {
+    testing::SampleServer server;
+    createItems(server, 300);
+    const std::shared_ptr<db::RecordsetData> data = openItems(5);
+    while (data->load() == db::RecordsetData::Load::Reading)
+        data->appendArrived(true);
+    const auto readAgain = [&] {
+        const std::shared_ptr<db::RecordsetData> rows = db::requery(*data);
+        while (rows->load() == db::RecordsetData::Load::Reading)
+            rows->appendArrived(true);
+        return rows;
+    };
+    QCOMPARE(server.server().connectionsAccepted(), 2); // the page's and the read's
+    QCOMPARE(readAgain()->rows.rowCount(), 300);
+    QCOMPARE(readAgain()->rows.rowCount(), 300);
+    QCOMPARE(server.server().connectionsAccepted(), 2);
+
+    // Stopped part way: its connection is closed, and the next read logs in.
+    tds::Faults slow;
+    slow.rowDelayMs = 5;
+    server.server().setFaults(slow);
+    {
+        const std::shared_ptr<db::RecordsetData> rows = db::requery(*data);
+        rows->stopLoad();
+        QCOMPARE(rows->load(), db::RecordsetData::Load::Stopped);
+    }
+    server.server().setFaults({});
+    const std::shared_ptr<db::RecordsetData> after = readAgain();
+    QCOMPARE(after->rows.rowCount(), 300);
+    QCOMPARE(after->load(), db::RecordsetData::Load::Complete);
+    QCOMPARE(server.server().connectionsAccepted(), 3);
+
+    // The server drops every session: the kept one fails before the query is taken, and the
+    // read logs in again, once, and reads every row.
+    server.server().dropConnections();
+    QCOMPARE(readAgain()->rows.rowCount(), 300);
+    QCOMPARE(server.server().connectionsAccepted(), 4);
+    QCOMPARE(nameOf(300), QStringLiteral("item 300"));
 }
 
 QTEST_GUILESS_MAIN(ServerFaultsTest)
