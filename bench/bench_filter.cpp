@@ -142,7 +142,7 @@ int main(int argc, char** argv) {
     for (int round = 0; round < rounds; ++round) {
         grid.setDataSource(table);
         QCoreApplication::processEvents();
-        const bench::Bare bare = bench::bareFetch(server.odbcString(), indexedSql);
+        const bench::Bare bare = bench::bareFetch(server.odbcString(), indexedSql, 1024, true);
         const Applied ours = apply(indexed);
         ratios.push_back(ours.allStored / bare.seconds);
         std::printf("round %d, indexed: bare select %.4f s (%lld rows); Apply to %d rows painted "
