@@ -1,5 +1,7 @@
 #include "model/recordsetmodel.h"
 
+#include "db/odbc/dberror.h"
+#include "db/read/filter.h"
 #include "db/read/recordset.h"
 #include "db/values/sqltypes.h"
 #include "db/write/rowwriter.h"
@@ -17,6 +19,10 @@ const QString RecordsetModel::TwinTip = QStringLiteral(
     "A twin: other rows hold exactly the same values, and nothing in this table tells them "
     "apart. It cannot be edited or deleted alone; select all of its twins to delete them "
     "together.");
+
+const QString RecordsetModel::OutsideFilterTip = QStringLiteral(
+    "This row no longer matches the filter: it was changed or added so. It stays shown "
+    "until the table is read again (F5).");
 
 bool RecordsetModel::fixedWidth(const db::ColumnInfo& column) {
     return !column.binary && db::sqltypes::isFixedText(column.sqlType);
@@ -185,18 +191,29 @@ QVariant RecordsetModel::headerData(int section, Qt::Orientation orientation, in
     if (orientation == Qt::Vertical && line_ && section == order_.count())
         return line_->headerData(role);
     if (orientation == Qt::Vertical) {
-        const bool twin = twinCount(storedRow(section)) > 1;
+        const int stored = storedRow(section);
+        const bool twin = twinCount(stored) > 1;
+        const bool outside = outsideFilter(stored);
         switch (role) {
         case Qt::DisplayRole:
-            // An "identical to" sign after the row's number.
-            return twin ? QVariant(QString::number(section + 1) + QStringLiteral(" \u2261"))
-                        : QVariant(section + 1);
+            // An "identical to" sign after the row's number; "not an element of" for a row
+            // the filter no longer holds for.
+            if (!twin && !outside)
+                return section + 1;
+            return QString::number(section + 1) + (twin ? QStringLiteral(" \u2261") : QString()) +
+                   (outside ? QStringLiteral(" \u2209") : QString());
         case Qt::ToolTipRole:
-            return twin ? QVariant(TwinTip) : QVariant();
+            if (twin && outside)
+                return TwinTip + QLatin1Char('\n') + OutsideFilterTip;
+            return twin ? QVariant(TwinTip) : outside ? QVariant(OutsideFilterTip) : QVariant();
         case Qt::ForegroundRole:
-            return twin ? QVariant(QColor(0x80, 0x30, 0x00)) : QVariant();
+            return twin      ? QVariant(QColor(0x80, 0x30, 0x00))
+                   : outside ? QVariant(QColor(0x40, 0x40, 0x40))
+                             : QVariant();
         case Qt::BackgroundRole:
-            return twin ? QVariant(QColor(0xFF, 0xE0, 0x90)) : QVariant();
+            return twin      ? QVariant(QColor(0xFF, 0xE0, 0x90))
+                   : outside ? QVariant(QColor(0xD8, 0xD8, 0xD8))
+                             : QVariant();
         default:
             return {};
         }
@@ -256,6 +273,8 @@ bool RecordsetModel::setData(const QModelIndex& index, const QVariant& value, in
     if (result.status == db::WriteStatus::Written && onWritten_ && storedValue() != before)
         onWritten_(row, index.column(), before, storedValue());
     writing_ = false;
+    if (result.status == db::WriteStatus::Written)
+        recheckFilter({row});
     return result.status == db::WriteStatus::Written;
 }
 
@@ -312,6 +331,41 @@ void RecordsetModel::storedRowsChanged(const std::vector<int>& storedRows) {
     for (int stored : storedRows)
         if (const int view = viewRow(stored); view >= 0)
             emit dataChanged(index(view, 0), index(view, columnCount() - 1));
+    recheckFilter(storedRows);
+}
+
+void RecordsetModel::recheckFilter(const std::vector<int>& storedRows) {
+    if (!data_ || data_->filter.empty() || !writer_ || storedRows.empty())
+        return;
+    const db::FilterRecheck recheck(*data_, writer_->keys(), storedRows);
+    const std::vector<int> asked = recheck.rows();
+    if (asked.empty())
+        return;
+    std::vector<int> outside;
+    bool answered = false;
+    const int timeout = writer_->writeTimeout();
+    runWrite([&] {
+        try {
+            outside = recheck.run(timeout);
+            answered = true;
+        } catch (const db::DbError&) {
+            // Unknown: the rows keep their marks as they were.
+        }
+        return db::CellWriteResult{};
+    });
+    if (!answered)
+        return;
+    for (int stored : asked) {
+        const bool now = std::find(outside.begin(), outside.end(), stored) != outside.end();
+        if (now == outsideFilter(stored))
+            continue;
+        if (now)
+            outsideFilter_.insert(stored);
+        else
+            outsideFilter_.erase(stored);
+        if (const int view = viewRow(stored); view >= 0)
+            emit headerDataChanged(Qt::Vertical, view, view);
+    }
 }
 
 int RecordsetModel::twinCount(int storedRow) const {

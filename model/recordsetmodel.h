@@ -23,6 +23,7 @@
 #include <memory>
 #include <optional>
 #include <thread>
+#include <unordered_set>
 
 namespace db {
 class RowWriter;
@@ -106,6 +107,10 @@ class RecordsetModel : public QAbstractTableModel {
     int twinCount(int storedRow) const;
     // What a twin's row header says in its tooltip.
     static const QString TwinTip;
+    // Whether this stored row was written or added so that the rows' filter no longer
+    // holds for it: it stays shown, marked in the row header, until the rows are read again.
+    bool outsideFilter(int storedRow) const { return outsideFilter_.count(storedRow) > 0; }
+    static const QString OutsideFilterTip;
 
     // Stops showing stored rows (rows deleted from the table); they stay stored.
     void hideStoredRows(std::vector<int> storedRows);
@@ -177,6 +182,9 @@ class RecordsetModel : public QAbstractTableModel {
     // Twins are counted by a hash of each shown row's values, as rows come, change and go;
     // only in a table found by all its values.
     void start(const db::RowWriter* learnt);
+    // Asks the server whether the filter still holds for these stored rows, just written or
+    // added, and marks or unmarks their row headers.
+    void recheckFilter(const std::vector<int>& storedRows);
     void trackTwins();
     void countTwins(int storedRow);
     // The same for stored rows `first` .. `last`, all shown.
@@ -202,6 +210,7 @@ class RecordsetModel : public QAbstractTableModel {
     std::vector<std::uint64_t> rowHashes_; // of each stored row shown; 0: not counted
     TwinCounts twinCounts_;
     bool twinMarksMoved_ = false; // a row not among those counted now became a twin, or not
+    std::unordered_set<int> outsideFilter_; // stored rows (see outsideFilter)
 };
 
 } // namespace model

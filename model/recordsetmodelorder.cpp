@@ -101,6 +101,7 @@ void RecordsetModel::showAppendedRow(int storedRow) {
     endInsertRows();
     countTwins(storedRow);
     twinMarksChanged();
+    recheckFilter({storedRow});
 }
 
 void RecordsetModel::sort(int column, Qt::SortOrder order) {

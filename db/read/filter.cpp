@@ -1,10 +1,13 @@
 #include "db/read/filter.h"
 
+#include "db/connect/connectionstate.h"
 #include "db/dialect/tsql.h"
+#include "db/odbc/dberror.h"
 #include "db/read/recordset.h"
 #include "db/values/sqltypes.h"
 #include "db/values/valuekinds.h"
 #include "db/values/valuerules.h"
+#include "db/write/boundquery.h"
 #include "db/write/tablekeys.h"
 
 namespace db {
@@ -101,6 +104,78 @@ FilterCheck filterWhere(const Filter& filter, const RecordsetData& data, const T
     }
     where = tsql::whereAll(predicates);
     return {};
+}
+
+struct FilterRecheck::Check {
+    int row;
+    BoundQuery query;
+};
+
+FilterRecheck::FilterRecheck(const RecordsetData& data, const TableKeys& keys,
+                             const std::vector<int>& storedRows)
+    : connection_(data.connection) {
+    const std::optional<TableName> table = tsql::tableFromSelect(data.source);
+    QString where;
+    if (!table || !connection_ || data.filter.empty() ||
+        !filterWhere(data.filter, data, &keys, where).accepted())
+        return;
+    const std::vector<ColumnInfo>& columns = data.rows.columns();
+    for (int row : storedRows) {
+        if (row < 0 || row >= data.rows.rowCount())
+            continue;
+        const RowLocator locator = locateRow(keys, data.rows, row);
+        if (locator.columns.empty())
+            continue;
+        // "SELECT count(*) FROM t WHERE <the row> AND <the filter's conditions>"
+        Check check{row, {}};
+        check.query.sql = QStringLiteral("SELECT count(*) FROM ") + table->sql();
+        const QLatin1String kWhere(" WHERE ");
+        for (std::size_t i = 0; i < locator.columns.size(); ++i) {
+            const int c = locator.columns[i];
+            check.query.sql += (i == 0 ? kWhere : QLatin1String(" AND ")) +
+                               tsql::quoteIdentifier(columns[std::size_t(c)].name);
+            const CellValue value = storedValue(data.rows, row, c);
+            if (!value) {
+                check.query.sql += QStringLiteral(" IS NULL");
+                continue;
+            }
+            check.query.sql += QStringLiteral(" = ");
+            check.query.appendParameter(columns[std::size_t(c)], *value);
+        }
+        check.query.sql += QStringLiteral(" AND ") + where.mid(kWhere.size());
+        checks_.push_back(std::move(check));
+    }
+}
+
+FilterRecheck::~FilterRecheck() = default;
+FilterRecheck::FilterRecheck(FilterRecheck&&) noexcept = default;
+
+std::vector<int> FilterRecheck::rows() const {
+    std::vector<int> rows;
+    for (const Check& check : checks_)
+        rows.push_back(check.row);
+    return rows;
+}
+
+std::vector<int> FilterRecheck::run(int timeoutSeconds) const {
+    if (checks_.empty())
+        return {};
+    if (!connection_)
+        throw DbError(QStringLiteral("The rows' connection is closed."), QStringLiteral("08003"));
+    odbc::DriverConnection& connection = connection_->open();
+    ColumnInfo one;
+    one.sqlType = SQL_INTEGER;
+    std::vector<int> outside;
+    for (const Check& check : checks_) {
+        const std::vector<RowValues> count =
+            check.query.select(connection, {one}, timeoutSeconds, 1);
+        if (count.size() != 1 || !count[0][0])
+            throw DbError(QStringLiteral("The server did not count the row."),
+                          QStringLiteral("HY000"));
+        if (QString::fromStdString(*count[0][0]).trimmed() == QLatin1String("0"))
+            outside.push_back(check.row);
+    }
+    return outside;
 }
 
 QString filterOpText(FilterOp op) {

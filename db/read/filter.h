@@ -15,6 +15,7 @@ namespace db {
 struct RecordsetData;
 struct TableKeys;
 struct ColumnType;
+struct ConnectionState;
 
 enum class FilterOp {
     Equal,
@@ -63,6 +64,27 @@ FilterCheck checkFilter(const Filter& filter, const RecordsetData& data, const T
 // to its WHERE text (" WHERE ...", empty for no condition).
 FilterCheck filterWhere(const Filter& filter, const RecordsetData& data, const TableKeys* keys,
                         QString& where);
+
+// Which of some stored rows the rows' filter no longer holds for, after they were written
+// or added: asked of the server, one row at a time, by the row's locator (tablekeys.h) and
+// the filter's conditions, so that it compares as the filtered read did. Made on the rows'
+// thread; `run` may go on any (a write's worker), over the rows' connection.
+class FilterRecheck {
+  public:
+    FilterRecheck(const RecordsetData& data, const TableKeys& keys,
+                  const std::vector<int>& storedRows);
+    ~FilterRecheck();
+    FilterRecheck(FilterRecheck&&) noexcept;
+    // The rows asked about (a row that cannot be found by its values is not).
+    std::vector<int> rows() const;
+    // The rows the filter no longer holds for. Throws DbError.
+    std::vector<int> run(int timeoutSeconds) const;
+
+  private:
+    struct Check;
+    std::shared_ptr<ConnectionState> connection_;
+    std::vector<Check> checks_;
+};
 
 // The operator as the filter bar names it: "=", "<>", "<", "<=", ">", ">=", "contains",
 // "starts with", "is NULL", "is not NULL".

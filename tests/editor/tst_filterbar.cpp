@@ -3,6 +3,7 @@
 #include "model/recordsetmodel.h"
 #include "pages/editor/datagrid.h"
 #include "pages/editor/filterbar.h"
+#include "pages/editor/gridedits.h"
 #include "pages/editor/gridrefresh.h"
 #include "pages/editor/loadband.h"
 #include "support/fakeplatform.h"
@@ -25,7 +26,9 @@ class FilterBarTest : public QObject, testing::GridFixture {
                  {"CREATE TABLE item (id int NOT NULL PRIMARY KEY, name varchar(20) NULL, "
                   "qty int NULL)",
                   "INSERT INTO item VALUES (1, 'a', 1), (2, 'b', 5), (3, 'c', 1), (4, 'd', 5), "
-                  "(5, 'e', NULL), (6, 'f', 5)"});
+                  "(5, 'e', NULL), (6, 'f', 5)",
+                  "CREATE TRIGGER item_z AFTER UPDATE OF name ON item WHEN NEW.name = 'z' "
+                  "BEGIN UPDATE item SET qty = 0 WHERE id = NEW.id; END"});
         showGrid();
         confirmDeletes();
     }
@@ -49,6 +52,17 @@ class FilterBarTest : public QObject, testing::GridFixture {
                        !grid_->refresher()->waiting();
             },
             10000);
+    }
+    // Whether the row header marks the row shown at `row` as no longer matching the filter.
+    bool marked(int row) {
+        return model().outsideFilter(model().storedRow(row)) &&
+               model().headerData(row, Qt::Vertical).toString().endsWith(QChar(0x2209));
+    }
+    // Types into the new-row line as the cell's editor does.
+    void typeInLine(int column, const QString& text) {
+        const int line = grid_->edits()->newRowLineRow();
+        QVERIFY(line >= 0);
+        QVERIFY(model().setData(model().index(line, column), text));
     }
     // The ids of the rows shown, in order.
     QStringList ids() {
@@ -110,7 +124,10 @@ void FilterBarTest::shouldReadWriteAndRefreshOnlyTheMatchingRows() {
              QString("2"));
     QCOMPARE(testing::valueOf("SELECT name FROM item WHERE id = 5"), QString("e"));
 
-    // 4. An edit that takes a row out of the filter: the row stays where it is until F5.
+    QVERIFY(!marked(0) && !marked(1)); // still qty 5: both still match
+
+    // 4. An edit that takes a row out of the filter: the row stays where it is, marked,
+    // until F5; its undo brings it back in, and the mark goes.
     grid_->setCurrentIndex(model().index(0, 2));
     QTest::keyClicks(grid_.get(), "9");
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
@@ -118,6 +135,33 @@ void FilterBarTest::shouldReadWriteAndRefreshOnlyTheMatchingRows() {
     QCOMPARE(testing::valueOf("SELECT qty FROM item WHERE id = 4"), QString("9"));
     QCOMPARE(ids(), QStringList({"4", "6"}));
     QCOMPARE(grid_->currentIndex().row(), 0);
+    QVERIFY(marked(0) && !marked(1));
+    QCOMPARE(model().headerData(0, Qt::Vertical).toString(), QString("1 \u2209"));
+    QCOMPARE(model().headerData(0, Qt::Vertical, Qt::ToolTipRole).toString(),
+             model::RecordsetModel::OutsideFilterTip);
+    trigger("UndoAction");
+    QCOMPARE(testing::valueOf("SELECT qty FROM item WHERE id = 4"), QString("5"));
+    QVERIFY(!marked(0));
+    trigger("RedoAction");
+    QVERIFY(marked(0));
+    // A row added with a value the filter does not hold: shown, marked. A trigger that
+    // takes a written row out of the filter behind the edit: marked as the table holds it.
+    trigger("AddRowAction");
+    typeInLine(0, "7");
+    typeInLine(2, "3");
+    grid_->setCurrentIndex(model().index(1, 1));
+    QCOMPARE(boxes(), QStringList());
+    QCOMPARE(testing::valueOf("SELECT qty FROM item WHERE id = 7"), QString("3"));
+    QCOMPARE(ids(), QStringList({"4", "6", "7"}));
+    QVERIFY(marked(2));
+    grid_->setCurrentIndex(model().index(1, 1));
+    QTest::keyClicks(grid_.get(), "z"); // the trigger sets qty 0
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QCOMPARE(testing::valueOf("SELECT qty FROM item WHERE id = 6"), QString("0"));
+    QCOMPARE(shown(1, 2), QString("0"));
+    QVERIFY(marked(1));
+    testing::changeElsewhere(*server_, "UPDATE item SET name = 'y', qty = 5 WHERE id = 6");
+    testing::changeElsewhere(*server_, "DELETE FROM item WHERE id = 7");
     // Another user's row that now matches comes with the refresh, the row edited away goes.
     testing::changeElsewhere(*server_, "UPDATE item SET qty = 5 WHERE id = 1");
     old = grid_->DataSource();
