@@ -208,11 +208,11 @@ QVariant RecordsetModel::headerData(int section, Qt::Orientation orientation, in
             return twin ? QVariant(TwinTip) : outside ? QVariant(OutsideFilterTip) : QVariant();
         case Qt::ForegroundRole:
             return twin      ? QVariant(QColor(0x80, 0x30, 0x00))
-                   : outside ? QVariant(QColor(0x40, 0x40, 0x40))
+                   : outside ? QVariant(QColor(0x10, 0x30, 0x70))
                              : QVariant();
         case Qt::BackgroundRole:
             return twin      ? QVariant(QColor(0xFF, 0xE0, 0x90))
-                   : outside ? QVariant(QColor(0xD8, 0xD8, 0xD8))
+                   : outside ? QVariant(QColor(0xC8, 0xDC, 0xF4))
                              : QVariant();
         default:
             return {};

@@ -77,6 +77,8 @@ if [ "${1:-}" = "--on-screen" ]; then
   shoot editor-multiline editor-multiline "titles 900x360"
   shoot editor-refused editor-refused "titles 900x330"
   shoot editor-long-reason editor-long-reason "titles 560x330"
+  # A filter of two conditions applied, a row edited out of it, marked in the row header.
+  shoot editor-filter editor-filter "titles 900x400"
   # A table without a key whose last two rows are twins, marked in the row header.
   shoot editor editor-twins "discounts 720x260"
   mkdir -p "$program_folder/x"

@@ -11,7 +11,8 @@
 // "editor-find" then sorts the rows by the price, downwards, and finds "cook" with Ctrl+F.
 // "editor-multiline" goes on in the multi-line editor with Shift+Enter in a title;
 // "editor-refused" types a date the column refuses; "editor-long-reason" types a new row
-// whose key the server refuses (each by key presses, as a user would).
+// whose key the server refuses (each by key presses, as a user would); "editor-filter"
+// applies a filter of two conditions and types a price that takes a row out of it.
 // Once the page has painted, its rectangle on the screen in device pixels ("WxH+X+Y") is
 // written to the ready file; the program then stays up until it is killed, a minute at
 // most. A box shown on the way (an error) blocks, and no ready file appears.
@@ -22,10 +23,12 @@
 #include "app/platform.h"
 #include "app/secretstore.h"
 #include "app/settingsstore.h"
+#include "db/read/filter.h"
 #include "db/read/recordset.h"
 #include "pages/chooser/form2.h"
 #include "pages/connection/form1.h"
 #include "pages/editor/datagrid.h"
+#include "pages/editor/filterbar.h"
 #include "pages/editor/findbar.h"
 #include "pages/editor/form3.h"
 #include "pages/editor/gridedits.h"
@@ -140,6 +143,20 @@ void showEditorKeys(const QString& page) {
     } else if (page == QLatin1String("editor-refused")) {
         typeInto(1, QStringLiteral("pubdate"), QStringLiteral("12/31/2024"));
         press(Qt::Key_Return);
+    } else if (page == QLatin1String("editor-filter")) {
+        const auto column = [&](const char* name) {
+            return grid.DataSource()->rows.columnIndex(QLatin1String(name));
+        };
+        const db::Filter filter{{{column("price"), db::FilterOp::Less, QStringLiteral("20")},
+                                 {column("title"), db::FilterOp::Contains, QStringLiteral("o")}}};
+        grid.filterBar()->open();
+        grid.filterBar()->setFilter(filter);
+        grid.applyFilter(filter);
+        // Once the rows that match are in: a price typed that takes the first out of it.
+        QTimer::singleShot(400, [] {
+            typeInto(0, QStringLiteral("price"), QStringLiteral("25"));
+            press(Qt::Key_Return);
+        });
     } else if (page == QLatin1String("editor-long-reason")) {
         grid.edits()->addRow();
         const int line = grid.edits()->newRowLineRow();
