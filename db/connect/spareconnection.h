@@ -2,8 +2,8 @@
 
 // One logged-in driver connection kept for the next read of a connection's rows, so that
 // reading a table again (another filter, a refresh) does not log in anew. A read gives
-// its connection back only when it read to the end; one that failed or was stopped closes
-// its own. Internal to the layer; any thread.
+// its connection back when it ended, at the end or stopped, with its link alive; one that
+// failed closes its own. Internal to the layer; any thread.
 
 #include "db/odbc/odbc.h"
 

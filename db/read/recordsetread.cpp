@@ -138,9 +138,9 @@ bool readOver(odbc::DriverConnection& connection,
 }
 
 // Reads over the connection the last read kept, or logs in; answers whether it read to
-// the end, and then keeps the connection for the next read. A kept connection the server
-// has dropped meanwhile (the driver finds its link lost before any column came) is
-// replaced by a new login, once.
+// the end. A read that ended, at the end or stopped, keeps its connection for the next. A kept
+// connection the server has dropped meanwhile (the driver finds its link lost before any column
+// came) is replaced by a new login, once.
 bool readAll(const std::shared_ptr<RecordsetStream::Shared>& shared, SpareConnection& spare,
              const QString& odbcString, const Provider& provider, const QString& source,
              int timeoutSeconds) {
@@ -153,13 +153,21 @@ bool readAll(const std::shared_ptr<RecordsetStream::Shared>& shared, SpareConnec
             connection->connect(odbcString, 0);
             provider.afterConnect(*connection);
         }
+        // Stopped, the statement was closed (its rest cancelled, the server's acknowledgement
+        // read) before readOver returned or threw: the session is idle again.
+        const auto keep = [&] {
+            if (!connection->dead())
+                spare.give(std::move(connection));
+        };
         try {
             const bool complete = readOver(*connection, shared, source, timeoutSeconds);
-            if (complete)
-                spare.give(std::move(connection));
+            keep();
             return complete;
         } catch (const DbError&) {
-            if (!kept || !connection->dead() || shared->described || shared->stopRequested)
+            if (shared->stopRequested)
+                keep();
+            if (!kept || !connection || !connection->dead() || shared->described ||
+                shared->stopRequested)
                 throw;
             connection.reset();
             kept = false;
