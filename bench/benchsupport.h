@@ -77,6 +77,7 @@ struct Bare {
     double cpu = 0;
     long long rows = 0;
     long long textBytes = 0;
+    double firstSeconds = 0; // with `warm`: the first, untimed run's seconds
 };
 
 // The plain loop: direct execute, columns bound as text into row arrays of `block` rows,
@@ -89,7 +90,7 @@ inline Bare bareFetch(const QString& odbcString, const QString& query, SQLULEN b
     constexpr SQLLEN kWidth = 161;
     Bare result;
     for (int run = warm ? 0 : 1; run < 2; ++run) {
-        result = Bare{};
+        result = Bare{.firstSeconds = result.seconds};
         const double cpu = cpuSeconds();
         const Clock::time_point start = Clock::now();
         db::odbc::Statement statement(connection);
