@@ -164,6 +164,23 @@ void ServerFaultsTest::shouldReadAgainOverTheKeptConnectionOrAFreshLogin() {
     server.server().dropConnections();
     QCOMPARE(readAgain()->rows.rowCount(), 300);
     QCOMPARE(server.server().connectionsAccepted(), 3);
+
+    // Stopped while the server ignores the cancel and goes on sending: the driver gives the
+    // connection up, and it is not kept; the next read logs in and gets its own rows.
+    tds::Faults deaf;
+    deaf.rowDelayMs = 5;
+    deaf.ignoreAttentions = true;
+    server.server().setFaults(deaf);
+    {
+        const std::shared_ptr<db::RecordsetData> rows = db::requery(*data);
+        rows->stopLoad();
+    }
+    QVERIFY(QTest::qWaitFor([] { return db::recordsetReadsUnderWay() == 0; }, 30000));
+    server.server().setFaults({});
+    const std::shared_ptr<db::RecordsetData> last = readAgain();
+    QCOMPARE(last->rows.rowCount(), 300);
+    QCOMPARE(db::storedValue(last->rows, 299, 1), db::CellValue("item 300"));
+    QCOMPARE(server.server().connectionsAccepted(), 4);
     QCOMPARE(nameOf(300), QStringLiteral("item 300"));
 }
 
