@@ -22,6 +22,7 @@
 #include <QMenu>
 #include <QPainter>
 #include <QTimer>
+#include <vector>
 
 namespace pages {
 namespace {
@@ -86,6 +87,10 @@ void DataGrid::setDataSource(std::shared_ptr<db::RecordsetData> source, bool sam
     refresh_->cancel();
     std::unique_ptr<model::RecordsetModel> previous = std::move(model_);
     QItemSelectionModel* previousSelection = selectionModel();
+    // The same table with another filter keeps its columns' widths, the user's included.
+    std::vector<int> widths;
+    for (int c = 0; sameTable && previous && c < previous->columnCount(); ++c)
+        widths.push_back(columnWidth(c));
     source_ = std::move(source);
     if (source_) {
         model_ = sameTable && previous ? std::make_unique<model::RecordsetModel>(source_, *previous)
@@ -125,9 +130,12 @@ void DataGrid::setDataSource(std::shared_ptr<db::RecordsetData> source, bool sam
         showReadOnlyReason();
     if (model_ && model_->columnCount() > 0) {
         verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
-        resizeColumnsToContents();
+        const bool keepWidths = int(widths.size()) == model_->columnCount();
+        if (!keepWidths)
+            resizeColumnsToContents();
         for (int c = 0; c < model_->columnCount(); ++c)
-            setColumnWidth(c, std::min(columnWidth(c), kWidestColumn));
+            setColumnWidth(c, keepWidths ? widths[std::size_t(c)]
+                                         : std::min(columnWidth(c), kWidestColumn));
         if (model_->rowCount() > 0)
             setCurrentIndex(model_->index(0, 0));
     }

@@ -93,11 +93,14 @@ void FilterBarTest::shouldReadWriteAndRefreshOnlyTheMatchingRows() {
     grid_->setFocus();
     QCOMPARE(grid_->loadBand()->text(), QStringLiteral("6 rows"));
 
-    // 1. The filter by keys: the server's rows that match, the band counts them.
+    // 1. The filter by keys: the server's rows that match, the band counts them; a column
+    // the user widened keeps its width.
+    grid_->setColumnWidth(1, 222);
     std::shared_ptr<db::RecordsetData> old = grid_->DataSource();
     filterQtyByKeys("5");
     QVERIFY(reboundFrom(old));
     QCOMPARE(ids(), QStringList({"2", "4", "6"}));
+    QCOMPARE(grid_->columnWidth(1), 222);
     QCOMPARE(grid_->loadBand()->text(), QStringLiteral("3 rows match the filter"));
     QCOMPARE(boxes(), QStringList());
 
