@@ -148,7 +148,6 @@ FilterRecheck::FilterRecheck(const RecordsetData& data, const TableKeys& keys,
 }
 
 FilterRecheck::~FilterRecheck() = default;
-FilterRecheck::FilterRecheck(FilterRecheck&&) noexcept = default;
 
 std::vector<int> FilterRecheck::rows() const {
     std::vector<int> rows;

@@ -74,7 +74,6 @@ class FilterRecheck {
     FilterRecheck(const RecordsetData& data, const TableKeys& keys,
                   const std::vector<int>& storedRows);
     ~FilterRecheck();
-    FilterRecheck(FilterRecheck&&) noexcept;
     // The rows asked about (a row that cannot be found by its values is not).
     std::vector<int> rows() const;
     // The rows the filter no longer holds for. Throws DbError.

@@ -164,12 +164,13 @@ bool readAll(const std::shared_ptr<RecordsetStream::Shared>& shared, SpareConnec
             keep();
             return complete;
         } catch (const DbError&) {
-            if (shared->stopRequested)
+            if (shared->stopRequested) {
                 keep();
-            if (!kept || !connection || !connection->dead() || shared->described ||
-                shared->stopRequested)
                 throw;
-            connection.reset();
+            }
+            if (!kept || shared->described || !connection->dead())
+                throw;
+            connection.reset(); // the kept one, dropped by the server: once more, logged in
             kept = false;
         }
     }
