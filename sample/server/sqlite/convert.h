@@ -18,6 +18,12 @@
 
 namespace tds::sqlite {
 
+// A SQLite value's text, as many bytes as it holds (empty for NULL).
+inline std::string valueText(sqlite3_value* v) {
+    const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
+    return std::string(p ? p : "", std::size_t(sqlite3_value_bytes(v)));
+}
+
 struct Stored {
     enum Kind { Null, Integer, Real, Text, Blob } kind = Null;
     std::int64_t integer = 0;

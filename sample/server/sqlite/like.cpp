@@ -1,5 +1,7 @@
 #include "like.h"
 
+#include "convert.h"
+
 #include <string>
 #include <vector>
 
@@ -116,13 +118,10 @@ void registerLikeFunction(sqlite3* db) {
             sqlite3_result_null(ctx);
             return;
         }
-        const auto text = [](sqlite3_value* v) {
-            const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
-            return std::string_view(p ? p : "", std::size_t(sqlite3_value_bytes(v)));
-        };
-        const std::string_view escape =
-            sqlite3_value_type(args[2]) == SQLITE_NULL ? std::string_view() : text(args[2]);
-        sqlite3_result_int(ctx, likeMatches(text(args[0]), text(args[1]), escape) ? 1 : 0);
+        const std::string escape =
+            sqlite3_value_type(args[2]) == SQLITE_NULL ? std::string() : valueText(args[2]);
+        sqlite3_result_int(ctx,
+                           likeMatches(valueText(args[0]), valueText(args[1]), escape) ? 1 : 0);
     };
     sqlite3_create_function(db, "qv_like", 3, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, like,
                             nullptr, nullptr);

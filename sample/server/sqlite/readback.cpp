@@ -135,8 +135,7 @@ std::optional<std::string> canonicalText(sqlite3_value* v, const ColumnInfo& c) 
         d->rescale(c.scale, scaled);
         return scaled.toString();
     }
-    const char* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
-    std::string text(p ? p : "", std::size_t(sqlite3_value_bytes(v)));
+    std::string text = valueText(v);
     if (isDateTime(c.type)) {
         if (canonicalShape(text, c.type))
             return text;
@@ -166,12 +165,8 @@ void registerCanonicalFunction(sqlite3* db) {
             sqlite3_result_null(ctx);
             return;
         }
-        const auto text = [](sqlite3_value* v) {
-            const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
-            return std::string(p ? p : "", std::size_t(sqlite3_value_bytes(v)));
-        };
-        std::optional<Decimal> a = Decimal::parse(text(args[0]));
-        std::optional<Decimal> b = Decimal::parse(text(args[1]));
+        std::optional<Decimal> a = Decimal::parse(valueText(args[0]));
+        std::optional<Decimal> b = Decimal::parse(valueText(args[1]));
         if (!a || !b) {
             sqlite3_result_null(ctx);
             return;
@@ -215,8 +210,7 @@ Value readValue(sqlite3_stmt* s, int i, const ColumnInfo& c, Charset charset) {
             bytes.resize(std::size_t(c.length), '\0');
         return Value::Text(std::move(bytes));
     }
-    const char* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
-    std::string text(p ? p : "", std::size_t(sqlite3_value_bytes(v)));
+    std::string text = valueText(v);
     if (text.empty())
         text.assign(1, ' ');
     // A fixed-length column that allows nulls is kept as a variable-length one.
