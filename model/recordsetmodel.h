@@ -114,9 +114,9 @@ class RecordsetModel : public QAbstractTableModel {
 
     // Stops showing stored rows (rows deleted from the table); they stay stored.
     void hideStoredRows(std::vector<int> storedRows);
-    // Shows a row appended to the stored rows (an inserted row): at the end, or at its
-    // place when the rows are sorted.
-    void showAppendedRow(int storedRow);
+    // Shows rows appended to the stored rows (inserted rows): at the end, or at their
+    // places when the rows are sorted.
+    void showAppendedRows(const std::vector<int>& storedRows);
 
     // For the grid's own edits (gridedits.h): a line after the shown rows that is not a
     // stored row (null: none), the writer, the write runner, rows read again, and each

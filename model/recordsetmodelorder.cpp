@@ -90,18 +90,22 @@ void RecordsetModel::hideStoredRows(std::vector<int> storedRows) {
     twinMarksChanged();
 }
 
-void RecordsetModel::showAppendedRow(int storedRow) {
-    if (!data_ || storedRow < 0 || storedRow >= data_->rows.rowCount() ||
-        order_.view(storedRow) >= 0)
-        return;
-    const RowOrder::Less less = shownLess();
-    const int place = less ? order_.placeFor(storedRow, less) : order_.count();
-    beginInsertRows({}, place, place);
-    order_.insert(place, storedRow);
-    endInsertRows();
-    countTwins(storedRow);
+void RecordsetModel::showAppendedRows(const std::vector<int>& storedRows) {
+    std::vector<int> shown;
+    for (int storedRow : storedRows) {
+        if (!data_ || storedRow < 0 || storedRow >= data_->rows.rowCount() ||
+            order_.view(storedRow) >= 0)
+            continue;
+        const RowOrder::Less less = shownLess();
+        const int place = less ? order_.placeFor(storedRow, less) : order_.count();
+        beginInsertRows({}, place, place);
+        order_.insert(place, storedRow);
+        endInsertRows();
+        countTwins(storedRow);
+        shown.push_back(storedRow);
+    }
     twinMarksChanged();
-    recheckFilter({storedRow});
+    recheckFilter(shown);
 }
 
 void RecordsetModel::sort(int column, Qt::SortOrder order) {

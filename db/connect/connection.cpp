@@ -163,6 +163,8 @@ void Connection::Open(const QString& connectionString) {
     state_->driver = connectWithDeadline(odbcString, provider, state_->connectionTimeout);
     state_->provider = std::move(provider);
     state_->odbcString = odbcString;
+    state_->place = properties.value(QStringLiteral("Data Source")) + QLatin1Char('/') +
+                    properties.value(QStringLiteral("Catalog"));
     state_->serverCharset.reset();
     state_->spareRead = std::make_shared<SpareConnection>();
 }
@@ -171,10 +173,9 @@ void Connection::Close() {
     state_->driver.reset();
     state_->provider.reset();
     state_->odbcString.clear();
+    state_->place.clear();
     state_->serverCharset.reset();
-    if (state_->spareRead)
-        state_->spareRead->close();
-    state_->spareRead.reset();
+    state_->spareRead->close();
 }
 
 bool Connection::isOpen() const {

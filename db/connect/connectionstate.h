@@ -20,8 +20,10 @@ struct ConnectionState {
     std::shared_ptr<const Provider> provider;
     QString odbcString; // what the driver connection was opened with (a recordset's read
                         // opens one more like it)
+    QString place;      // the server and database opened, no login values (sourcePlace)
     std::optional<ServerCharset> serverCharset; // asked once a connection (servercharset.h)
-    std::shared_ptr<SpareConnection> spareRead; // the last read's, kept for the next one
+    // The last read's connection, kept for the next read; a new one with every Open.
+    std::shared_ptr<SpareConnection> spareRead = std::make_shared<SpareConnection>();
 
     // The open driver connection; throws kObjectClosed while closed.
     odbc::DriverConnection& open() const;

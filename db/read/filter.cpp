@@ -114,10 +114,10 @@ struct FilterRecheck::Check {
 FilterRecheck::FilterRecheck(const RecordsetData& data, const TableKeys& keys,
                              const std::vector<int>& storedRows)
     : connection_(data.connection) {
+    // The filter's conditions as the rows were read with them.
+    const QLatin1String kWhere(" WHERE ");
     const std::optional<TableName> table = tsql::tableFromSelect(data.source);
-    QString where;
-    if (!table || !connection_ || data.filter.empty() ||
-        !filterWhere(data.filter, data, &keys, where).accepted())
+    if (!table || !connection_ || !data.where.startsWith(kWhere))
         return;
     const std::vector<ColumnInfo>& columns = data.rows.columns();
     for (int row : storedRows) {
@@ -129,7 +129,6 @@ FilterRecheck::FilterRecheck(const RecordsetData& data, const TableKeys& keys,
         // "SELECT count(*) FROM t WHERE <the row> AND <the filter's conditions>"
         Check check{row, {}};
         check.query.sql = QStringLiteral("SELECT count(*) FROM ") + table->sql();
-        const QLatin1String kWhere(" WHERE ");
         for (std::size_t i = 0; i < locator.columns.size(); ++i) {
             const int c = locator.columns[i];
             check.query.sql += (i == 0 ? kWhere : QLatin1String(" AND ")) +
@@ -142,7 +141,7 @@ FilterRecheck::FilterRecheck(const RecordsetData& data, const TableKeys& keys,
             check.query.sql += QStringLiteral(" = ");
             check.query.appendParameter(columns[std::size_t(c)], *value);
         }
-        check.query.sql += QStringLiteral(" AND ") + where.mid(kWhere.size());
+        check.query.sql += QStringLiteral(" AND ") + data.where.mid(kWhere.size());
         checks_.push_back(std::move(check));
     }
 }

@@ -108,6 +108,12 @@ int RecordsetData::appendArrived(bool wait) {
     return count;
 }
 
+QString sourcePlace(const RecordsetData& data) {
+    return data.connection && !data.connection->place.isEmpty()
+               ? data.connection->place + QLatin1Char('/') + data.source
+               : QString();
+}
+
 void RecordsetData::stopLoad() {
     if (stream && stream->state() == RecordsetStream::State::Reading) {
         stream->stop();

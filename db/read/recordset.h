@@ -76,6 +76,10 @@ struct RecordsetData {
     bool settled = false; // the read has ended and the rows' spare room is given back
 };
 
+// Where the rows came from: the server and database of their connection and their source
+// (no login values); empty when they have no connection.
+QString sourcePlace(const RecordsetData& data);
+
 // Runs the rows' source again over the same connection, with the same cursor and lock
 // types, and answers the new rows (the first of them read, the rest on their way).
 // Throws DbError as Recordset::Open does.

@@ -22,10 +22,8 @@ std::shared_ptr<RecordsetStream> RecordsetStream::start(const ConnectionState& c
     stream->shared_->loop = QCoreApplication::instance();
     ++readsUnderWay();
     try {
-        std::thread(readRecordset, stream->shared_,
-                    connection.spareRead ? connection.spareRead
-                                         : std::make_shared<SpareConnection>(),
-                    connection.odbcString, connection.provider, source, connection.commandTimeout)
+        std::thread(readRecordset, stream->shared_, connection.spareRead, connection.odbcString,
+                    connection.provider, source, connection.commandTimeout)
             .detach();
     } catch (const std::system_error& e) {
         --readsUnderWay();

@@ -102,7 +102,6 @@ void DataGrid::setDataSource(std::shared_ptr<db::RecordsetData> source, bool sam
     }
     setModel(model_.get());
     edits_->bind(model_.get());
-    load_->setFiltered(source_ && !source_->filter.empty());
     load_->follow(model_.get());
     delete previousSelection; // the view does not delete the one it replaces
     previous.reset();         // the earlier rows, and with them their connection, go now

@@ -174,8 +174,7 @@ void GridEdits::pasteNewRows(const model::CellBlock& block, int left) {
     busy_ = false;
     if (result.status != db::WriteStatus::Written)
         return refused(QStringLiteral("The paste was refused.\n\n") + result.message);
-    for (int stored : result.appendedRows)
-        model_->showAppendedRow(stored);
+    model_->showAppendedRows(result.appendedRows);
     grid_->showNoticeText(result.message);
 }
 

@@ -159,7 +159,7 @@ bool GridEdits::commitNewRow() {
     }
     // 3. The row read back joins the shown rows; the line starts afresh.
     if (result.appendedRow >= 0)
-        model_->showAppendedRow(result.appendedRow);
+        model_->showAppendedRows({result.appendedRow});
     line_->clear();
     const int line = newRowLineRow();
     emit model_->dataChanged(model_->index(line, 0),

@@ -7,6 +7,7 @@
 
 #include "db/read/filter.h"
 #include "db/read/recordset.h"
+#include "db/write/rowwriter.h"
 #include "model/recordsetmodel.h"
 #include "pages/editor/filterbar.h"
 #include "pages/editor/gridrefresh.h"
@@ -54,8 +55,8 @@ void DataGrid::applyFilter(const db::Filter& filter) {
         return;
     // 1. The conditions checked against their columns (the keys learned for the columns'
     // declared types): a refused one is shown in the bar, and the rows shown stay.
-    model_->readOnlyReason();
-    const db::FilterCheck check = db::checkFilter(filter, *source_, model_->tableKeys());
+    const db::TableKeys& keys = model_->rowWriter().keys(); // learnt now if not yet
+    const db::FilterCheck check = db::checkFilter(filter, *source_, &keys);
     if (!check.accepted()) {
         if (filter_->isHidden())
             filter_->open();
@@ -97,7 +98,7 @@ void DataGrid::filterByCurrentValue(bool excluding) {
 }
 
 void DataGrid::offerRememberedFilter() {
-    const QString place = source_ ? filterPlace(*source_) : QString();
+    const QString place = source_ ? db::sourcePlace(*source_) : QString();
     const QStringList names = columnNames();
     filter_->setColumns(names);
     if (place == filterPlace_)
@@ -115,10 +116,7 @@ void DataGrid::offerRememberedFilter() {
         return;
     filter_->setFilter(remembered);
     filter_->say(OfferedFilterText);
-    if (filter_->isHidden()) {
-        filter_->show();
-        updateGeometries();
-    }
+    filter_->show();
 }
 
 } // namespace pages

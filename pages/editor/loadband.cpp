@@ -57,11 +57,6 @@ QSize LoadBand::sizeHint() const {
     return {0, std::max(stop_->sizeHint().height(), fontMetrics().height() + 6) + 2};
 }
 
-void LoadBand::setFiltered(bool filtered) {
-    filtered_ = filtered;
-    refresh();
-}
-
 void LoadBand::showWaiting(std::function<void()> stop) {
     stopWaiting_ = std::move(stop);
     refresh();
@@ -71,16 +66,18 @@ void LoadBand::refresh() {
     using Load = db::RecordsetData::Load;
     const Load load = stopWaiting_ ? Load::Reading : model_ ? model_->load() : Load::Complete;
     const QString rows = QLocale().toString(model_ ? model_->shownRows() : 0);
+    // Rows read with a filter: the count says they match it.
+    const bool filtered = model_ && model_->source() && !model_->source()->filter.empty();
     switch (load) {
     case Load::Complete:
         if (!model_)
             status_->clear();
         else if (model_->shownRows() == 1)
-            status_->setText(filtered_ ? QStringLiteral("1 row matches the filter")
-                                       : QStringLiteral("1 row"));
+            status_->setText(filtered ? QStringLiteral("1 row matches the filter")
+                                      : QStringLiteral("1 row"));
         else
-            status_->setText(filtered_ ? QStringLiteral("%1 rows match the filter").arg(rows)
-                                       : QStringLiteral("%1 rows").arg(rows));
+            status_->setText(filtered ? QStringLiteral("%1 rows match the filter").arg(rows)
+                                      : QStringLiteral("%1 rows").arg(rows));
         break;
     case Load::Reading:
         status_->setText(stopWaiting_ ? QStringLiteral("Reading the table again…")

@@ -28,8 +28,6 @@ class LoadBand : public QWidget {
     // While the rows are read again and none has come yet (a refresh): says so, with a
     // Stop button that runs `stop`. An empty function ends that and follows the model again.
     void showWaiting(std::function<void()> stop);
-    // The rows bound were read with a filter: the count says they match it.
-    void setFiltered(bool filtered);
     // The band's text now.
     QString text() const;
     QSize sizeHint() const override;
@@ -46,7 +44,6 @@ class LoadBand : public QWidget {
     QPushButton* stop_ = nullptr;
     QMetaObject::Connection following_;
     std::function<void()> stopWaiting_;
-    bool filtered_ = false;
 };
 
 } // namespace pages

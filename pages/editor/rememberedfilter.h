@@ -9,15 +9,9 @@
 #include <QString>
 #include <QStringList>
 
-namespace db {
-struct RecordsetData;
-}
-
 namespace pages {
 
-// Where a table's rows came from: its server, port and database and the table's own query
-// (no login values). Empty when the rows have no connection.
-QString filterPlace(const db::RecordsetData& rows);
+// A place is where a table's rows came from (db::sourcePlace).
 // The filter remembered for a place, on these columns (conditions on columns no longer
 // there go); empty when none.
 db::Filter rememberedFilter(const QString& place, const QStringList& columns);

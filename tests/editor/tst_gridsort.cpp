@@ -71,7 +71,7 @@ void GridSortTest::shouldWriteTheRowTheUserSeesWhenRowsLeaveAndEnterTheView() {
     for (int c = 1; c < data->rows.columnCount(); ++c)
         data->rows.appendNull(c);
     data->rows.finishRow();
-    rows.showAppendedRow(5);
+    rows.showAppendedRows({5});
     QCOMPARE(rows.shownRows(), 4);
     QCOMPARE(shown(3, 0), QStringLiteral("6"));
     QCOMPARE(rows.viewRow(5), 3);
